@@ -1,0 +1,33 @@
+#include "app/compact_style.h"
+
+#include <QStyleOptionComplex>
+
+namespace kv {
+
+namespace {
+constexpr int ArrowWidth = 14;
+constexpr int FrameWidth = 2;
+} // namespace
+
+QRect CompactStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
+                                   const QWidget* widget) const
+{
+    if (control != CC_ComboBox)
+        return QProxyStyle::subControlRect(control, option, subControl, widget);
+
+    const QRect frame = option->rect;
+    switch (subControl) {
+    case SC_ComboBoxArrow:
+        return visualRect(option->direction, frame,
+                          QRect(frame.right() - ArrowWidth - FrameWidth + 1, frame.top() + FrameWidth, ArrowWidth,
+                                frame.height() - 2 * FrameWidth));
+    case SC_ComboBoxEditField:
+        return visualRect(option->direction, frame,
+                          QRect(frame.left() + FrameWidth, frame.top() + FrameWidth,
+                                frame.width() - 2 * FrameWidth - ArrowWidth, frame.height() - 2 * FrameWidth));
+    default:
+        return QProxyStyle::subControlRect(control, option, subControl, widget);
+    }
+}
+
+} // namespace kv

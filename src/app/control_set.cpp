@@ -1,0 +1,65 @@
+#include "app/control_set.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace kv {
+
+QString ControlSet::objectNameFor(QStringView name, int index)
+{
+    return index < 0 ? name.toString() : QStringLiteral("%1(%2)").arg(name).arg(index);
+}
+
+void ControlSet::add(QWidget* control)
+{
+    m_controls.insert(control->objectName(), control);
+}
+
+QWidget* ControlSet::widget(QStringView name, int index) const
+{
+    return m_controls.value(objectNameFor(name, index), nullptr);
+}
+
+QString ControlSet::text(QStringView name, int index) const
+{
+    QWidget* control = widget(name, index);
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        return edit->text();
+    if (auto* memo = qobject_cast<QPlainTextEdit*>(control))
+        return memo->toPlainText();
+    if (auto* label = qobject_cast<QLabel*>(control))
+        return label->text();
+    if (auto* list = qobject_cast<QComboBox*>(control))
+        return list->currentText();
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->text();
+    if (auto* frame = qobject_cast<QGroupBox*>(control))
+        return frame->title();
+    return {};
+}
+
+bool ControlSet::setText(QStringView name, int index, const QString& text)
+{
+    QWidget* control = widget(name, index);
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setText(text);
+    else if (auto* memo = qobject_cast<QPlainTextEdit*>(control))
+        memo->setPlainText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+    else if (auto* list = qobject_cast<QComboBox*>(control))
+        list->setEditText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+    else if (auto* frame = qobject_cast<QGroupBox*>(control))
+        frame->setTitle(text);
+    else
+        return false;
+    return true;
+}
+
+} // namespace kv

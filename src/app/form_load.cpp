@@ -1,0 +1,55 @@
+#include "app/form_load.h"
+
+#include "app/control_set.h"
+#include "app/form.h"
+#include "app/message_box.h"
+#include "app/pick_list.h"
+#include "modbus/exchange_state.h"
+#include "serial/comm_port.h"
+#include "serial/line_settings.h"
+
+namespace kv {
+
+void Form_Load(Form& form)
+{
+    ControlSet& controls = form.controls;
+    ExchangeState& vars = form.vars;
+    CommPort& port = form.MSComm1;
+
+    // 1-5: defaults and the baud-rate list.
+    controls.setText(u"txtStationID", QStringLiteral("1"));
+    auto* rates = controls.get<PickList>(u"Combo2");
+    rates->clear();
+    rates->addItems({QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200")});
+    vars.CommNum = 1;
+    controls.setText(u"txtDataLength", QStringLiteral("5"));
+    vars.CommRate = 9600;
+
+    // 6: choosing 9600 runs the baud list's handler.
+    rates->chooseText(QString::number(vars.CommRate));
+
+    // 7: the serial port object, still closed.
+    port.setCommPort(1);
+    port.setInputMode(CommPort::BinaryInput);
+    port.setInputLen(0);
+    port.setInBufferCount(0);
+    port.setOutBufferCount(0);
+    port.setSThreshold(0);
+    port.setRThreshold(1);
+    port.setSettings(settingsText(vars.CommRate));
+
+    // 8: choosing the default port runs the port list's handler, which opens it.
+    controls.get<PickList>(u"Combo1")->chooseText(QStringLiteral("COM%1").arg(vars.CommNum));
+
+    // 9: report a port that is not open.
+    if (port.portOpen()) {
+        vars.CycleOn = true;
+        return;
+    }
+    MessageBox::show({QStringLiteral("VORT系统出错提示"),
+                      QStringLiteral("请检查串口端口,串口端口%1无法打开!").arg(vars.CommNum), MessageBox::Icon::None,
+                      port.lastError()});
+    vars.CycleOn = false;
+}
+
+} // namespace kv

@@ -1,0 +1,75 @@
+#include "app/main_window.h"
+
+#include "app/control_builder.h"
+#include "app/form_load.h"
+#include "app/pick_list.h"
+#include "serial/comm_port.h"
+#include "serial/port_directory.h"
+#include "serial/port_handlers.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+namespace kv {
+
+namespace {
+
+// The lamp's images exist only once the controls are built.
+std::unique_ptr<StatusLamp> buildControlsWithLamp(QWidget& window, ControlSet& controls)
+{
+    buildControls(window, controls);
+    return std::make_unique<StatusLamp>(controls.widget(u"imgConnected"), controls.widget(u"ImgYellow"),
+                                        controls.widget(u"imgNotConnected"));
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent)
+    , m_MSComm1(new CommPort(this))
+    , m_Timer2(new QTimer(this))
+    , m_lamp(buildControlsWithLamp(*this, m_controls))
+    , m_form{m_controls, *m_lamp, *m_MSComm1, *m_Timer2, m_vars}
+{
+    m_MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    m_Timer2->setObjectName(QStringLiteral("Timer2"));
+    refreshPortToolTips();
+    wireEvents();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::load()
+{
+    Form_Load(m_form);
+}
+
+void frmMain::wireEvents()
+{
+    auto clicked = [this](QStringView button, void (*handler)(Form&)) {
+        connect(m_controls.get<QPushButton>(button), &QPushButton::clicked, this, [this, handler] { handler(m_form); });
+    };
+    clicked(u"cmdCom", cmdCom_Click);
+    clicked(u"Command1", Command1_Click);
+
+    auto* ports = m_controls.get<PickList>(u"Combo1");
+    connect(ports, &PickList::chosen, this, [this] { Combo1_Click(m_form); });
+    connect(ports, &PickList::popupAboutToShow, this, &frmMain::refreshPortToolTips);
+    connect(m_controls.get<PickList>(u"Combo2"), &PickList::chosen, this, [this] { Combo2_Click(m_form); });
+
+    connect(m_MSComm1, &CommPort::onComm, this, &frmMain::MSComm1_OnComm);
+}
+
+void frmMain::MSComm1_OnComm()
+{
+    showLostPort(m_form);
+}
+
+void frmMain::refreshPortToolTips()
+{
+    auto* ports = m_controls.get<PickList>(u"Combo1");
+    for (int position = 0; position < ports->count(); ++position)
+        ports->setItemData(position, portToolTip(position + 1), Qt::ToolTipRole);
+}
+
+} // namespace kv

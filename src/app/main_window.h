@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/control_set.h"
+#include "app/form.h"
+#include "app/status_lamp.h"
+#include "modbus/exchange_state.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QTimer;
+
+namespace kv {
+
+class CommPort;
+
+// The tool's one window. It builds its controls from the control table, owns
+// the serial port object, the polling timer and the window-level variables,
+// and hands each event to its handler; the handlers do the work.
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Runs start-up; call once, before the window is shown.
+    void load();
+
+    Form& form() { return m_form; }
+    const ControlSet& controls() const { return m_controls; }
+    ExchangeState& variables() { return m_vars; }
+    CommPort& serialPort() { return *m_MSComm1; }
+    QTimer& pollTimer() { return *m_Timer2; }
+    Lamp frontLamp() const { return m_lamp->front(); }
+
+private:
+    void wireEvents();
+    void refreshPortToolTips();
+    void MSComm1_OnComm();
+
+    ControlSet m_controls;
+    ExchangeState m_vars;
+    CommPort* m_MSComm1;
+    QTimer* m_Timer2;
+    std::unique_ptr<StatusLamp> m_lamp;
+    Form m_form;
+};
+
+} // namespace kv

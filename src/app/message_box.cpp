@@ -1,0 +1,40 @@
+#include "app/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace kv::MessageBox {
+
+namespace {
+
+Presenter& presenter()
+{
+    static Presenter current;
+    return current;
+}
+
+void showDialog(const Message& message)
+{
+    QMessageBox box(message.icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, message.title,
+                    message.text, QMessageBox::Ok, QApplication::activeWindow());
+    if (!message.detail.isEmpty())
+        box.setDetailedText(message.detail);
+    box.exec();
+}
+
+} // namespace
+
+void show(const Message& message)
+{
+    if (presenter())
+        presenter()(message);
+    else
+        showDialog(message);
+}
+
+void setPresenter(Presenter replacement)
+{
+    presenter() = std::move(replacement);
+}
+
+} // namespace kv::MessageBox

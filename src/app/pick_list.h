@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QComboBox>
+
+namespace kv {
+
+// An editable drop-down list whose handler runs when an entry is chosen: by
+// the user (even the entry already chosen) or by program code through
+// choose(), which runs it before returning. Typing into the text runs nothing
+// and inserts nothing.
+class PickList : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit PickList(QWidget* parent = nullptr);
+
+    // Selects the entry at position (-1: none) and runs the handler.
+    void choose(int position);
+    // Selects the first entry with exactly this text, searching from position 0.
+    void chooseText(const QString& text);
+
+    void showPopup() override;
+
+signals:
+    void chosen();
+    void popupAboutToShow();
+};
+
+} // namespace kv

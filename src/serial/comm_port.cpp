@@ -1,0 +1,240 @@
+#include "serial/comm_port.h"
+
+#include "serial/port_directory.h"
+
+#include <QFileInfo>
+
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace kv {
+
+CommPort::CommPort(QObject* parent)
+    : QObject(parent)
+    , m_settingsText(settingsText(9600))
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &CommPort::takeArrivedBytes);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &CommPort::handlePortError);
+    connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
+        if (m_sThreshold > 0 && m_port.bytesToWrite() < m_sThreshold)
+            raise(SendEvent);
+    });
+}
+
+CommPort::~CommPort()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool CommPort::setCommPort(int portNumber)
+{
+    if (portNumber < MinPortNumber || portNumber > MaxPortNumber || m_port.isOpen())
+        return false;
+    m_commPort = portNumber;
+    return true;
+}
+
+bool CommPort::setSettings(const QString& text)
+{
+    const std::optional<LineSettings> parsed = LineSettings::parse(text);
+    if (!parsed)
+        return false;
+    if (m_port.isOpen() && !applySettings(*parsed))
+        return false;
+    m_lineSettings = *parsed;
+    m_settingsText = text;
+    return true;
+}
+
+bool CommPort::applySettings(const LineSettings& settings)
+{
+    return m_port.setBaudRate(settings.baudRate) && m_port.setParity(settings.parity)
+        && m_port.setDataBits(settings.dataBits) && m_port.setStopBits(settings.stopBits);
+}
+
+bool CommPort::setPortOpen(bool open)
+{
+    if (!open) {
+        m_losingPort = false;
+        if (m_port.isOpen())
+            m_port.close();
+        return true;
+    }
+    if (m_port.isOpen()) {
+        m_lastError = QStringLiteral("串口已经打开。");
+        return false;
+    }
+
+    m_lastError.clear();
+    const PortDevice device = portDevice(m_commPort);
+    m_devicePath = device.path;
+    if (device.path.isEmpty()) {
+        m_lastError = QStringLiteral("COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。").arg(m_commPort);
+        return false;
+    }
+
+    m_port.setPortName(device.path);
+    applySettings(m_lineSettings);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lastError = describeOpenFailure();
+        return false;
+    }
+    // The open itself must succeed before the line settings are checked:
+    // a device that refuses them is no use to us.
+    if (!applySettings(m_lineSettings)) {
+        m_lastError = QStringLiteral("%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
+        m_port.close();
+        return false;
+    }
+    m_port.clear();
+    m_inBuffer.clear();
+    m_losingPort = false;
+    return true;
+}
+
+QString CommPort::describeOpenFailure() const
+{
+    const QString path = m_devicePath;
+#ifdef Q_OS_UNIX
+    if (QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
+        return QStringLiteral("当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
+                              "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
+            .arg(path);
+    }
+#endif
+    switch (m_port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("设备 %1 不存在：请检查转换器是否已插好。").arg(path);
+    case QSerialPort::PermissionError:
+        return QStringLiteral("%1 正被其他程序占用，请先关闭该程序。（%2）").arg(path, m_port.errorString());
+    default:
+        return QStringLiteral("无法打开 %1：%2").arg(path, m_port.errorString());
+    }
+}
+
+int CommPort::outBufferCount() const
+{
+    return static_cast<int>(m_port.bytesToWrite());
+}
+
+bool CommPort::setInBufferCount(int count)
+{
+    if (count != 0)
+        return false;
+    m_inBuffer.clear();
+    if (m_port.isOpen()) {
+        // Bytes already read from the device but not yet handed to us would
+        // otherwise survive the reset.
+        m_port.readAll();
+        m_port.clear(QSerialPort::Input);
+    }
+    return true;
+}
+
+bool CommPort::setOutBufferCount(int count)
+{
+    if (count != 0)
+        return false;
+    if (m_port.isOpen())
+        m_port.clear(QSerialPort::Output);
+    return true;
+}
+
+bool CommPort::setInputLen(int length)
+{
+    if (length < 0)
+        return false;
+    m_inputLen = length;
+    return true;
+}
+
+bool CommPort::setInputMode(int mode)
+{
+    if (mode != TextInput && mode != BinaryInput)
+        return false;
+    m_inputMode = mode;
+    return true;
+}
+
+bool CommPort::setRThreshold(int threshold)
+{
+    if (threshold < 0)
+        return false;
+    m_rThreshold = threshold;
+    return true;
+}
+
+bool CommPort::setSThreshold(int threshold)
+{
+    if (threshold < 0)
+        return false;
+    m_sThreshold = threshold;
+    return true;
+}
+
+bool CommPort::output(const QByteArray& bytes)
+{
+    if (!m_port.isOpen() || m_port.bytesToWrite() + bytes.size() > m_outBufferSize)
+        return false;
+    if (m_port.write(bytes) != bytes.size())
+        return false;
+    m_port.flush(); // hand the frame to the driver now rather than at the next event loop turn
+    return true;
+}
+
+QByteArray CommPort::input()
+{
+    if (m_inputLen == 0 || m_inputLen >= m_inBuffer.size())
+        return std::exchange(m_inBuffer, {});
+    QByteArray taken = m_inBuffer.left(m_inputLen);
+    m_inBuffer.remove(0, m_inputLen);
+    return taken;
+}
+
+void CommPort::takeArrivedBytes()
+{
+    const QByteArray arrived = m_port.readAll();
+    const qsizetype room = m_inBufferSize - m_inBuffer.size();
+    const bool overran = arrived.size() > room;
+    m_inBuffer.append(arrived.left(room));
+    if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
+        raise(ReceiveEvent);
+    if (overran)
+        raise(ReceiveOverrun);
+}
+
+void CommPort::handlePortError(QSerialPort::SerialPortError error)
+{
+    // A device that vanished reports read or resource errors over and over;
+    // close it once, from the event loop rather than inside the port's own
+    // notification, and tell the window a single time.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    if (!m_port.isOpen() || m_losingPort)
+        return;
+    m_losingPort = true;
+    QMetaObject::invokeMethod(this, &CommPort::closeLostPort, Qt::QueuedConnection);
+}
+
+void CommPort::closeLostPort()
+{
+    if (!m_losingPort)
+        return;
+    m_losingPort = false;
+    if (m_port.isOpen())
+        m_port.close();
+    m_inBuffer.clear();
+    raise(PortLost);
+}
+
+void CommPort::raise(Event event)
+{
+    m_commEvent = event;
+    emit onComm();
+}
+
+} // namespace kv

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "serial/line_settings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+namespace kv {
+
+// The window's serial port object: a port number, a line settings text, an
+// open flag, a receive buffer with an event threshold, and a communication
+// event raised on the owner's (the window's) thread. Every setting is accepted
+// while the port is closed; bytes beyond the receive buffer are dropped.
+class CommPort : public QObject {
+    Q_OBJECT
+
+public:
+    // Codes left in commEvent() when onComm() is raised.
+    enum Event : int {
+        NoEvent = 0,
+        SendEvent = 1,          // fewer than sThreshold bytes wait to be sent
+        ReceiveEvent = 2,       // rThreshold or more bytes wait to be read
+        ReceiveOverrun = 1008,  // bytes arrived while the receive buffer was full and were dropped
+        PortLost = 1100,        // the device failed while open (adapter pulled out); the port is now closed
+    };
+
+    enum InputModeValue : int { TextInput = 0, BinaryInput = 1 };
+
+    static constexpr int MinPortNumber = 1;
+    static constexpr int MaxPortNumber = 255;
+
+    explicit CommPort(QObject* parent = nullptr);
+    ~CommPort() override;
+
+    int commPort() const { return m_commPort; }
+    // Refused (false, nothing changed) outside 1..255 or while the port is open.
+    bool setCommPort(int portNumber);
+
+    QString settings() const { return m_settingsText; }
+    // Refused (false, nothing changed) for a text that is not a line format;
+    // applied at once when the port is open.
+    bool setSettings(const QString& text);
+
+    bool portOpen() const { return m_port.isOpen(); }
+    // Opens or closes the port; false when that failed (see lastError()).
+    bool setPortOpen(bool open);
+
+    int inBufferSize() const { return m_inBufferSize; }
+    int outBufferSize() const { return m_outBufferSize; }
+    int inBufferCount() const { return static_cast<int>(m_inBuffer.size()); }
+    int outBufferCount() const;
+    // Writing 0 empties the buffer; any other value is refused.
+    bool setInBufferCount(int count);
+    bool setOutBufferCount(int count);
+
+    int inputLen() const { return m_inputLen; }
+    bool setInputLen(int length);
+    int inputMode() const { return m_inputMode; }
+    bool setInputMode(int mode);
+    int rThreshold() const { return m_rThreshold; }
+    bool setRThreshold(int threshold);
+    int sThreshold() const { return m_sThreshold; }
+    bool setSThreshold(int threshold);
+
+    // Queues the bytes for sending, in order; false when the port is closed or
+    // the transmit buffer cannot take them.
+    bool output(const QByteArray& bytes);
+    // Takes the waiting bytes (all of them when inputLen() is 0).
+    QByteArray input();
+
+    int commEvent() const { return m_commEvent; }
+
+    // Why the last open failed, in the user's words, and the device it concerned.
+    QString lastError() const { return m_lastError; }
+    QString devicePath() const { return m_devicePath; }
+
+signals:
+    void onComm();
+
+private:
+    void takeArrivedBytes();
+    void handlePortError(QSerialPort::SerialPortError error);
+    void closeLostPort();
+    void raise(Event event);
+    bool applySettings(const LineSettings& settings);
+    QString describeOpenFailure() const;
+
+    QSerialPort m_port;
+    QByteArray m_inBuffer;
+    QString m_settingsText;
+    LineSettings m_lineSettings;
+    QString m_lastError;
+    QString m_devicePath;
+    int m_commPort = 1;
+    int m_inBufferSize = 1024;
+    int m_outBufferSize = 512;
+    int m_inputLen = 0;
+    int m_inputMode = TextInput;
+    int m_rThreshold = 0;
+    int m_sThreshold = 0;
+    int m_commEvent = NoEvent;
+    bool m_losingPort = false;
+};
+
+} // namespace kv

@@ -1,0 +1,125 @@
+#include "serial/port_directory.h"
+
+#include <QFile>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace kv {
+
+namespace {
+
+bool isUsbAdapter(const QString& name)
+{
+    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
+// A ttyS port whose UART type reads 0 has no hardware behind it; the kernel
+// lists such ports all the same.
+bool isPhantom(const QString& name)
+{
+    if (!name.startsWith(QLatin1String("ttyS")))
+        return false;
+    QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(name));
+    if (!type.open(QIODevice::ReadOnly))
+        return false;
+    return type.readAll().trimmed() == "0";
+}
+
+QString usbIdOf(const QSerialPortInfo& info)
+{
+    if (!info.hasVendorIdentifier() || !info.hasProductIdentifier())
+        return {};
+    return QStringLiteral("%1:%2")
+        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString portEnvironmentVariable(int portNumber)
+{
+    return QStringLiteral("KV9240B_COM%1").arg(portNumber);
+}
+
+bool naturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && a[endA].isDigit())
+                ++endA;
+            while (endB < b.size() && b[endB].isDigit())
+                ++endB;
+            const qulonglong numberA = a.mid(i, endA - i).toULongLong();
+            const qulonglong numberB = b.mid(j, endB - j).toULongLong();
+            if (numberA != numberB)
+                return numberA < numberB;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return (a.size() - i) < (b.size() - j);
+}
+
+QStringList orderPortNames(QStringList names)
+{
+    names.erase(std::remove_if(names.begin(), names.end(), isPhantom), names.end());
+    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        if (isUsbAdapter(a) != isUsbAdapter(b))
+            return isUsbAdapter(a);
+        return naturalLess(a, b);
+    });
+    return names;
+}
+
+PortDevice portDevice(int portNumber)
+{
+    if (portNumber < 1)
+        return {};
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("COM%1").arg(portNumber);
+    const QSerialPortInfo info(name);
+    return {name, info.description(), usbIdOf(info), {}};
+#else
+    const QString variable = portEnvironmentVariable(portNumber);
+    const QString wired = qEnvironmentVariable(variable.toLatin1().constData());
+    if (!wired.isEmpty())
+        return {wired, {}, {}, variable};
+
+    const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
+    QStringList names;
+    for (const QSerialPortInfo& info : available)
+        names << info.portName();
+    names = orderPortNames(names);
+    if (portNumber > names.size())
+        return {};
+    const QSerialPortInfo info(names[portNumber - 1]);
+    return {info.systemLocation(), info.description(), usbIdOf(info), {}};
+#endif
+}
+
+QString portToolTip(int portNumber)
+{
+    const PortDevice device = portDevice(portNumber);
+    if (device.path.isEmpty())
+        return QStringLiteral("COM%1：未检测到对应的串口设备").arg(portNumber);
+    QStringList parts{device.path};
+    if (!device.description.isEmpty())
+        parts << device.description;
+    if (!device.usbId.isEmpty())
+        parts << QStringLiteral("USB %1").arg(device.usbId);
+    if (!device.source.isEmpty())
+        parts << QStringLiteral("由环境变量 %1 指定").arg(device.source);
+    return QStringLiteral("COM%1：%2").arg(portNumber).arg(parts.join(QStringLiteral("，")));
+}
+
+} // namespace kv

@@ -1,0 +1,28 @@
+#pragma once
+
+namespace kv {
+
+struct Form;
+
+// The open button: opens the port (or closes and reopens an open one) with
+// the green lamp; a failure turns the lamp red and is reported.
+void cmdCom_Click(Form& form);
+
+// The close button: red lamp, port closed.
+void Command1_Click(Form& form);
+
+// A port chosen in the port list: closes the port, takes the new port number,
+// applies the line settings, opens it and arms receive events. Failures to
+// open are silent; the lamp is left alone.
+void Combo1_Click(Form& form);
+
+// A baud rate chosen: stored, and applied by reopening an open port.
+void Combo2_Click(Form& form);
+
+// Arms a receive event for every byte, read as bytes.
+void OpenOnComm(Form& form);
+
+// The serial port object lost its device while open and closed it: red lamp.
+void showLostPort(Form& form);
+
+} // namespace kv

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "app/message_box.h"
+
+#include <QList>
+
+namespace kv::test {
+
+// Takes the place of the message box dialog while it lives, keeping every
+// message instead of showing it.
+class MessageRecorder {
+public:
+    MessageRecorder()
+    {
+        MessageBox::setPresenter([this](const MessageBox::Message& message) { shown.append(message); });
+    }
+    ~MessageRecorder() { MessageBox::setPresenter({}); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    QList<MessageBox::Message> shown;
+};
+
+} // namespace kv::test
