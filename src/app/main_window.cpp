@@ -47,17 +47,17 @@ void frmMain::load()
 void frmMain::wireEvents()
 {
     auto clicked = [this](QStringView button, void (*handler)(Form&)) {
-        connect(m_controls.get<QPushButton>(button), &QPushButton::clicked, this, [this, handler] { handler(m_form); });
+        connect(m_controls.get<QPushButton>(button), &QPushButton::clicked, &m_events, [this, handler] { handler(m_form); });
     };
     clicked(u"cmdCom", cmdCom_Click);
     clicked(u"Command1", Command1_Click);
 
     auto* ports = m_controls.get<PickList>(u"Combo1");
-    connect(ports, &PickList::chosen, this, [this] { Combo1_Click(m_form); });
-    connect(ports, &PickList::popupAboutToShow, this, &frmMain::refreshPortToolTips);
-    connect(m_controls.get<PickList>(u"Combo2"), &PickList::chosen, this, [this] { Combo2_Click(m_form); });
+    connect(ports, &PickList::chosen, &m_events, [this] { Combo1_Click(m_form); });
+    connect(ports, &PickList::popupAboutToShow, &m_events, [this] { refreshPortToolTips(); });
+    connect(m_controls.get<PickList>(u"Combo2"), &PickList::chosen, &m_events, [this] { Combo2_Click(m_form); });
 
-    connect(m_MSComm1, &CommPort::onComm, this, &frmMain::MSComm1_OnComm);
+    connect(m_MSComm1, &CommPort::onComm, &m_events, [this] { MSComm1_OnComm(); });
 }
 
 void frmMain::MSComm1_OnComm()
@@ -68,8 +68,9 @@ void frmMain::MSComm1_OnComm()
 void frmMain::refreshPortToolTips()
 {
     auto* ports = m_controls.get<PickList>(u"Combo1");
+    const QStringList tips = portToolTips(ports->count());
     for (int position = 0; position < ports->count(); ++position)
-        ports->setItemData(position, portToolTip(position + 1), Qt::ToolTipRole);
+        ports->setItemData(position, tips[position], Qt::ToolTipRole);
 }
 
 } // namespace kv

@@ -46,6 +46,9 @@ private:
     QTimer* m_Timer2;
     std::unique_ptr<StatusLamp> m_lamp;
     Form m_form;
+    // Context of every event connection. Declared last so it goes first: no
+    // handler can run on a half-destroyed window while the controls are deleted.
+    QObject m_events;
 };
 
 } // namespace kv

@@ -21,6 +21,14 @@ public:
 
     void showPopup() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    static bool isTextCommit(const QEvent* event);
+
+    bool m_handlingText = false;
+
 signals:
     void chosen();
     void popupAboutToShow();

@@ -43,8 +43,12 @@ bool CommPort::setSettings(const QString& text)
     const std::optional<LineSettings> parsed = LineSettings::parse(text);
     if (!parsed)
         return false;
-    if (m_port.isOpen() && !applySettings(*parsed))
+    if (m_port.isOpen() && !applySettings(*parsed)) {
+        // The device may have taken part of the new format before refusing
+        // the rest: put the line back to what settings() still reports.
+        applySettings(m_lineSettings);
         return false;
+    }
     m_lineSettings = *parsed;
     m_settingsText = text;
     return true;

@@ -81,11 +81,26 @@ QStringList orderPortNames(QStringList names)
     return names;
 }
 
-PortDevice portDevice(int portNumber)
+namespace {
+
+// The devices present, in port-number order (the first is port 1).
+QList<QSerialPortInfo> presentPorts()
+{
+    QStringList names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    QList<QSerialPortInfo> ordered;
+    for (const QString& name : orderPortNames(names))
+        ordered << QSerialPortInfo(name);
+    return ordered;
+}
+
+PortDevice lookUp(int portNumber, const QList<QSerialPortInfo>& present)
 {
     if (portNumber < 1)
         return {};
 #ifdef Q_OS_WIN
+    Q_UNUSED(present);
     const QString name = QStringLiteral("COM%1").arg(portNumber);
     const QSerialPortInfo info(name);
     return {name, info.description(), usbIdOf(info), {}};
@@ -94,22 +109,15 @@ PortDevice portDevice(int portNumber)
     const QString wired = qEnvironmentVariable(variable.toLatin1().constData());
     if (!wired.isEmpty())
         return {wired, {}, {}, variable};
-
-    const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
-    QStringList names;
-    for (const QSerialPortInfo& info : available)
-        names << info.portName();
-    names = orderPortNames(names);
-    if (portNumber > names.size())
+    if (portNumber > present.size())
         return {};
-    const QSerialPortInfo info(names[portNumber - 1]);
+    const QSerialPortInfo& info = present[portNumber - 1];
     return {info.systemLocation(), info.description(), usbIdOf(info), {}};
 #endif
 }
 
-QString portToolTip(int portNumber)
+QString describe(int portNumber, const PortDevice& device)
 {
-    const PortDevice device = portDevice(portNumber);
     if (device.path.isEmpty())
         return QStringLiteral("COM%1：未检测到对应的串口设备").arg(portNumber);
     QStringList parts{device.path};
@@ -120,6 +128,27 @@ QString portToolTip(int portNumber)
     if (!device.source.isEmpty())
         parts << QStringLiteral("由环境变量 %1 指定").arg(device.source);
     return QStringLiteral("COM%1：%2").arg(portNumber).arg(parts.join(QStringLiteral("，")));
+}
+
+} // namespace
+
+PortDevice portDevice(int portNumber)
+{
+    return lookUp(portNumber, presentPorts());
+}
+
+QString portToolTip(int portNumber)
+{
+    return describe(portNumber, portDevice(portNumber));
+}
+
+QStringList portToolTips(int count)
+{
+    const QList<QSerialPortInfo> present = presentPorts();
+    QStringList tips;
+    for (int portNumber = 1; portNumber <= count; ++portNumber)
+        tips << describe(portNumber, lookUp(portNumber, present));
+    return tips;
 }
 
 } // namespace kv

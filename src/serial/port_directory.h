@@ -23,6 +23,8 @@ PortDevice portDevice(int portNumber);
 
 // One line for the port list's tooltip: the device a port number stands for.
 QString portToolTip(int portNumber);
+// The tooltips of ports 1 to count, looking the devices up only once.
+QStringList portToolTips(int count);
 
 // The ordering rule above, on bare system names such as "ttyUSB10".
 QStringList orderPortNames(QStringList names);
