@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <limits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -53,11 +54,10 @@ void PtyPair::send(const QByteArray& bytes)
     }
 }
 
-QByteArray PtyPair::receive(int minimum, int timeoutMs)
+QByteArray PtyPair::readUntil(const QDeadlineTimer& deadline, qsizetype enough)
 {
     QByteArray received;
-    const QDeadlineTimer deadline(timeoutMs);
-    while (received.size() < minimum && !deadline.hasExpired()) {
+    while (received.size() < enough && !deadline.hasExpired()) {
         // The tool's writes may still sit in its own queue: let its event loop run.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         pollfd ready{m_master, POLLIN, 0};
@@ -71,21 +71,14 @@ QByteArray PtyPair::receive(int minimum, int timeoutMs)
     return received;
 }
 
+QByteArray PtyPair::receive(int minimum, int timeoutMs)
+{
+    return readUntil(QDeadlineTimer(timeoutMs), minimum);
+}
+
 QByteArray PtyPair::drain(int quietMs)
 {
-    QByteArray received;
-    const QDeadlineTimer deadline(quietMs);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        pollfd ready{m_master, POLLIN, 0};
-        if (::poll(&ready, 1, 10) <= 0)
-            continue;
-        char buffer[256];
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n > 0)
-            received.append(buffer, n);
-    }
-    return received;
+    return readUntil(QDeadlineTimer(quietMs), std::numeric_limits<qsizetype>::max());
 }
 
 PortWiring::PortWiring(int portNumber, const QString& devicePath)

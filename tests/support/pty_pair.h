@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 namespace kv::test {
@@ -29,6 +30,8 @@ public:
     void hangUp();
 
 private:
+    QByteArray readUntil(const QDeadlineTimer& deadline, qsizetype enough);
+
     int m_master = -1;
     QString m_slavePath;
 };
