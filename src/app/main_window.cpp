@@ -3,6 +3,9 @@
 #include "app/control_builder.h"
 #include "app/form_load.h"
 #include "app/pick_list.h"
+#include "replies/reply_handler.h"
+#include "requests/measurement_query.h"
+#include "requests/polling.h"
 #include "serial/comm_port.h"
 #include "serial/port_directory.h"
 #include "serial/port_handlers.h"
@@ -33,6 +36,7 @@ frmMain::frmMain(QWidget* parent)
 {
     m_MSComm1->setObjectName(QStringLiteral("MSComm1"));
     m_Timer2->setObjectName(QStringLiteral("Timer2"));
+    m_Timer2->setTimerType(Qt::PreciseTimer); // the period typed is the period kept
     refreshPortToolTips();
     wireEvents();
 }
@@ -51,18 +55,17 @@ void frmMain::wireEvents()
     };
     clicked(u"cmdCom", cmdCom_Click);
     clicked(u"Command1", Command1_Click);
+    clicked(u"comDoOnce", [](Form& form) { comDoOnce_Click(form); });
+    clicked(u"cmdOneM", cmdOneM_Click);
+    clicked(u"cmdStopOnce", cmdStopOnce_Click);
 
     auto* ports = m_controls.get<PickList>(u"Combo1");
     connect(ports, &PickList::chosen, &m_events, [this] { Combo1_Click(m_form); });
     connect(ports, &PickList::popupAboutToShow, &m_events, [this] { refreshPortToolTips(); });
     connect(m_controls.get<PickList>(u"Combo2"), &PickList::chosen, &m_events, [this] { Combo2_Click(m_form); });
 
-    connect(m_MSComm1, &CommPort::onComm, &m_events, [this] { MSComm1_OnComm(); });
-}
-
-void frmMain::MSComm1_OnComm()
-{
-    showLostPort(m_form);
+    connect(m_Timer2, &QTimer::timeout, &m_events, [this] { Timer2_Timer(m_form); });
+    connect(m_MSComm1, &CommPort::onComm, &m_events, [this] { MSComm1_OnComm(m_form); });
 }
 
 void frmMain::refreshPortToolTips()

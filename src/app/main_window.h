@@ -38,7 +38,6 @@ public:
 private:
     void wireEvents();
     void refreshPortToolTips();
-    void MSComm1_OnComm();
 
     ControlSet m_controls;
     ExchangeState m_vars;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScopeGuard>
 
 namespace kv::MessageBox {
 
@@ -12,6 +13,8 @@ Presenter& presenter()
     static Presenter current;
     return current;
 }
+
+int openBoxes = 0;
 
 void showDialog(const Message& message)
 {
@@ -26,10 +29,17 @@ void showDialog(const Message& message)
 
 void show(const Message& message)
 {
+    ++openBoxes;
+    const auto closed = qScopeGuard([] { --openBoxes; });
     if (presenter())
         presenter()(message);
     else
         showDialog(message);
+}
+
+bool isOpen()
+{
+    return openBoxes > 0;
 }
 
 void setPresenter(Presenter replacement)

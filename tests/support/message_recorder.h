@@ -12,13 +12,19 @@ class MessageRecorder {
 public:
     MessageRecorder()
     {
-        MessageBox::setPresenter([this](const MessageBox::Message& message) { shown.append(message); });
+        MessageBox::setPresenter([this](const MessageBox::Message& message) {
+            shown.append(message);
+            if (whileOpen)
+                whileOpen(message);
+        });
     }
     ~MessageRecorder() { MessageBox::setPresenter({}); }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     QList<MessageBox::Message> shown;
+    // Runs while the box is "on screen", as events would in its modal loop.
+    std::function<void(const MessageBox::Message&)> whileOpen;
 };
 
 } // namespace kv::test

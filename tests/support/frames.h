@@ -1,0 +1,35 @@
+#pragma once
+
+#include "modbus/crc16.h"
+
+#include <QByteArray>
+
+#include <initializer_list>
+#include <span>
+
+namespace kv::test {
+
+inline QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int value : values)
+        result.append(static_cast<char>(value));
+    return result;
+}
+
+inline std::span<const std::uint8_t> asBytes(const QByteArray& data)
+{
+    return {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())};
+}
+
+// A read reply from station 2 carrying the given register values, with its CRC.
+inline QByteArray readReply(std::initializer_list<int> registers)
+{
+    QByteArray reply = bytes({0x02, 0x03, static_cast<int>(2 * registers.size())});
+    for (int value : registers)
+        reply += bytes({value >> 8, value & 0xFF});
+    const std::uint16_t crc = crc16Modbus(asBytes(reply));
+    return reply + bytes({crc & 0xFF, crc >> 8});
+}
+
+} // namespace kv::test
