@@ -4,7 +4,9 @@
 #include "app/form_load.h"
 #include "app/pick_list.h"
 #include "replies/reply_handler.h"
+#include "requests/address_requests.h"
 #include "requests/measurement_query.h"
+#include "requests/parameter_write.h"
 #include "requests/polling.h"
 #include "serial/comm_port.h"
 #include "serial/port_directory.h"
@@ -58,6 +60,12 @@ void frmMain::wireEvents()
     clicked(u"comDoOnce", [](Form& form) { comDoOnce_Click(form); });
     clicked(u"cmdOneM", cmdOneM_Click);
     clicked(u"cmdStopOnce", cmdStopOnce_Click);
+    clicked(u"cmdReadAdd", cmdReadAdd_Click);
+    clicked(u"cmdChangeID", cmdChangeID_Click);
+    for (int index = 0; index < 6; ++index) {
+        connect(m_controls.get<QPushButton>(u"cmdSet", index), &QPushButton::clicked, &m_events,
+                [this, index] { cmdSet_Click(m_form, index); });
+    }
 
     auto* ports = m_controls.get<PickList>(u"Combo1");
     connect(ports, &PickList::chosen, &m_events, [this] { Combo1_Click(m_form); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/crc16.h"
+#include "modbus/hex_text.h"
 
 #include <QByteArray>
 
@@ -30,6 +31,12 @@ inline QByteArray readReply(std::initializer_list<int> registers)
         reply += bytes({value >> 8, value & 0xFF});
     const std::uint16_t crc = crc16Modbus(asBytes(reply));
     return reply + bytes({crc & 0xFF, crc >> 8});
+}
+
+// The text a sent frame shows in the window.
+inline QString sentHex(const QByteArray& frame)
+{
+    return sentFrameText(asBytes(frame));
 }
 
 } // namespace kv::test
