@@ -1,0 +1,117 @@
+#include "fault_rules.h"
+
+#include <array>
+#include <utility>
+
+namespace kv::sim {
+
+namespace {
+
+constexpr std::array<std::pair<const char*, FaultKind>, 6> KindNames{{
+    {"bad-crc", FaultKind::BadCrc},
+    {"no-reply", FaultKind::NoReply},
+    {"partial", FaultKind::Partial},
+    {"extra-bytes", FaultKind::ExtraBytes},
+    {"exception", FaultKind::Exception},
+    {"delay", FaultKind::Delay},
+}};
+
+constexpr int MaxExtraBytes = 4;
+
+std::optional<FaultKind> kindNamed(const QString& name)
+{
+    for (const auto& [text, kind] : KindNames) {
+        if (name == QLatin1String(text))
+            return kind;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    const std::optional<FaultKind> kind = kindNamed(parts.value(0));
+    if (!kind) {
+        error = QStringLiteral("unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay)").arg(text);
+        return std::nullopt;
+    }
+    const qsizetype allowedParts = *kind == FaultKind::Delay ? 3 : 2;
+    if (parts.size() < 2 || parts.size() > allowedParts) {
+        error = QStringLiteral("fault \"%1\" should read %2").arg(text, *kind == FaultKind::Delay ? QStringLiteral("delay:PROBABILITY[:MS]") : parts[0] + QStringLiteral(":PROBABILITY"));
+        return std::nullopt;
+    }
+    FaultRule rule;
+    rule.kind = *kind;
+    bool ok = false;
+    rule.probability = parts[1].toDouble(&ok);
+    if (!ok || rule.probability < 0 || rule.probability > 1) {
+        error = QStringLiteral("probability in fault \"%1\" should lie between 0 and 1").arg(text);
+        return std::nullopt;
+    }
+    if (parts.size() == 3) {
+        const int ms = parts[2].toInt(&ok);
+        if (!ok || ms < 0) {
+            error = QStringLiteral("delay in fault \"%1\" should be whole milliseconds").arg(text);
+            return std::nullopt;
+        }
+        rule.delay = std::chrono::milliseconds(ms);
+    }
+    return rule;
+}
+
+DrawnFaults drawFaults(std::span<const FaultRule> rules, QRandomGenerator& random)
+{
+    DrawnFaults drawn;
+    for (const FaultRule& rule : rules) {
+        // generateDouble() lies in [0, 1): probability 1 always hits, 0 never.
+        if (random.generateDouble() >= rule.probability)
+            continue;
+        switch (rule.kind) {
+        case FaultKind::BadCrc:
+            drawn.badCrc = true;
+            break;
+        case FaultKind::NoReply:
+            drawn.noReply = true;
+            break;
+        case FaultKind::Partial:
+            drawn.partial = true;
+            break;
+        case FaultKind::ExtraBytes:
+            drawn.extraBytes = true;
+            break;
+        case FaultKind::Exception:
+            drawn.exception = true;
+            break;
+        case FaultKind::Delay:
+            drawn.delay += rule.delay;
+            break;
+        }
+    }
+    return drawn;
+}
+
+QStringList damageReply(Frame& reply, const DrawnFaults& faults, QRandomGenerator& random)
+{
+    QStringList changes;
+    if (faults.badCrc && reply.size() >= 2) {
+        const std::size_t at = reply.size() - 2 + random.bounded(2u);
+        reply[at] ^= static_cast<std::uint8_t>(1u << random.bounded(8u));
+        changes << QStringLiteral("bad-crc");
+    }
+    if (faults.partial && reply.size() >= 2) {
+        const std::size_t kept = 1 + random.bounded(static_cast<quint32>(reply.size() - 1));
+        changes << QStringLiteral("partial %1 of %2 bytes").arg(kept).arg(reply.size());
+        reply.resize(kept);
+    }
+    if (faults.extraBytes) {
+        const int extra = 1 + static_cast<int>(random.bounded(static_cast<quint32>(MaxExtraBytes)));
+        for (int i = 0; i < extra; ++i)
+            reply.push_back(static_cast<std::uint8_t>(random.bounded(256u)));
+        changes << QStringLiteral("extra-bytes +%1").arg(extra);
+    }
+    return changes;
+}
+
+} // namespace kv::sim

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "frame.h"
+
+#include <QRandomGenerator>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+#include <span>
+
+namespace kv::sim {
+
+enum class FaultKind { BadCrc, NoReply, Partial, ExtraBytes, Exception, Delay };
+
+// One --fault option: how often a kind of fault hits a reply.
+struct FaultRule {
+    FaultKind kind = FaultKind::NoReply;
+    double probability = 0;
+    std::chrono::milliseconds delay{200}; // delay only
+};
+
+// Reads "KIND:PROBABILITY", or "delay:PROBABILITY[:MS]". On failure returns
+// nothing and says why in error.
+std::optional<FaultRule> parseFaultRule(const QString& text, QString& error);
+
+// The faults that hit one reply.
+struct DrawnFaults {
+    bool noReply = false;
+    bool exception = false;
+    bool badCrc = false;
+    bool partial = false;
+    bool extraBytes = false;
+    std::chrono::milliseconds delay{0};
+};
+
+// Every rule draws on its own for every reply.
+DrawnFaults drawFaults(std::span<const FaultRule> rules, QRandomGenerator& random);
+
+// Spoils a reply as drawn (bad CRC, cut short, trailing bytes) and describes
+// each change for the log.
+QStringList damageReply(Frame& reply, const DrawnFaults& faults, QRandomGenerator& random);
+
+} // namespace kv::sim

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "frame.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace kv::sim {
+
+// What reading the line found.
+enum class LineState {
+    Open,
+    PeerAbsent, // nobody has the other end of the pseudo-terminal open
+    Failed,     // the device is gone: nothing more can be served
+};
+
+// The simulator's end of a serial line, as a file descriptor to wait on.
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+
+    virtual int descriptor() const = 0;
+    // The device the tool should open.
+    virtual QString devicePath() const = 0;
+
+    // True when a UART shifts the bytes out at the baud rate by itself, so a
+    // reply is handed over whole; a pseudo-terminal needs every byte paced.
+    virtual bool pacedByHardware() const = 0;
+
+    // Appends whatever has arrived.
+    virtual LineState receive(Frame& into) = 0;
+    // Puts bytes on the line. Bytes nobody can take are lost, as on a wire.
+    virtual void transmit(std::span<const std::uint8_t> bytes) = 0;
+    // Returns once everything transmitted has left.
+    virtual void drain() = 0;
+    virtual bool setBaudRate(int baudRate, QString& error) = 0;
+};
+
+} // namespace kv::sim

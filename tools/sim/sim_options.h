@@ -1,0 +1,32 @@
+#pragma once
+
+#include "fault_rules.h"
+
+#include <QStringList>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace kv::sim {
+
+struct SimOptions {
+    QString port; // empty: a fresh pseudo-terminal
+    int baudRate = 9600;
+    std::uint8_t station = 1;
+    double temperature = 25.0;
+    double humidity = 60.0;
+    bool drift = false;
+    std::optional<quint32> seed;
+    std::chrono::milliseconds turnaround{5};
+    std::vector<FaultRule> faults;
+    bool quiet = false;
+};
+
+// Reads the command line. --help, --version and unknown options end the
+// program as QCommandLineParser does; a bad value returns nothing with the
+// reason in error.
+std::optional<SimOptions> readOptions(const QStringList& arguments, QString& error);
+
+} // namespace kv::sim
