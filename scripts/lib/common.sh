@@ -1,8 +1,10 @@
-# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Shared by the scripts: install what is missing, then configure and build.
 # shellcheck shell=bash
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 BUILD_DIR="${KV9240B_BUILD_DIR:-$ROOT/build}"
+# clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzers.
+CHECK_DIR="${KV9240B_CHECK_DIR:-$ROOT/build-check}"
 
 # Debian packages the build, the tests and the window need.
 PACKAGES=(
@@ -10,6 +12,8 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev
   fonts-wqy-microhei fonts-liberation2
 )
+# And for the sanitizer and fuzzing build.
+CHECK_PACKAGES=(clang libclang-rt-dev)
 
 say() { printf '==> %s\n' "$*"; }
 
@@ -30,15 +34,27 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# build [TARGET...]: configures and builds the named targets (all when none).
+# build DIR [TARGET...]: configures DIR with the cmake arguments in CMAKE_ARGS
+# and builds the named targets (all when none).
 build() {
+  local dir="$1"
+  shift
   # CI treats every warning as an error.
   local werror=OFF
   [ -n "${CI:-}" ] && werror=ON
-  say "Building in $BUILD_DIR"
-  cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" \
-    -DKV9240B_WERROR="$werror" -DKV9240B_BUILD_TESTS=ON >/dev/null
+  say "Building in $dir"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" \
+    -DKV9240B_WERROR="$werror" -DKV9240B_BUILD_TESTS=ON "${CMAKE_ARGS[@]}" >/dev/null
   local targets=()
   [ $# -gt 0 ] && targets=(--target "$@")
-  cmake --build "$BUILD_DIR" "${targets[@]}"
+  cmake --build "$dir" "${targets[@]}"
 }
+
+check_build_args() {
+  CMAKE_ARGS=(-DCMAKE_CXX_COMPILER=clang++ -DKV9240B_SANITIZE=ON -DKV9240B_FUZZ=ON "$@")
+}
+
+# Sanitizer reports end the run; the known leaks of system libraries do not.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:halt_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$ROOT/tests/lsan.supp:print_suppressions=0}"

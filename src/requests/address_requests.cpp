@@ -16,35 +16,33 @@ void cmdReadAdd_Click(Form& form)
     sendWriteRequest(form, {RequestKind::AddressReadOrWrite, {0xFA, 0x03, 0x00, 0x00, 0x00, 0x01}, 7, 6});
 }
 
-void cmdChangeID_Click(Form& form)
+AddressChange readAddressChange(const QString& currentText, const QString& targetText)
 {
-    const std::optional<double> current = readNumber(form.controls.text(u"txtSetID", 0));
-    if (!current) {
-        MessageBox::show(QStringLiteral("你输入的原设备地址格式有误!"));
-        return;
-    }
-    const std::optional<double> target = readNumber(form.controls.text(u"txtSetID", 1));
-    if (!target) {
-        MessageBox::show(QStringLiteral("你输入的目标设备地址格式有误!"));
-        return;
-    }
-    form.vars.SendText.clear();
+    const std::optional<double> current = readNumber(currentText);
+    if (!current)
+        return {0, 0, QStringLiteral("你输入的原设备地址格式有误!")};
+    const std::optional<double> target = readNumber(targetText);
+    if (!target)
+        return {0, 0, QStringLiteral("你输入的目标设备地址格式有误!")};
 
     const double from = wholePart(*current);
     const double to = wholePart(*target);
     // Station and value are one byte each: an address outside it cannot be sent.
-    if (from < 1 || from > 255 || to < 1) {
-        MessageBox::show(QStringLiteral("请指定正确的设备地址，正确值范围为1-250"));
-        return;
-    }
-    if (to > 250) {
-        MessageBox::show(QStringLiteral("请指定正确的设备地址，正确值范围为1-250!"));
-        return;
-    }
+    if (from < 1 || from > 255 || to < 1)
+        return {0, 0, QStringLiteral("请指定正确的设备地址，正确值范围为1-250")};
+    if (to > 250)
+        return {0, 0, QStringLiteral("请指定正确的设备地址，正确值范围为1-250!")};
+    return {static_cast<std::uint8_t>(from), static_cast<std::uint8_t>(to), {}};
+}
 
-    sendWriteRequest(form, {RequestKind::AddressChange,
-                            {static_cast<std::uint8_t>(from), 0x06, 0x0B, 0x00, 0x00, static_cast<std::uint8_t>(to)},
-                            6, 6});
+void cmdChangeID_Click(Form& form)
+{
+    const AddressChange change = readAddressChange(form.controls.text(u"txtSetID", 0), form.controls.text(u"txtSetID", 1));
+    if (!change.problem.isEmpty()) {
+        MessageBox::show(change.problem);
+        return;
+    }
+    sendWriteRequest(form, {RequestKind::AddressChange, {change.station, 0x06, 0x0B, 0x00, 0x00, change.newAddress}, 6, 6});
 }
 
 } // namespace kv

@@ -1,8 +1,23 @@
 #pragma once
 
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
 namespace kv {
 
 struct Form;
+
+// The station and new address of an address change, read from the current
+// and target address texts, or the message refusing them.
+struct AddressChange {
+    std::uint8_t station = 0;
+    std::uint8_t newAddress = 0;
+    QString problem; // empty when the change can be sent
+};
+
+AddressChange readAddressChange(const QString& currentText, const QString& targetText);
 
 // Read address: asks station 250 for register 0; the reply's first byte is
 // the sensor's address.

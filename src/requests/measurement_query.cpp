@@ -26,25 +26,27 @@ bool fitsInByte(double value)
     return value >= 0 && value <= 255;
 }
 
-// The frame head built from the four boxes, or the message for the first box
-// that is wrong.
-struct QueryBoxes {
-    std::optional<FrameHead> head;
-    QString problem;
-};
-
-QueryBoxes readQueryBoxes(const ControlSet& controls)
+void countRequest(ControlSet& controls)
 {
-    const std::optional<double> station = readNumber(controls.text(u"txtStationID"));
+    const double count = readNumber(controls.text(u"lblCounter")).value_or(0);
+    controls.setText(u"lblCounter", QString::number(count + 1, 'g', 15));
+}
+
+} // namespace
+
+QueryBoxes readQueryBoxes(const QString& stationText, const QString& functionText, const QString& startText,
+                          const QString& lengthText)
+{
+    const std::optional<double> station = readNumber(stationText);
     if (!station)
         return {{}, StationMessage};
-    const std::optional<double> function = readNumber(controls.text(u"txtFunID"));
+    const std::optional<double> function = readNumber(functionText);
     if (!function)
         return {{}, FunctionMessage};
-    const std::optional<double> length = readNumber(controls.text(u"txtDataLength"));
+    const std::optional<double> length = readNumber(lengthText);
     if (!length)
         return {{}, LengthMessage};
-    const std::optional<double> start = readNumber(controls.text(u"txtStartID"));
+    const std::optional<double> start = readNumber(startText);
     if (!start)
         return {{}, StartMessage};
 
@@ -67,19 +69,13 @@ QueryBoxes readQueryBoxes(const ControlSet& controls)
             {}};
 }
 
-void countRequest(ControlSet& controls)
-{
-    const double count = readNumber(controls.text(u"lblCounter")).value_or(0);
-    controls.setText(u"lblCounter", QString::number(count + 1, 'g', 15));
-}
-
-} // namespace
-
 void comDoOnce_Click(Form& form, QueryOrigin origin)
 {
     form.vars.SendText.clear();
 
-    const QueryBoxes boxes = readQueryBoxes(form.controls);
+    const ControlSet& controls = form.controls;
+    const QueryBoxes boxes = readQueryBoxes(controls.text(u"txtStationID"), controls.text(u"txtFunID"),
+                                            controls.text(u"txtStartID"), controls.text(u"txtDataLength"));
     if (!boxes.head) {
         MessageBox::show(boxes.problem);
         // A poll would repeat the same message every period: stop it and let

@@ -13,12 +13,25 @@ namespace {
 // The shape of a number in the given locale: we check it ourselves because
 // QLocale also accepts forms (group separators, "inf", "nan") that a
 // technician's box must not.
-bool hasNumberShape(const QString& trimmed, const QLocale& locale)
+QRegularExpression numberShape(const QLocale& locale)
 {
     const QString point = QRegularExpression::escape(locale.decimalPoint());
     const QString signs = QRegularExpression::escape(QStringLiteral("+-") + locale.negativeSign() + locale.positiveSign());
     const QString exponent = QRegularExpression::escape(locale.exponential().toLower() + locale.exponential().toUpper());
-    const QRegularExpression shape(QStringLiteral("^[%1]?(\\d+(%2\\d*)?|%2\\d+)([%3][%1]?\\d+)?$").arg(signs, point, exponent));
+    QRegularExpression shape(QStringLiteral("^[%1]?([0-9]+(%2[0-9]*)?|%2[0-9]+)([%3][%1]?[0-9]+)?$").arg(signs, point, exponent));
+    shape.optimize();
+    return shape;
+}
+
+bool hasNumberShape(const QString& trimmed, const QLocale& locale)
+{
+    // Built once per number format: every box of every request passes here.
+    static QLocale cachedFor = locale;
+    static QRegularExpression shape = numberShape(locale);
+    if (locale != cachedFor) {
+        cachedFor = locale;
+        shape = numberShape(locale);
+    }
     return shape.match(trimmed).hasMatch();
 }
 

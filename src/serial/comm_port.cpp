@@ -16,7 +16,7 @@ CommPort::CommPort(QObject* parent)
     : QObject(parent)
     , m_settingsText(settingsText(9600))
 {
-    connect(&m_port, &QSerialPort::readyRead, this, &CommPort::takeArrivedBytes);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(m_port.readAll()); });
     connect(&m_port, &QSerialPort::errorOccurred, this, &CommPort::handlePortError);
     connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
         if (m_sThreshold > 0 && m_port.bytesToWrite() < m_sThreshold)
@@ -199,9 +199,8 @@ QByteArray CommPort::input()
     return taken;
 }
 
-void CommPort::takeArrivedBytes()
+void CommPort::acceptArrived(const QByteArray& arrived)
 {
-    const QByteArray arrived = m_port.readAll();
     const qsizetype room = m_inBufferSize - m_inBuffer.size();
     const bool overran = arrived.size() > room;
     m_inBuffer.append(arrived.left(room));

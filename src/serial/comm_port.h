@@ -72,6 +72,11 @@ public:
 
     int commEvent() const { return m_commEvent; }
 
+    // The receive path: bytes that came off the line join the receive buffer
+    // (what does not fit is dropped and reported) and raise the receive event
+    // once the threshold is reached.
+    void acceptArrived(const QByteArray& arrived);
+
     // Why the last open failed, in the user's words, and the device it concerned.
     QString lastError() const { return m_lastError; }
     QString devicePath() const { return m_devicePath; }
@@ -80,7 +85,6 @@ signals:
     void onComm();
 
 private:
-    void takeArrivedBytes();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
     void raise(Event event);
