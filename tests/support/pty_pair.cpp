@@ -49,6 +49,8 @@ void PtyPair::send(const QByteArray& bytes)
         const ssize_t n = ::write(m_master, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return;
+        if (n < 0 && errno == EAGAIN) // the line is full until the tool reads: let it
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (n > 0)
             written += n;
     }

@@ -18,7 +18,8 @@ public:
     bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
 
-    // Bytes the sensor sends to the tool.
+    // Bytes the sensor sends to the tool; while the line is full the tool's
+    // event loop runs so that it can read them.
     void send(const QByteArray& bytes);
     // Everything the tool has written so far that has not been read yet;
     // waits up to timeoutMs for at least minimum bytes to arrive.
