@@ -1,6 +1,7 @@
 // Whatever a technician types: the number test, the measurement boxes, the
 // setting values and the address change either refuse the text with a message
 // or produce values that fit their bytes.
+#include "fuzz_check.h"
 #include "requests/address_requests.h"
 #include "requests/measurement_query.h"
 #include "requests/number_text.h"
@@ -11,16 +12,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

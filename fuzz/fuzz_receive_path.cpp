@@ -1,22 +1,13 @@
 // The serial object's receive side fed in arbitrary chunks with arbitrary
 // thresholds and reads in between: the buffer never exceeds its size, a
 // receive event comes only at the threshold, and the bytes come out in order.
+#include "fuzz_check.h"
 #include "serial/comm_port.h"
 
 #include <QByteArray>
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

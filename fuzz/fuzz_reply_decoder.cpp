@@ -1,6 +1,7 @@
 // Any bytes from the line, for any request kind and start-address text: the
 // decoder must never read past them, and a measurement reply it accepts must
 // be whole and carry a matching CRC.
+#include "fuzz_check.h"
 #include "modbus/crc16.h"
 #include "replies/reply_decoder.h"
 
@@ -22,12 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kv::DecodedReply decoded = kv::decodeReply(reply, kind, start);
     if (kind == 1 && decoded.sound) {
         const std::size_t covered = 3 + reply[2];
-        if (reply.size() < covered + 2 || kv::crc16Modbus(reply.first(covered)) != (reply[covered] | reply[covered + 1] << 8))
-            std::abort();
+        require(reply.size() >= covered + 2);
+        require(kv::crc16Modbus(reply.first(covered)) == (reply[covered] | reply[covered + 1] << 8));
     }
-    for (const kv::DecodedReply::Value& value : decoded.values) {
-        if (value.row < 0 || value.row > 4 || value.text.isEmpty())
-            std::abort();
-    }
+    for (const kv::DecodedReply::Value& value : decoded.values)
+        require(value.row >= 0 && value.row <= 4 && !value.text.isEmpty());
     return 0;
 }

@@ -6,6 +6,7 @@
 //   soak_exchanges [EXCHANGES]     default 100000
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "process_figures.h"
 #include "pty_pair.h"
 #include "requests/measurement_query.h"
 #include "serial/comm_port.h"
@@ -16,25 +17,11 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <unistd.h>
+#include <cstdlib>
 
 using namespace kv;
 
-namespace {
-
-long residentKilobytes()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return resident * ::sysconf(_SC_PAGESIZE) / 1024;
-}
-
-} // namespace
+using test::residentKilobytes;
 
 int main(int argc, char* argv[])
 {

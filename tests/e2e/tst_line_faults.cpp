@@ -79,6 +79,15 @@ void startPolling(frmMain& window, int periodMs)
     click(window, u"cmdOneM");
 }
 
+// Starts the window and has it poll the simulator every 50 ms; true once the
+// first sound reply is on show.
+bool pollUntilFirstReply(frmMain& window)
+{
+    window.load();
+    startPolling(window, 50);
+    return QTest::qWaitFor([&] { return window.controls().text(u"txtValue", 0) == QLatin1String("25.00"); }, 5000);
+}
+
 } // namespace
 
 class tst_LineFaults : public QObject {
@@ -178,9 +187,7 @@ void tst_LineFaults::sensorVanishesMidPollAndComesBack()
     MessageRecorder messages;
     StackGuard guard(messages);
     frmMain window;
-    window.load();
-    startPolling(window, 50);
-    QTRY_COMPARE(window.controls().text(u"txtValue", 0), QStringLiteral("25.00"));
+    QVERIFY(pollUntilFirstReply(window));
 
     sim.reset(); // the other end closes
 
@@ -216,9 +223,7 @@ void tst_LineFaults::busyPortWhilePolling()
     MessageRecorder messages;
     StackGuard guard(messages);
     frmMain window;
-    window.load();
-    startPolling(window, 50);
-    QTRY_COMPARE(window.controls().text(u"txtValue", 0), QStringLiteral("25.00"));
+    QVERIFY(pollUntilFirstReply(window));
 
     window.controls().get<PickList>(u"Combo1")->choose(1);
 
@@ -238,9 +243,7 @@ void tst_LineFaults::baudRateReopenFailsWhilePolling()
     MessageRecorder messages;
     StackGuard guard(messages);
     frmMain window;
-    window.load();
-    startPolling(window, 50);
-    QTRY_COMPARE(window.controls().text(u"txtValue", 0), QStringLiteral("25.00"));
+    QVERIFY(pollUntilFirstReply(window));
 
     com1.reset(); // one wiring at a time: the old one unsets the variable as it goes
     com1 = std::make_unique<PortWiring>(1, QStringLiteral("/nonexistent/kv9240b-line"));
