@@ -44,21 +44,28 @@ QString ControlSet::text(QStringView name, int index) const
 
 bool ControlSet::setText(QStringView name, int index, const QString& text)
 {
+    // Most texts come back unchanged at every poll (the same frame, the same
+    // value): those boxes are left alone, as their layout is the costly part,
+    // and a box the technician is editing keeps its cursor.
     QWidget* control = widget(name, index);
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(text);
-    else if (auto* memo = qobject_cast<QPlainTextEdit*>(control))
-        memo->setPlainText(text);
-    else if (auto* label = qobject_cast<QLabel*>(control))
-        label->setText(text);
-    else if (auto* list = qobject_cast<QComboBox*>(control))
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        if (edit->text() != text)
+            edit->setText(text);
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
+        if (memo->toPlainText() != text)
+            memo->setPlainText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        if (label->text() != text)
+            label->setText(text);
+    } else if (auto* list = qobject_cast<QComboBox*>(control)) {
         list->setEditText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
         button->setText(text);
-    else if (auto* frame = qobject_cast<QGroupBox*>(control))
+    } else if (auto* frame = qobject_cast<QGroupBox*>(control)) {
         frame->setTitle(text);
-    else
+    } else {
         return false;
+    }
     return true;
 }
 

@@ -1,9 +1,11 @@
 #include "serial/comm_port.h"
 
+#include "serial/line_driver.h"
 #include "serial/port_directory.h"
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -47,15 +49,18 @@ bool CommPort::setSettings(const QString& text)
         // The device may have taken part of the new format before refusing
         // the rest: put the line back to what settings() still reports.
         applySettings(m_lineSettings);
+        tuneWakeUp();
         return false;
     }
     m_lineSettings = *parsed;
     m_settingsText = text;
+    tuneWakeUp();
     return true;
 }
 
 bool CommPort::applySettings(const LineSettings& settings)
 {
+    m_wakeAfter = 0; // each change rewrites the whole line setup
     return m_port.setBaudRate(settings.baudRate) && m_port.setParity(settings.parity)
         && m_port.setDataBits(settings.dataBits) && m_port.setStopBits(settings.stopBits);
 }
@@ -97,6 +102,7 @@ bool CommPort::setPortOpen(bool open)
     m_port.clear();
     m_inBuffer.clear();
     m_losingPort = false;
+    tuneWakeUp();
     return true;
 }
 
@@ -120,6 +126,33 @@ QString CommPort::describeOpenFailure() const
     }
 }
 
+int CommPort::inBufferCount() const
+{
+    const int held = m_port.isOpen() ? line_driver::pending(m_port.handle()) : 0;
+    return std::min(m_inBufferSize, static_cast<int>(m_inBuffer.size()) + held);
+}
+
+void CommPort::takeHeldBytes()
+{
+    if (!m_port.isOpen())
+        return;
+    QByteArray arrived = m_port.readAll();
+    if (line_driver::pending(m_port.handle()) > 0)
+        arrived += line_driver::readPending(m_port.handle(), m_inBufferSize);
+    keep(arrived);
+}
+
+void CommPort::tuneWakeUp()
+{
+    if (!m_port.isOpen())
+        return;
+    // Wake when the receive event is due; without a threshold, for every byte.
+    const int missing = m_rThreshold > 0 ? m_rThreshold - static_cast<int>(m_inBuffer.size()) : 1;
+    const int wanted = std::clamp(missing, 1, 255);
+    if (wanted != m_wakeAfter && line_driver::wakeAfter(m_port.handle(), wanted))
+        m_wakeAfter = wanted;
+}
+
 int CommPort::outBufferCount() const
 {
     return static_cast<int>(m_port.bytesToWrite());
@@ -135,6 +168,7 @@ bool CommPort::setInBufferCount(int count)
         // otherwise survive the reset.
         m_port.readAll();
         m_port.clear(QSerialPort::Input);
+        tuneWakeUp();
     }
     return true;
 }
@@ -169,6 +203,7 @@ bool CommPort::setRThreshold(int threshold)
     if (threshold < 0)
         return false;
     m_rThreshold = threshold;
+    tuneWakeUp();
     return true;
 }
 
@@ -192,6 +227,7 @@ bool CommPort::output(const QByteArray& bytes)
 
 QByteArray CommPort::input()
 {
+    takeHeldBytes(); // what the driver gathered short of the threshold is waiting too
     if (m_inputLen == 0 || m_inputLen >= m_inBuffer.size())
         return std::exchange(m_inBuffer, {});
     QByteArray taken = m_inBuffer.left(m_inputLen);
@@ -201,13 +237,19 @@ QByteArray CommPort::input()
 
 void CommPort::acceptArrived(const QByteArray& arrived)
 {
-    const qsizetype room = m_inBufferSize - m_inBuffer.size();
-    const bool overran = arrived.size() > room;
-    m_inBuffer.append(arrived.left(room));
+    const bool overran = !keep(arrived);
+    tuneWakeUp();
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
     if (overran)
         raise(ReceiveOverrun);
+}
+
+bool CommPort::keep(const QByteArray& arrived)
+{
+    const qsizetype room = m_inBufferSize - m_inBuffer.size();
+    m_inBuffer.append(arrived.left(room));
+    return arrived.size() <= room;
 }
 
 void CommPort::handlePortError(QSerialPort::SerialPortError error)
@@ -218,6 +260,10 @@ void CommPort::handlePortError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
     if (!m_port.isOpen() || m_losingPort)
+        return;
+    // A read that found the bytes already taken (a reset between the driver's
+    // signal and the read) is reported as a read error too: the line is fine.
+    if (error == QSerialPort::ReadError && !line_driver::hasFailed(m_port.handle()))
         return;
     m_losingPort = true;
     QMetaObject::invokeMethod(this, &CommPort::closeLostPort, Qt::QueuedConnection);

@@ -49,7 +49,8 @@ public:
 
     int inBufferSize() const { return m_inBufferSize; }
     int outBufferSize() const { return m_outBufferSize; }
-    int inBufferCount() const { return static_cast<int>(m_inBuffer.size()); }
+    // Bytes waiting: in the buffer, and those the driver still holds.
+    int inBufferCount() const;
     int outBufferCount() const;
     // Writing 0 empties the buffer; any other value is refused.
     bool setInBufferCount(int count);
@@ -85,6 +86,9 @@ signals:
     void onComm();
 
 private:
+    bool keep(const QByteArray& arrived); // false when some did not fit
+    void takeHeldBytes();
+    void tuneWakeUp();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
     void raise(Event event);
@@ -105,6 +109,7 @@ private:
     int m_rThreshold = 0;
     int m_sThreshold = 0;
     int m_commEvent = NoEvent;
+    int m_wakeAfter = 0; // bytes the driver gathers before it wakes us; 0: not set
     bool m_losingPort = false;
 };
 

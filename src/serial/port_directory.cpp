@@ -134,6 +134,11 @@ QString describe(int portNumber, const PortDevice& device)
 
 PortDevice portDevice(int portNumber)
 {
+#ifndef Q_OS_WIN
+    // A wired port needs no look at the devices present, which is slow.
+    if (!qEnvironmentVariableIsEmpty(portEnvironmentVariable(portNumber).toLatin1().constData()))
+        return lookUp(portNumber, {});
+#endif
     return lookUp(portNumber, presentPorts());
 }
 
