@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 
 namespace kv::test {
 
@@ -20,12 +21,19 @@ public:
 
     // Log lines with this tag ("TX", "RX", "FAULT", "NOTE") so far, text after the tag.
     QStringList lines(const QString& tag);
+    // The same lines with the CLOCK_MONOTONIC time (seconds) each was stamped with.
+    struct Entry {
+        double seconds;
+        QString text;
+    };
+    QList<Entry> entries(const QString& tag);
     // Waits until at least count lines with the tag have been logged.
     bool waitForLines(const QString& tag, int count, int timeoutMs = 3000);
 
 private:
     void readLog();
 
+    QTemporaryFile m_logFile;
     QProcess m_process;
     QString m_devicePath;
     QStringList m_log;

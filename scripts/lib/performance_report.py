@@ -1,0 +1,124 @@
+"""Turns the figures scripts/bench gathered into docs/performance.md (on stdout)."""
+import datetime
+import os
+import platform
+import sys
+
+out, polls = sys.argv[1], sys.argv[2]
+
+
+def figures(name):
+    values = {}
+    path = os.path.join(out, name)
+    if os.path.exists(path):
+        for line in open(path):
+            key, _, value = line.strip().partition(" ")
+            values[key] = value
+    return values
+
+
+def number(values, key, default=0.0):
+    try:
+        return float(values.get(key, default))
+    except ValueError:
+        return default
+
+
+def cpu_model():
+    for line in open("/proc/cpuinfo"):
+        if line.startswith("model name"):
+            return line.split(":", 1)[1].strip()
+    return platform.processor() or "unknown"
+
+
+print("# Performance\n")
+print(f"Measured by `./scripts/bench` on {datetime.date.today().isoformat()}: {cpu_model()}, "
+      f"{os.cpu_count()} cores, {platform.system()} {platform.release()}. Every run uses the simulated "
+      f"sensor on a pseudo-terminal, pacing its bytes at the line rate after a 5 ms turnaround, and "
+      f"reads 5 registers (the start-up data length); {polls} polls a run.\n")
+
+print("## What the line allows\n")
+print("One exchange: the 8-byte request, the 3.5-character silence that ends it (or the 5 ms "
+      "turnaround, whichever is longer), then the reply of 2 x registers + 5 bytes, 10 bit times a byte. "
+      "That is also the shortest period at which every reply can arrive.\n")
+print("| baud | character | 5 registers (15-byte reply) | 8 registers (21-byte reply) |")
+print("|---|---|---|---|")
+for baud in (2400, 4800, 9600, 19200):
+    char_ms = 10_000 / baud
+    gap = max(5.0, 3.5 * char_ms)
+    five = 8 * char_ms + gap + 15 * char_ms
+    eight = 8 * char_ms + gap + 21 * char_ms
+    print(f"| {baud} | {char_ms:.3f} ms | {five:.1f} ms | {eight:.1f} ms |")
+
+print("\n## Polling\n")
+print("Deviation: how far each tick's distance from the previous one strays from the set period. "
+      "Latency: from the simulator writing a reply's last byte to the decoded values being in the "
+      "window (both stamped on CLOCK_MONOTONIC). CPU: user + system time of the process per poll. "
+      "mbpoll polls with the same period, rate, registers and simulator; it waits its period after "
+      "each reply, so it polls less often at a short period.\n")
+print("| period | baud | decoded / sent | deviation median / p99 / worst | latency median / p99 | "
+      "CPU per poll | resident start / end | mbpoll polls/s | mbpoll CPU per poll | ours / mbpoll CPU |")
+print("|---|---|---|---|---|---|---|---|---|---|")
+rows = {}
+for period in (50, 1000):
+    for baud in (9600, 19200):
+        tool = figures(f"tool-{baud}-{period}")
+        mb = figures(f"mbpoll-{baud}-{period}")
+        rows[(period, baud)] = (tool, mb)
+        ours_cpu = number(tool, "cpu_per_poll_ms")
+        mb_cpu = number(mb, "cpu_per_poll_ms")
+        mb_rate = number(mb, "polls") / max(number(mb, "seconds", 1.0), 1e-9)
+        ratio = f"{ours_cpu / mb_cpu:.2f}" if mb_cpu > 0 else "n/a"
+        print(f"| {period} ms | {baud} | {tool.get('replies_decoded', '?')} / {tool.get('requests', '?')} | "
+              f"{number(tool, 'deviation_median_ms'):.3f} / {number(tool, 'deviation_p99_ms'):.3f} / "
+              f"{number(tool, 'deviation_worst_ms'):.3f} ms | "
+              f"{number(tool, 'latency_median_ms'):.3f} / {number(tool, 'latency_p99_ms'):.3f} ms | "
+              f"{ours_cpu:.3f} ms | {tool.get('resident_start_kb', '?')} / {tool.get('resident_end_kb', '?')} KiB | "
+              f"{mb_rate:.2f} | {mb_cpu:.3f} ms | {ratio} |")
+
+start = figures("startup")
+print("\n## Start-up\n")
+print(f"From starting the process to the window shown (offscreen, COM1 on the simulator), "
+      f"{start.get('runs', '?')} runs: median {number(start, 'startup_median_ms'):.1f} ms, "
+      f"worst {number(start, 'startup_worst_ms'):.1f} ms.\n")
+
+short = figures("tool-2400-50-8")
+print("## A period shorter than the exchange\n")
+print(f"At 2400 baud an 8-register exchange needs about 150 ms on the line, three times the 50 ms period. "
+      f"Each tick sends a new request, which empties the receive buffer and takes the exchange over, so no "
+      f"reply can complete: {short.get('replies_decoded', '?')} of {short.get('requests', '?')} requests got "
+      f"a decoded reply, and the simulator answered {short.get('replies_sent', '?')} of them (it drops a "
+      f"request that arrives while it is still replying, as a half-duplex device does). The values stay as "
+      f"they were and the lamp stays yellow; nothing false is shown. A period above the exchange time "
+      f"(see the first table) is needed.\n")
+
+print("## Targets\n")
+print("| target | measured | met |")
+print("|---|---|---|")
+
+
+def target(name, measured, met):
+    print(f"| {name} | {measured} | {'yes' if met else 'no'} |")
+
+
+for baud in (9600, 19200):
+    tool = rows[(50, baud)][0]
+    decoded, sent = int(number(tool, "replies_decoded")), int(number(tool, "requests"))
+    target(f"every reply decoded at 50 ms, {baud} baud", f"{decoded} / {sent}", sent > 0 and decoded == sent)
+worst_dev = max(number(rows[k][0], "deviation_p99_ms") for k in rows)
+target("period deviation p99 under 2 ms", f"{worst_dev:.3f} ms (worst run)", worst_dev < 2)
+worst_lat = max(number(rows[k][0], "latency_p99_ms") for k in rows)
+target("reply-to-window latency p99 under 2 ms", f"{worst_lat:.3f} ms (worst run)", worst_lat < 2)
+cpu_ok = all(number(rows[k][0], "cpu_per_poll_ms") <= number(rows[k][1], "cpu_per_poll_ms") for k in rows)
+target("CPU per poll no more than mbpoll's",
+       ", ".join(f"{number(rows[k][0], 'cpu_per_poll_ms'):.3f} vs {number(rows[k][1], 'cpu_per_poll_ms'):.3f} ms"
+                 for k in sorted(rows)), cpu_ok)
+startup_ms = number(start, "startup_median_ms")
+target("start-up under 300 ms", f"{startup_ms:.1f} ms", 0 < startup_ms < 300)
+growth = max(number(rows[k][0], "resident_end_kb") - number(rows[k][0], "resident_start_kb") for k in rows)
+target("no memory growth over the run", f"{growth:.0f} KiB largest growth", growth < 512)
+
+print("\n## Commands\n")
+print("```sh\n./scripts/bench                        # all of the above, about 15 minutes\n"
+      "build/bench/poll_bench poll 9600 50 600 5   # one polling run\n"
+      "build/bench/poll_bench startup 10\n```")
