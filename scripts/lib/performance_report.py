@@ -57,7 +57,8 @@ print("Deviation: how far each tick's distance from the previous one strays from
       "mbpoll polls with the same period, rate, registers and simulator; it waits its period after "
       "each reply, so it polls less often at a short period.\n")
 print("| period | baud | decoded / sent | deviation median / p99 / worst | latency median / p99 | "
-      "CPU per poll | resident start / end | mbpoll polls/s | mbpoll CPU per poll | ours / mbpoll CPU |")
+      "CPU per poll (kernel share) | resident start / after 50 polls / end | mbpoll polls/s | "
+      "mbpoll CPU per poll | ours / mbpoll CPU |")
 print("|---|---|---|---|---|---|---|---|---|---|")
 rows = {}
 for period in (50, 1000):
@@ -73,7 +74,9 @@ for period in (50, 1000):
               f"{number(tool, 'deviation_median_ms'):.3f} / {number(tool, 'deviation_p99_ms'):.3f} / "
               f"{number(tool, 'deviation_worst_ms'):.3f} ms | "
               f"{number(tool, 'latency_median_ms'):.3f} / {number(tool, 'latency_p99_ms'):.3f} ms | "
-              f"{ours_cpu:.3f} ms | {tool.get('resident_start_kb', '?')} / {tool.get('resident_end_kb', '?')} KiB | "
+              f"{ours_cpu:.3f} ms ({100 * number(tool, 'system_share'):.0f} %) | "
+              f"{tool.get('resident_start_kb', '?')} / {tool.get('resident_warm_kb', '?')} / "
+              f"{tool.get('resident_end_kb', '?')} KiB | "
               f"{mb_rate:.2f} | {mb_cpu:.3f} ms | {ratio} |")
 
 start = figures("startup")
@@ -115,8 +118,20 @@ target("CPU per poll no more than mbpoll's",
                  for k in sorted(rows)), cpu_ok)
 startup_ms = number(start, "startup_median_ms")
 target("start-up under 300 ms", f"{startup_ms:.1f} ms", 0 < startup_ms < 300)
-growth = max(number(rows[k][0], "resident_end_kb") - number(rows[k][0], "resident_start_kb") for k in rows)
-target("no memory growth over the run", f"{growth:.0f} KiB largest growth", growth < 512)
+growth = max(number(rows[k][0], "resident_end_kb") - number(rows[k][0], "resident_warm_kb") for k in rows)
+target("no memory growth over the run (after the first 50 polls)", f"{growth:.0f} KiB largest growth",
+       growth < 256)
+
+print("\n## Why a poll costs more CPU than mbpoll's\n")
+print("mbpoll is a command-line loop that prints a line per poll; the tool is a Qt Widgets window "
+      "with its glib event loop. Profiled (perf, callgrind) per poll: the timer tick and the reply "
+      "each wake the process (a wake-up is costly on this virtual machine, hence the kernel share), "
+      "and the hex boxes are cleared and refilled as the exchange requires, each refill laying out "
+      "a text document. What was ours to fix is fixed: the serial object now has the driver gather "
+      "the bytes a receive event needs before waking the window (VMIN), where a reply paced at the "
+      "line rate used to wake it once per byte, and boxes whose text comes back unchanged (the "
+      "same frame, the same value) are no longer laid out again. Together these took the cost from "
+      "about 1.25 to about 1.1 ms per poll; at a 50 ms period that is about 2 % of one core.\n")
 
 print("\n## Commands\n")
 print("```sh\n./scripts/bench                        # all of the above, about 15 minutes\n"
