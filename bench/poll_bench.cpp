@@ -13,6 +13,7 @@
 #include "pty_pair.h"
 #include "serial/comm_port.h"
 #include "sim_process.h"
+#include "simulated_window.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -50,16 +51,12 @@ void printSpread(const char* name, const std::vector<double>& millis)
 
 int poll(int baud, int periodMs, int polls, int registers)
 {
-    test::SimProcess sim({QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--turnaround-ms"),
-                          QStringLiteral("5")});
-    if (!sim.isRunning())
+    test::SimulatedWindow bench({QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--turnaround-ms"),
+                                 QStringLiteral("5")});
+    if (!bench.sim.isRunning())
         return 1;
-    test::PortWiring com1(1, sim.devicePath());
-    int messages = 0;
-    MessageBox::setPresenter([&](const MessageBox::Message&) { ++messages; });
-
-    frmMain window;
-    window.load();
+    test::SimProcess& sim = bench.sim;
+    frmMain& window = bench.window;
     window.controls().get<PickList>(u"Combo2")->chooseText(QString::number(baud));
     window.form().controls.setText(u"txtDataLength", QString::number(registers));
     window.form().controls.setText(u"txtTimerSet", QString::number(periodMs));
@@ -122,7 +119,7 @@ int poll(int baud, int periodMs, int polls, int registers)
     std::printf("finished %s\n", finished ? "yes" : "no");
     std::printf("baud %d\nperiod_ms %d\nregisters %d\nticks %zu\nrequests %d\nreplies_sent %lld\n", baud, periodMs,
                 registers, ticks.size(), requests, static_cast<long long>(sent.size()));
-    std::printf("replies_decoded %d\nevents %zu\nmessages %d\n", sound, decodedAt.size(), messages);
+    std::printf("replies_decoded %d\nevents %zu\nmessages %d\n", sound, decodedAt.size(), bench.messages);
     printSpread("deviation", deviations);
     printSpread("latency", latencies);
     std::printf("cpu_per_poll_ms %.4f\nsystem_share %.2f\n", cpuUsed * 1000 / std::max(1, requests),
