@@ -2,10 +2,9 @@
 // setting values and the address change either refuse the text with a message
 // or produce values that fit their bytes.
 #include "fuzz_check.h"
-#include "requests/address_requests.h"
-#include "requests/measurement_query.h"
-#include "requests/number_text.h"
-#include "requests/setting_value.h"
+#include "protocol/number_text.h"
+#include "protocol/request_frames.h"
+#include "protocol/setting_value.h"
 
 #include <QStringList>
 

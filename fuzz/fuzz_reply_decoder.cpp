@@ -2,8 +2,8 @@
 // decoder must never read past them, and a measurement reply it accepts must
 // be whole and carry a matching CRC.
 #include "fuzz_check.h"
-#include "modbus/crc16.h"
-#include "replies/reply_decoder.h"
+#include "protocol/crc16.h"
+#include "app/handlers/reply_decoder.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #include "app/form.h"
 #include "app/message_box.h"
 #include "app/pick_list.h"
-#include "modbus/exchange_state.h"
+#include "app/exchange_state.h"
 #include "serial/comm_port.h"
 #include "serial/line_settings.h"
 

@@ -3,14 +3,14 @@
 #include "app/control_builder.h"
 #include "app/form_load.h"
 #include "app/pick_list.h"
-#include "replies/reply_handler.h"
-#include "requests/address_requests.h"
-#include "requests/measurement_query.h"
-#include "requests/parameter_write.h"
-#include "requests/polling.h"
+#include "app/handlers/reply_handler.h"
+#include "app/handlers/address_requests.h"
+#include "app/handlers/measurement_query.h"
+#include "app/handlers/parameter_write.h"
+#include "app/handlers/polling.h"
 #include "serial/comm_port.h"
 #include "serial/port_directory.h"
-#include "serial/port_handlers.h"
+#include "app/handlers/port_handlers.h"
 
 #include <QPushButton>
 #include <QTimer>

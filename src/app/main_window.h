@@ -3,7 +3,7 @@
 #include "app/control_set.h"
 #include "app/form.h"
 #include "app/status_lamp.h"
-#include "modbus/exchange_state.h"
+#include "app/exchange_state.h"
 
 #include <QWidget>
 

@@ -1,11 +1,13 @@
 #include "serial/comm_port.h"
 
+#include "protocol/wire_timing.h"
 #include "serial/line_driver.h"
 #include "serial/port_directory.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #ifdef Q_OS_UNIX
@@ -24,6 +26,14 @@ CommPort::CommPort(QObject* parent)
         if (m_sThreshold > 0 && m_port.bytesToWrite() < m_sThreshold)
             raise(SendEvent);
     });
+    m_stragglers.setSingleShot(true);
+    connect(&m_stragglers, &QTimer::timeout, this, &CommPort::collectStragglers);
+}
+
+qint64 CommPort::monotonicNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 CommPort::~CommPort()
@@ -37,6 +47,14 @@ bool CommPort::setCommPort(int portNumber)
     if (portNumber < MinPortNumber || portNumber > MaxPortNumber || m_port.isOpen())
         return false;
     m_commPort = portNumber;
+    return true;
+}
+
+bool CommPort::setDevice(const QString& path)
+{
+    if (m_port.isOpen())
+        return false;
+    m_device = path;
     return true;
 }
 
@@ -69,6 +87,7 @@ bool CommPort::setPortOpen(bool open)
 {
     if (!open) {
         m_losingPort = false;
+        m_stragglers.stop();
         if (m_port.isOpen())
             m_port.close();
         return true;
@@ -79,7 +98,7 @@ bool CommPort::setPortOpen(bool open)
     }
 
     m_lastError.clear();
-    const PortDevice device = portDevice(m_commPort);
+    const PortDevice device = m_device.isEmpty() ? portDevice(m_commPort) : PortDevice{m_device, {}, {}, {}};
     m_devicePath = device.path;
     if (device.path.isEmpty()) {
         m_lastError = QStringLiteral("COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。").arg(m_commPort);
@@ -102,6 +121,7 @@ bool CommPort::setPortOpen(bool open)
     m_port.clear();
     m_inBuffer.clear();
     m_losingPort = false;
+    m_straggling = false;
     tuneWakeUp();
     return true;
 }
@@ -132,25 +152,55 @@ int CommPort::inBufferCount() const
     return std::min(m_inBufferSize, static_cast<int>(m_inBuffer.size()) + held);
 }
 
+QByteArray CommPort::readFromDriver()
+{
+    QByteArray arrived = m_port.readAll();
+    if (line_driver::pending(m_port.handle()) > 0)
+        arrived += line_driver::readPending(m_port.handle(), m_inBufferSize);
+    return arrived;
+}
+
 void CommPort::takeHeldBytes()
 {
     if (!m_port.isOpen())
         return;
-    QByteArray arrived = m_port.readAll();
-    if (line_driver::pending(m_port.handle()) > 0)
-        arrived += line_driver::readPending(m_port.handle(), m_inBufferSize);
+    const QByteArray arrived = readFromDriver();
+    publishArrived(arrived);
     keep(arrived);
+}
+
+void CommPort::collectStragglers()
+{
+    if (!m_port.isOpen())
+        return;
+    // From now on every byte wakes us, so what still comes is seen as it comes.
+    m_straggling = true;
+    tuneWakeUp();
+    takeHeldBytes();
+    if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
+        raise(ReceiveEvent);
 }
 
 void CommPort::tuneWakeUp()
 {
-    if (!m_port.isOpen())
+    if (!m_port.isOpen()) {
+        m_stragglers.stop();
         return;
+    }
     // Wake when the receive event is due; without a threshold, for every byte.
     const int missing = m_rThreshold > 0 ? m_rThreshold - static_cast<int>(m_inBuffer.size()) : 1;
-    const int wanted = std::clamp(missing, 1, 255);
+    const int wanted = m_straggling ? 1 : std::clamp(missing, 1, 255);
     if (wanted != m_wakeAfter && line_driver::wakeAfter(m_port.handle(), wanted))
         m_wakeAfter = wanted;
+    // Bytes short of what we wait for stay in the driver: if the rest does
+    // not come in the time it needs on the line, take them anyway.
+    if (m_wakeAfter > 1) {
+        constexpr std::chrono::milliseconds Allowance{100};
+        const auto due = frameTime(m_wakeAfter, m_lineSettings.baudRate) + Allowance;
+        m_stragglers.start(std::chrono::ceil<std::chrono::milliseconds>(due));
+    } else {
+        m_stragglers.stop();
+    }
 }
 
 int CommPort::outBufferCount() const
@@ -163,10 +213,12 @@ bool CommPort::setInBufferCount(int count)
     if (count != 0)
         return false;
     m_inBuffer.clear();
+    m_straggling = false;
     if (m_port.isOpen()) {
         // Bytes already read from the device but not yet handed to us would
-        // otherwise survive the reset.
-        m_port.readAll();
+        // otherwise survive the reset; they did cross the line, so they are
+        // published before they go.
+        publishArrived(readFromDriver());
         m_port.clear(QSerialPort::Input);
         tuneWakeUp();
     }
@@ -203,6 +255,7 @@ bool CommPort::setRThreshold(int threshold)
     if (threshold < 0)
         return false;
     m_rThreshold = threshold;
+    m_straggling = false;
     tuneWakeUp();
     return true;
 }
@@ -222,6 +275,7 @@ bool CommPort::output(const QByteArray& bytes)
     if (m_port.write(bytes) != bytes.size())
         return false;
     m_port.flush(); // hand the frame to the driver now rather than at the next event loop turn
+    emit chunkWritten(bytes, monotonicNow());
     return true;
 }
 
@@ -237,12 +291,19 @@ QByteArray CommPort::input()
 
 void CommPort::acceptArrived(const QByteArray& arrived)
 {
+    publishArrived(arrived);
     const bool overran = !keep(arrived);
     tuneWakeUp();
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
     if (overran)
         raise(ReceiveOverrun);
+}
+
+void CommPort::publishArrived(const QByteArray& arrived)
+{
+    if (!arrived.isEmpty())
+        emit chunkArrived(arrived, monotonicNow());
 }
 
 bool CommPort::keep(const QByteArray& arrived)
@@ -274,6 +335,7 @@ void CommPort::closeLostPort()
     if (!m_losingPort)
         return;
     m_losingPort = false;
+    m_stragglers.stop();
     if (m_port.isOpen())
         m_port.close();
     m_inBuffer.clear();

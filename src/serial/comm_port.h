@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 
 namespace kv {
 
@@ -13,6 +14,11 @@ namespace kv {
 // open flag, a receive buffer with an event threshold, and a communication
 // event raised on the owner's (the window's) thread. Every setting is accepted
 // while the port is closed; bytes beyond the receive buffer are dropped.
+//
+// Beside the event it publishes every byte that crosses the line, as chunks
+// with a CLOCK_MONOTONIC time: what is written, and everything that arrives,
+// also bytes nobody reads (a reply too short for the threshold, bytes emptied
+// by a buffer reset, bytes beyond the buffer, bytes while nothing is awaited).
 class CommPort : public QObject {
     Q_OBJECT
 
@@ -37,8 +43,12 @@ public:
     int commPort() const { return m_commPort; }
     // Refused (false, nothing changed) outside 1..255 or while the port is open.
     bool setCommPort(int portNumber);
+    // A device to open instead of the one the port number stands for (empty:
+    // the port number decides). Refused while the port is open.
+    bool setDevice(const QString& path);
 
     QString settings() const { return m_settingsText; }
+    int baudRate() const { return m_lineSettings.baudRate; }
     // Refused (false, nothing changed) for a text that is not a line format;
     // applied at once when the port is open.
     bool setSettings(const QString& text);
@@ -82,12 +92,22 @@ public:
     QString lastError() const { return m_lastError; }
     QString devicePath() const { return m_devicePath; }
 
+    // Nanoseconds on CLOCK_MONOTONIC, the clock of the chunks' times.
+    static qint64 monotonicNow();
+
 signals:
     void onComm();
+    // Bytes handed to the driver, when they were handed over.
+    void chunkWritten(const QByteArray& bytes, qint64 monotonicNs);
+    // Bytes taken from the driver, when they were taken.
+    void chunkArrived(const QByteArray& bytes, qint64 monotonicNs);
 
 private:
     bool keep(const QByteArray& arrived); // false when some did not fit
+    void publishArrived(const QByteArray& arrived);
+    QByteArray readFromDriver();
     void takeHeldBytes();
+    void collectStragglers();
     void tuneWakeUp();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
@@ -101,6 +121,10 @@ private:
     LineSettings m_lineSettings;
     QString m_lastError;
     QString m_devicePath;
+    QString m_device; // set by setDevice()
+    // Fires when a reply short of the threshold has stopped coming: its bytes
+    // wait in the driver (see tuneWakeUp) and are taken so listeners see them.
+    QTimer m_stragglers;
     int m_commPort = 1;
     int m_inBufferSize = 1024;
     int m_outBufferSize = 512;
@@ -111,6 +135,7 @@ private:
     int m_commEvent = NoEvent;
     int m_wakeAfter = 0; // bytes the driver gathers before it wakes us; 0: not set
     bool m_losingPort = false;
+    bool m_straggling = false; // the awaited reply stopped short: wake for every byte
 };
 
 } // namespace kv

@@ -6,7 +6,7 @@
 //   soak_exchanges [EXCHANGES]     default 100000
 #include "app/main_window.h"
 #include "process_figures.h"
-#include "requests/measurement_query.h"
+#include "app/handlers/measurement_query.h"
 #include "serial/comm_port.h"
 #include "simulated_window.h"
 

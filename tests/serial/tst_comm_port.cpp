@@ -350,6 +350,59 @@ private slots:
         QCOMPARE(port.input(), QByteArray("ok"));
         QCOMPARE(events.size(), 1);
     }
+
+    // Everything that crosses the line is published, also what the receive
+    // event never hands over: a reply short of the threshold, and bytes a
+    // buffer reset throws away.
+    void everyChunkIsPublished()
+    {
+        PtyPair pty;
+        CommPort port;
+        QVERIFY(port.setDevice(pty.slavePath()));
+        QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
+        QByteArray written;
+        QByteArray arrived;
+        QList<qint64> times;
+        connect(&port, &CommPort::chunkWritten, this, [&](const QByteArray& bytes, qint64 at) {
+            written += bytes;
+            times << at;
+        });
+        connect(&port, &CommPort::chunkArrived, this, [&](const QByteArray& bytes, qint64 at) {
+            arrived += bytes;
+            times << at;
+        });
+
+        const QByteArray request("\x01\x03\x00\x00\x00\x05", 6);
+        QVERIFY(port.output(request));
+        QCOMPARE(written, request);
+        QVERIFY(port.setRThreshold(15));
+        pty.send("\x01\x03\x0a"); // three of fifteen, and then nothing
+        QTRY_COMPARE_WITH_TIMEOUT(arrived, QByteArray("\x01\x03\x0a"), 1000);
+        QCOMPARE(port.inBufferCount(), 3);
+
+        // Bytes that wait in the driver for the threshold and are then
+        // emptied by a reset.
+        QVERIFY(port.setRThreshold(15));
+        pty.send("late");
+        QTest::qWait(20);
+        QVERIFY(port.setInBufferCount(0));
+        QCOMPARE(arrived, QByteArray("\x01\x03\x0alate"));
+        QVERIFY(std::is_sorted(times.begin(), times.end()));
+        QVERIFY(times.first() > 0);
+    }
+
+    void deviceInPlaceOfThePortNumber()
+    {
+        PtyPair pty;
+        CommPort port;
+        QVERIFY(port.setCommPort(UnwiredPort));
+        QVERIFY(port.setDevice(pty.slavePath()));
+        QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
+        QCOMPARE(port.devicePath(), pty.slavePath());
+        QVERIFY(!port.setDevice(QString())); // not while open
+        QVERIFY(port.output("x"));
+        QCOMPARE(pty.receive(1), QByteArray("x"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommPort)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "modbus/crc16.h"
-#include "modbus/hex_text.h"
+#include "protocol/crc16.h"
+#include "protocol/hex_text.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "frame.h"
 
-#include "modbus/crc16.h"
+#include "protocol/crc16.h"
 
 #include <QByteArray>
 

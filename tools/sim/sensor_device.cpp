@@ -1,6 +1,6 @@
 #include "sensor_device.h"
 
-#include "wire_timing.h"
+#include "protocol/wire_timing.h"
 
 #include <algorithm>
 #include <limits>

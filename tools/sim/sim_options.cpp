@@ -1,6 +1,6 @@
 #include "sim_options.h"
 
-#include "wire_timing.h"
+#include "protocol/wire_timing.h"
 
 #include <QCommandLineParser>
 

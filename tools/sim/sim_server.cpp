@@ -5,7 +5,7 @@
 #include "serial_line.h"
 #include "shutdown_signals.h"
 #include "sim_log.h"
-#include "wire_timing.h"
+#include "protocol/wire_timing.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace kv {
+
+// Request kinds recorded in CmdType; they tell the reply handler how to decode.
+// An address read and a parameter write share kind 6: both replies carry the
+// answering station in their first byte.
+namespace RequestKind {
+inline constexpr std::int16_t None = 0;
+inline constexpr std::int16_t Measurement = 1;
+inline constexpr std::int16_t AddressChange = 5;
+inline constexpr std::int16_t AddressRead = 6;
+inline constexpr std::int16_t ParameterWrite = 6;
+} // namespace RequestKind
+
+// Window-level variables that tie the port choice, a request and its reply
+// together. They live as long as the window.
+struct ExchangeState {
+    std::int16_t CommNum = 0;  // selected port number, 1 = COM1
+    std::int16_t CommRate = 0; // baud rate
+    std::int16_t CmdType = RequestKind::None;
+    std::int16_t RecLen = 0;   // reply length the last request expects
+    // The names are the window's own and read the wrong way round: HiByte
+    // holds the CRC's LOW-order byte (sent first), LoByte its HIGH-order byte.
+    std::int32_t HiByte = 0;
+    std::uint8_t LoByte = 0;
+    QString SendText;          // hex text of the request being sent
+    std::int32_t RecCount = 0; // replies accepted since polling last started
+    bool CycleOn = false;      // the polling tick may send
+};
+
+} // namespace kv

@@ -1,0 +1,68 @@
+#include "app/handlers/polling.h"
+
+#include "app/control_set.h"
+#include "app/form.h"
+#include "app/message_box.h"
+#include "app/exchange_state.h"
+#include "app/handlers/measurement_query.h"
+#include "protocol/number_text.h"
+
+#include <QTimer>
+
+namespace kv {
+
+namespace {
+
+constexpr double ShortestPeriodMs = 50;
+constexpr double LongestPeriodMs = 60000;
+constexpr double LargestCount = 65535;
+
+void setCounters(Form& form, int value)
+{
+    form.controls.setText(u"lblCounter", QString::number(value));
+    form.controls.setText(u"lblErrCounter", QString::number(value));
+    form.vars.RecCount = value;
+}
+
+} // namespace
+
+void cmdOneM_Click(Form& form)
+{
+    setCounters(form, 1);
+
+    const std::optional<double> period = readNumber(form.controls.text(u"txtTimerSet"));
+    if (!period || wholePart(*period) > LongestPeriodMs || wholePart(*period) < ShortestPeriodMs) {
+        MessageBox::show(QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!"));
+        return;
+    }
+
+    form.vars.CycleOn = true;
+    form.Timer2.setInterval(static_cast<int>(roundHalfEven(*period)));
+    form.Timer2.start();
+}
+
+void cmdStopOnce_Click(Form& form)
+{
+    form.Timer2.stop();
+}
+
+void Timer2_Timer(Form& form)
+{
+    // A message box of an earlier query is still open: its modal loop keeps
+    // the timer ticking, and each tick would stack another box on top.
+    if (MessageBox::isOpen())
+        return;
+
+    if (!isNumber(form.controls.text(u"txtDataLength")))
+        form.controls.setText(u"txtDataLength", QStringLiteral("1"));
+
+    // Wrapping only the request counter would leave the reception counter
+    // ahead of it; both start again from zero.
+    if (readNumber(form.controls.text(u"lblCounter")).value_or(0) > LargestCount)
+        setCounters(form, 0);
+
+    if (form.vars.CycleOn)
+        comDoOnce_Click(form, QueryOrigin::PollTick);
+}
+
+} // namespace kv

@@ -1,0 +1,111 @@
+#include "app/handlers/port_handlers.h"
+
+#include "app/control_set.h"
+#include "app/form.h"
+#include "app/message_box.h"
+#include "app/pick_list.h"
+#include "app/status_lamp.h"
+#include "app/exchange_state.h"
+#include "serial/comm_port.h"
+#include "serial/line_settings.h"
+
+namespace kv {
+
+namespace {
+
+void reportOpenFailure(Form& form, const QString& detail)
+{
+    form.lamp.show(Lamp::NotConnected);
+    MessageBox::show({QStringLiteral("出错提示"), QStringLiteral("串口已打开或被占用！"), MessageBox::Icon::Exclamation,
+                      detail});
+}
+
+QString currentSettings(const Form& form)
+{
+    return settingsText(form.vars.CommRate);
+}
+
+} // namespace
+
+void cmdCom_Click(Form& form)
+{
+    CommPort& port = form.MSComm1;
+    if (!port.portOpen()) {
+        if (!port.setSettings(currentSettings(form))) {
+            reportOpenFailure(form, QStringLiteral("串口不接受线路设置 %1。").arg(currentSettings(form)));
+            return;
+        }
+        form.lamp.show(Lamp::Connected);
+        if (!port.setPortOpen(true))
+            reportOpenFailure(form, port.lastError());
+        return;
+    }
+    form.lamp.show(Lamp::Connected);
+    if (!port.setPortOpen(false) || !port.setPortOpen(true))
+        reportOpenFailure(form, port.lastError());
+}
+
+void Command1_Click(Form& form)
+{
+    form.lamp.show(Lamp::NotConnected);
+    if (form.MSComm1.portOpen())
+        form.MSComm1.setPortOpen(false);
+}
+
+void Combo1_Click(Form& form)
+{
+    CommPort& port = form.MSComm1;
+    if (port.portOpen())
+        port.setPortOpen(false);
+
+    const int position = form.controls.get<PickList>(u"Combo1")->currentIndex();
+    if (position == -1) {
+        MessageBox::show(QStringLiteral("请选择端口"));
+        return;
+    }
+
+    // Each step that fails is skipped: a refused number keeps the previous
+    // port, and a port that will not open stays closed without a word.
+    port.setCommPort(position + 1);
+    form.vars.CommNum = static_cast<std::int16_t>(port.commPort());
+    port.setSettings(currentSettings(form));
+    if (port.portOpen())
+        return;
+    port.setPortOpen(true);
+    OpenOnComm(form);
+    form.vars.CycleOn = true;
+}
+
+void Combo2_Click(Form& form)
+{
+    bool isRate = false;
+    const short rate = form.controls.text(u"Combo2").trimmed().toShort(&isRate);
+    if (isRate)
+        form.vars.CommRate = rate;
+
+    CommPort& port = form.MSComm1;
+    if (!port.portOpen()) {
+        port.setSettings(currentSettings(form)); // used by the next open
+        return;
+    }
+    port.setPortOpen(false);
+    port.setSettings(currentSettings(form));
+    // A port that cannot be reopened at the new rate is left closed, and the
+    // technician is told so rather than seeing a lamp that still claims a link.
+    if (!port.setPortOpen(true))
+        reportOpenFailure(form, port.lastError());
+}
+
+void OpenOnComm(Form& form)
+{
+    form.MSComm1.setRThreshold(1);
+    form.MSComm1.setInputMode(CommPort::BinaryInput);
+}
+
+void showLostPort(Form& form)
+{
+    if (form.MSComm1.commEvent() == CommPort::PortLost)
+        form.lamp.show(Lamp::NotConnected);
+}
+
+} // namespace kv

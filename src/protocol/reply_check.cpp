@@ -1,0 +1,139 @@
+#include "protocol/reply_check.h"
+
+#include "protocol/crc16.h"
+#include "protocol/request_frames.h"
+
+#include <QCoreApplication>
+
+namespace kv {
+
+namespace {
+
+constexpr int ExceptionLength = 5;
+constexpr int WriteReplyLength = 8;
+constexpr std::uint8_t ExceptionBit = 0x80;
+
+bool isRead(std::uint8_t function)
+{
+    return function >= 1 && function <= 4;
+}
+
+bool isWrite(std::uint8_t function)
+{
+    return function == 5 || function == 6 || function == 15 || function == 16;
+}
+
+bool stationAnswers(std::uint8_t asked, std::uint8_t answered)
+{
+    if (asked == AnyStation)
+        return answered >= 1 && answered <= AnyStation;
+    return asked == answered;
+}
+
+// The length the reply's own header gives it.
+int ownLength(std::span<const std::uint8_t> reply, int expected)
+{
+    if (reply.size() >= 2 && (reply[1] & ExceptionBit))
+        return ExceptionLength;
+    if (reply.size() >= 3 && isRead(reply[1]))
+        return 5 + reply[2];
+    if (reply.size() >= 2 && isWrite(reply[1]))
+        return WriteReplyLength;
+    return expected;
+}
+
+} // namespace
+
+int expectedReplyLength(std::span<const std::uint8_t> request)
+{
+    if (request.size() < 6)
+        return 0;
+    const int count = request[4] << 8 | request[5];
+    switch (request[1]) {
+    case 1:
+    case 2:
+        return 5 + (count + 7) / 8;
+    case 3:
+    case 4:
+        return 5 + 2 * count;
+    default:
+        return isWrite(request[1]) ? WriteReplyLength : 0;
+    }
+}
+
+ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply)
+{
+    ReplyCheck check;
+    check.expected = expectedReplyLength(request);
+    const int arrived = static_cast<int>(reply.size());
+    if (arrived == 0 || request.size() < 6)
+        return check;
+
+    const bool exceptionShaped = arrived >= 2 && (reply[1] & ExceptionBit);
+    if (exceptionShaped)
+        check.expected = ExceptionLength;
+    const int own = ownLength(reply, check.expected);
+    if (arrived < own) {
+        check.received = arrived;
+        // More announced than asked for and than arrived: not our answer at all.
+        check.verdict = arrived < check.expected || own == check.expected ? ReplyVerdict::Partial : ReplyVerdict::Unexpected;
+        check.mismatch = check.verdict == ReplyVerdict::Unexpected ? Mismatch::Shape : Mismatch::None;
+        return check;
+    }
+    check.received = own;
+    check.trailing = arrived - own;
+    const auto frame = reply.first(static_cast<std::size_t>(own));
+    if (own < 4 || !hasCrcAfter(frame, static_cast<std::size_t>(own - 2))) {
+        check.verdict = ReplyVerdict::BadCrc;
+        return check;
+    }
+
+    auto unexpected = [&](Mismatch why) {
+        check.verdict = ReplyVerdict::Unexpected;
+        check.mismatch = why;
+        return check;
+    };
+    if (!stationAnswers(request[0], frame[0]))
+        return unexpected(Mismatch::Station);
+    if ((frame[1] & ~ExceptionBit) != request[1])
+        return unexpected(Mismatch::Function);
+    if (exceptionShaped) {
+        check.verdict = ReplyVerdict::Exception;
+        check.exceptionCode = frame[2];
+        return check;
+    }
+    if (own != expectedReplyLength(request))
+        return unexpected(Mismatch::Shape);
+    if (isWrite(request[1]) && (frame[2] != request[2] || frame[3] != request[3]))
+        return unexpected(Mismatch::Shape);
+    check.verdict = ReplyVerdict::Ok;
+    return check;
+}
+
+QString exceptionName(std::uint8_t code)
+{
+    switch (code) {
+    case 0x01:
+        return QCoreApplication::translate("kv::Modbus", "非法功能");
+    case 0x02:
+        return QCoreApplication::translate("kv::Modbus", "非法数据地址");
+    case 0x03:
+        return QCoreApplication::translate("kv::Modbus", "非法数据值");
+    case 0x04:
+        return QCoreApplication::translate("kv::Modbus", "从站设备故障");
+    case 0x05:
+        return QCoreApplication::translate("kv::Modbus", "确认");
+    case 0x06:
+        return QCoreApplication::translate("kv::Modbus", "从站设备忙");
+    case 0x08:
+        return QCoreApplication::translate("kv::Modbus", "存储奇偶性差错");
+    case 0x0A:
+        return QCoreApplication::translate("kv::Modbus", "不可用网关路径");
+    case 0x0B:
+        return QCoreApplication::translate("kv::Modbus", "网关目标设备响应失败");
+    default:
+        return {};
+    }
+}
+
+} // namespace kv

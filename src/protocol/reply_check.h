@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace kv {
+
+// What a reply is, judged against the request it answers.
+enum class ReplyVerdict {
+    Ok,         // whole, intact, and the answer to what was asked
+    NoReply,    // nothing arrived
+    Partial,    // fewer bytes than the frame needs
+    BadCrc,     // whole, but its CRC does not match
+    Exception,  // an intact exception reply from the station asked
+    Unexpected, // intact, but not the answer asked for (see Mismatch)
+};
+
+// Why an intact reply is not the answer asked for.
+enum class Mismatch {
+    None,
+    Station,  // another station answered
+    Function, // another function code
+    Shape,    // another byte count, register or length than the request implies
+};
+
+struct ReplyCheck {
+    ReplyVerdict verdict = ReplyVerdict::NoReply;
+    Mismatch mismatch = Mismatch::None;
+    int received = 0;             // bytes judged as the reply
+    int expected = 0;             // bytes a whole reply has (5 for an exception)
+    int trailing = 0;             // bytes after a whole frame, not part of it
+    std::uint8_t exceptionCode = 0;
+
+    bool ok() const { return verdict == ReplyVerdict::Ok; }
+};
+
+// The length of the whole normal reply to a request: 5 + 2 x count for reads
+// (functions 1 to 4 count registers or bits in bytes), 8 for single and
+// multiple writes (5, 6, 15, 16); 0 when the function is not one of those.
+int expectedReplyLength(std::span<const std::uint8_t> request);
+
+// Judges the bytes that arrived after `request`. A request to station 250 is
+// answered by any sensor with its own station (1 to 250); a read reply must
+// carry twice as many data bytes as registers asked for; a write echo must name
+// the register written.
+ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply);
+
+// The standard name of a Modbus exception code ("非法数据地址" for 02), or an
+// empty text for a code the standard does not name.
+QString exceptionName(std::uint8_t code);
+
+} // namespace kv

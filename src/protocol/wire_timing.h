@@ -1,0 +1,25 @@
+#pragma once
+
+#include <chrono>
+
+namespace kv {
+
+// The rates the sensor can be set to: 2400, 4800, 9600 and 19200.
+bool isSupportedBaudRate(int baudRate);
+
+// One character on the line at 8N1: start bit, eight data bits, stop bit.
+std::chrono::nanoseconds characterTime(int baudRate);
+
+// The silence that ends a frame: 3.5 character times, but never less than
+// 1.75 ms, the fixed value the protocol uses above 19200 baud.
+std::chrono::nanoseconds silentInterval(int baudRate);
+
+// How long a frame of this many bytes takes on the line.
+std::chrono::nanoseconds frameTime(int bytes, int baudRate);
+
+// A whole exchange on the line: the request, the silence that ends it (or the
+// sensor's turnaround, whichever is longer), and the reply.
+std::chrono::nanoseconds exchangeTime(int requestBytes, int replyBytes, int baudRate,
+                                      std::chrono::nanoseconds turnaround);
+
+} // namespace kv

@@ -1,0 +1,94 @@
+// Each layer may include only itself and the layers before it; the simulator
+// only the protocol. A failure names the file and the include that breaks it.
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+// The layers in order; the window and the command line share the top rank
+// but may not include each other.
+const QStringList Layers{QStringLiteral("protocol"), QStringLiteral("serial"), QStringLiteral("session"),
+                         QStringLiteral("app"), QStringLiteral("cli")};
+
+int rank(const QString& layer)
+{
+    return layer == QLatin1String("cli") ? Layers.indexOf(QStringLiteral("app")) : Layers.indexOf(layer);
+}
+
+bool mayInclude(const QString& from, const QString& to)
+{
+    if (from == to)
+        return true;
+    if (rank(from) == rank(to))
+        return false; // app and cli
+    return rank(to) < rank(from);
+}
+
+struct Include {
+    QString file;   // relative to the source root: "src/serial/comm_port.cpp"
+    QString layer;  // the folder under src/ or tools/ the file lies in
+    QString target; // the folder the include names
+    QString line;   // the include as written
+};
+
+// Every `#include "folder/..."` in the sources under root/top.
+QList<Include> includesUnder(const QString& root, const QString& top)
+{
+    static const QRegularExpression include(QStringLiteral("^\\s*#\\s*include\\s*\"([a-z]+)/[^\"]+\""),
+                                            QRegularExpression::MultilineOption);
+    QList<Include> found;
+    QDirIterator files(root + QLatin1Char('/') + top, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString relative = path.mid(root.size() + 1);
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto match = include.globalMatch(text); match.hasNext();) {
+            const QRegularExpressionMatch m = match.next();
+            found.append({relative, relative.section(QLatin1Char('/'), 1, 1), m.captured(1), m.captured(0).trimmed()});
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+class tst_Layers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void noLayerIncludesAHigherOne()
+    {
+        const QString root = QStringLiteral(KV9240B_SOURCE_DIR);
+        QStringList broken;
+        int checked = 0;
+        for (const Include& include : includesUnder(root, QStringLiteral("src"))) {
+            if (!Layers.contains(include.layer) || !Layers.contains(include.target))
+                continue; // src/main.cpp, or a folder that is no layer
+            ++checked;
+            if (!mayInclude(include.layer, include.target))
+                broken << QStringLiteral("%1: %2").arg(include.file, include.line);
+        }
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+        QVERIFY2(checked > 50, "the sources were not found");
+    }
+
+    void simulatorUsesOnlyTheProtocol()
+    {
+        const QString root = QStringLiteral(KV9240B_SOURCE_DIR);
+        QStringList broken;
+        for (const Include& include : includesUnder(root, QStringLiteral("tools"))) {
+            if (Layers.contains(include.target) && include.target != QLatin1String("protocol"))
+                broken << QStringLiteral("%1: %2").arg(include.file, include.line);
+        }
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Layers)
+#include "tst_layers.moc"
