@@ -1,0 +1,26 @@
+#include "session/outcome.h"
+
+namespace kv {
+
+QString statusCode(OutcomeKind kind, std::uint8_t exceptionCode)
+{
+    switch (kind) {
+    case OutcomeKind::Ok:
+        return QStringLiteral("ok");
+    case OutcomeKind::NoReply:
+        return QStringLiteral("no-reply");
+    case OutcomeKind::Partial:
+        return QStringLiteral("partial");
+    case OutcomeKind::BadCrc:
+        return QStringLiteral("bad-crc");
+    case OutcomeKind::Exception:
+        return QStringLiteral("exception-") + QStringLiteral("%1").arg(exceptionCode, 2, 16, QLatin1Char('0')).toUpper();
+    case OutcomeKind::Unexpected:
+        return QStringLiteral("unexpected");
+    case OutcomeKind::PortLost:
+        return QStringLiteral("port-lost");
+    }
+    return {};
+}
+
+} // namespace kv
