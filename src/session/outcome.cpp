@@ -2,6 +2,25 @@
 
 namespace kv {
 
+OutcomeKind outcomeOf(const ReplyCheck& check)
+{
+    switch (check.verdict) {
+    case ReplyVerdict::Ok:
+        return OutcomeKind::Ok;
+    case ReplyVerdict::NoReply:
+        return OutcomeKind::NoReply;
+    case ReplyVerdict::Partial:
+        return OutcomeKind::Partial;
+    case ReplyVerdict::BadCrc:
+        return OutcomeKind::BadCrc;
+    case ReplyVerdict::Exception:
+        return OutcomeKind::Exception;
+    case ReplyVerdict::Unexpected:
+        return OutcomeKind::Unexpected;
+    }
+    return OutcomeKind::NoReply;
+}
+
 QString statusCode(OutcomeKind kind, std::uint8_t exceptionCode)
 {
     switch (kind) {

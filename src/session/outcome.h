@@ -33,6 +33,9 @@ struct Outcome {
     bool ok() const { return kind == OutcomeKind::Ok; }
 };
 
+// The outcome a reply judged this way gives.
+OutcomeKind outcomeOf(const ReplyCheck& check);
+
 // The machine word for an outcome, as scripts read it: "ok", "no-reply",
 // "partial", "bad-crc", "exception-02" (two hex digits), "unexpected", "port-lost".
 QString statusCode(OutcomeKind kind, std::uint8_t exceptionCode = 0);

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "protocol/request_frames.h"
+#include "session/outcome.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+
+namespace kv {
+
+class CommPort;
+
+// A Modbus RTU master on one serial port, for everything that is not the
+// window's own exchange: one transaction at a time, the reply awaited for its
+// expected length, a timeout from the frame lengths at the line rate plus an
+// allowance for the sensor's turnaround, and a typed outcome. It uses the
+// port's receive event, so it needs the port to itself while it works.
+class ModbusMaster : public QObject {
+    Q_OBJECT
+
+public:
+    // The sensor's usual turnaround, counted into the exchange on the wire.
+    static constexpr std::chrono::milliseconds NominalTurnaround{5};
+    // What the default timeout allows beyond the exchange on the wire.
+    static constexpr std::chrono::milliseconds DefaultAllowance{100};
+
+    explicit ModbusMaster(CommPort& port, QObject* parent = nullptr);
+    ~ModbusMaster() override;
+
+    // The allowance beyond the exchange on the wire (default 100 ms).
+    void setAllowance(std::chrono::milliseconds allowance) { m_allowance = allowance; }
+    // A fixed timeout in place of the derived one; empty: derived.
+    void setTimeout(std::optional<std::chrono::milliseconds> timeout) { m_fixedTimeout = timeout; }
+
+    // How long a request waits for its reply at the port's rate.
+    std::chrono::milliseconds timeoutFor(std::span<const std::uint8_t> request) const;
+
+    bool busy() const { return m_busy; }
+
+    // Sends the request; finished() follows exactly once, later, on the event
+    // loop. Returns false (and sends nothing) while busy or with the port closed.
+    bool start(const Frame& request);
+    // Ends an open transaction without an outcome.
+    void cancel();
+
+    // Runs one transaction to its end in a local event loop.
+    Outcome exchange(const Frame& request);
+
+signals:
+    void finished(const kv::Outcome& outcome);
+
+private:
+    void onPortEvent();
+    void timedOut();
+    void takeArrived();
+    void finish(bool portLost = false);
+    bool replyComplete() const;
+
+    CommPort& m_port;
+    QTimer m_timeout;
+    std::chrono::milliseconds m_allowance = DefaultAllowance;
+    std::optional<std::chrono::milliseconds> m_fixedTimeout;
+    bool m_busy = false;
+    QByteArray m_request;
+    QByteArray m_reply;
+    qint64 m_sentAt = 0;      // monotonic ns when the request was handed over
+    qint64 m_lastByteAt = 0;  // monotonic ns when the reply's last chunk was taken
+    ReplyCheck m_check;
+};
+
+} // namespace kv

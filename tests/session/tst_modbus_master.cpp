@@ -1,0 +1,158 @@
+#include "protocol/measurement.h"
+#include "protocol/request_frames.h"
+#include "serial/comm_port.h"
+#include "session/modbus_master.h"
+#include "sim_process.h"
+
+#include <QSignalSpy>
+
+#include <memory>
+#include <QTest>
+
+using namespace kv;
+using namespace kv::test;
+
+Q_DECLARE_METATYPE(kv::OutcomeKind)
+Q_DECLARE_METATYPE(kv::Frame)
+Q_DECLARE_METATYPE(kv::Outcome)
+
+namespace {
+
+// The simulator's default sensor: station 1, 25.00 °C, 60.00 %RH, 9600 baud.
+const Frame ReadFive = withCrc(readRegistersHead(1, 0, 5));
+
+struct Line {
+    explicit Line(const QStringList& simArguments)
+        : sim(std::make_unique<SimProcess>(simArguments))
+    {
+        port.setDevice(sim->devicePath());
+        port.setPortOpen(true);
+    }
+    std::unique_ptr<SimProcess> sim;
+    CommPort port;
+    ModbusMaster master{port};
+};
+
+} // namespace
+
+class tst_ModbusMaster : public QObject {
+    Q_OBJECT
+
+private slots:
+    void outcomes_data();
+    void outcomes();
+    void replyIsDecodedAndTimed();
+    void timeoutFollowsTheLineRate();
+    void oneTransactionAtATime();
+    void portLost();
+};
+
+void tst_ModbusMaster::outcomes_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<Frame>("request");
+    QTest::addColumn<OutcomeKind>("kind");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("reply") << QStringList{} << ReadFive << OutcomeKind::Ok << "ok";
+    QTest::newRow("no reply") << QStringList{"--fault", "no-reply:1"} << ReadFive << OutcomeKind::NoReply << "no-reply";
+    QTest::newRow("partial") << QStringList{"--fault", "partial:1"} << ReadFive << OutcomeKind::Partial << "partial";
+    QTest::newRow("bad CRC") << QStringList{"--fault", "bad-crc:1"} << ReadFive << OutcomeKind::BadCrc << "bad-crc";
+    QTest::newRow("exception") << QStringList{"--fault", "exception:1"} << ReadFive << OutcomeKind::Exception
+                               << "exception-04";
+    QTest::newRow("register out of range") << QStringList{} << withCrc(readRegistersHead(1, 100, 1))
+                                           << OutcomeKind::Exception << "exception-02";
+    QTest::newRow("another station asked") << QStringList{} << withCrc(readRegistersHead(9, 0, 5))
+                                           << OutcomeKind::NoReply << "no-reply";
+    QTest::newRow("extra bytes still answer") << QStringList{"--fault", "extra-bytes:1"} << ReadFive
+                                              << OutcomeKind::Ok << "ok";
+}
+
+void tst_ModbusMaster::outcomes()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(Frame, request);
+    QFETCH(OutcomeKind, kind);
+    QFETCH(QString, status);
+    Line line(simArguments);
+    QVERIFY(line.sim->isRunning());
+    QVERIFY(line.port.portOpen());
+
+    const Outcome outcome = line.master.exchange(request);
+
+    QCOMPARE(outcome.kind, kind);
+    QCOMPARE(statusCode(outcome), status);
+    QCOMPARE(outcome.request, QByteArray(reinterpret_cast<const char*>(request.data()), 8));
+    if (kind == OutcomeKind::NoReply)
+        QVERIFY(outcome.reply.isEmpty());
+    else
+        QVERIFY(!outcome.reply.isEmpty());
+    QVERIFY(!line.master.busy());
+}
+
+void tst_ModbusMaster::replyIsDecodedAndTimed()
+{
+    Line line({});
+    const Outcome outcome = line.master.exchange(ReadFive);
+    QVERIFY(outcome.ok());
+    QCOMPARE(outcome.reply.size(), 15);
+    const Measurement values = measurementFromRegisters(1, 0, replyRegisters(asSpan(outcome.reply)));
+    QCOMPARE(values.temperature, 2500);
+    QCOMPARE(values.humidity, 6000);
+    QCOMPARE(values.baudRate, 9600);
+    // The sensor answers 5 ms after the request's last byte; its 15 bytes take
+    // 15.6 ms at 9600 baud. A pseudo-terminal hands the request over at once,
+    // while the time is counted from when its 8 bytes would have left a wire.
+    QVERIFY2(outcome.responseTime > std::chrono::milliseconds(12), qPrintable(QString::number(outcome.responseTime.count())));
+    QVERIFY(outcome.responseTime < outcome.waited);
+    QVERIFY(outcome.waited < line.master.timeoutFor(ReadFive));
+}
+
+void tst_ModbusMaster::timeoutFollowsTheLineRate()
+{
+    Line line({});
+    // 8 + 15 characters and the 5 ms turnaround on the wire, plus the allowance.
+    QCOMPARE(line.master.timeoutFor(ReadFive), std::chrono::milliseconds(129));
+    QVERIFY(line.port.setSettings(QStringLiteral("2400,N,8,1")));
+    QCOMPARE(line.master.timeoutFor(ReadFive), std::chrono::milliseconds(211));
+    line.master.setAllowance(std::chrono::milliseconds(20));
+    QCOMPARE(line.master.timeoutFor(ReadFive), std::chrono::milliseconds(131));
+    line.master.setTimeout(std::chrono::milliseconds(500));
+    QCOMPARE(line.master.timeoutFor(ReadFive), std::chrono::milliseconds(500));
+
+    // At a rate the sensor does not run at, nothing comes: the wait is the timeout.
+    line.master.setTimeout(std::chrono::milliseconds(60));
+    const Outcome outcome = line.master.exchange(ReadFive);
+    QCOMPARE(outcome.kind, OutcomeKind::NoReply);
+    QVERIFY(outcome.waited >= std::chrono::milliseconds(60));
+}
+
+void tst_ModbusMaster::oneTransactionAtATime()
+{
+    Line line({});
+    QSignalSpy finished(&line.master, &ModbusMaster::finished);
+    QVERIFY(line.master.start(ReadFive));
+    QVERIFY(line.master.busy());
+    QVERIFY(!line.master.start(ReadFive));
+    QVERIFY(finished.wait(1000));
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!finished.wait(300)); // exactly once
+    QVERIFY(line.sim->waitForLines(QStringLiteral("TX"), 1));
+    QCOMPARE(line.sim->lines(QStringLiteral("RX")).size(), 1);
+}
+
+void tst_ModbusMaster::portLost()
+{
+    Line line({"--fault", "no-reply:1"});
+    QSignalSpy finished(&line.master, &ModbusMaster::finished);
+    line.master.setTimeout(std::chrono::milliseconds(5000));
+    QVERIFY(line.master.start(ReadFive));
+    line.sim.reset(); // the far end goes away mid-transaction
+    QVERIFY(finished.wait(3000));
+    QCOMPARE(finished.first().first().value<Outcome>().kind, OutcomeKind::PortLost);
+    QVERIFY(!line.port.portOpen());
+    QVERIFY(!line.master.start(ReadFive));
+}
+
+QTEST_GUILESS_MAIN(tst_ModbusMaster)
+#include "tst_modbus_master.moc"
