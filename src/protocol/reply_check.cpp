@@ -82,6 +82,7 @@ ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std
     }
     check.received = own;
     check.trailing = arrived - own;
+    check.whole = true;
     const auto frame = reply.first(static_cast<std::size_t>(own));
     if (own < 4 || !hasCrcAfter(frame, static_cast<std::size_t>(own - 2))) {
         check.verdict = ReplyVerdict::BadCrc;

@@ -32,6 +32,7 @@ struct ReplyCheck {
     int expected = 0;             // bytes a whole reply has (5 for an exception)
     int trailing = 0;             // bytes after a whole frame, not part of it
     std::uint8_t exceptionCode = 0;
+    bool whole = false;           // as many bytes arrived as the frame's own header announces
 
     bool ok() const { return verdict == ReplyVerdict::Ok; }
 };

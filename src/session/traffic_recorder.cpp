@@ -1,0 +1,309 @@
+#include "session/traffic_recorder.h"
+
+#include "protocol/request_frames.h"
+#include "protocol/wire_timing.h"
+#include "serial/comm_port.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+
+namespace kv {
+
+namespace {
+
+FrameVerdict verdictOf(const ReplyCheck& check)
+{
+    switch (check.verdict) {
+    case ReplyVerdict::Ok:
+        return FrameVerdict::Ok;
+    case ReplyVerdict::Partial:
+        return FrameVerdict::Partial;
+    case ReplyVerdict::BadCrc:
+        return FrameVerdict::BadCrc;
+    case ReplyVerdict::Exception:
+        return FrameVerdict::Exception;
+    case ReplyVerdict::Unexpected:
+        return FrameVerdict::Unexpected;
+    case ReplyVerdict::NoReply:
+        break;
+    }
+    return FrameVerdict::NoReply;
+}
+
+qint64 wallClockOf(qint64 at)
+{
+    return QDateTime::currentMSecsSinceEpoch() - (CommPort::monotonicNow() - at) / 1'000'000;
+}
+
+} // namespace
+
+TrafficRecorder::TrafficRecorder(QObject* parent)
+    : QObject(parent)
+{
+    m_silence.setSingleShot(true);
+    m_noReply.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
+    connect(&m_noReply, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
+}
+
+void TrafficRecorder::attach(CommPort& port)
+{
+    connect(&port, &CommPort::chunkWritten, this,
+            [this, &port](const QByteArray& bytes, qint64 at) { written(bytes, at, port.baudRate()); });
+    connect(&port, &CommPort::chunkArrived, this,
+            [this, &port](const QByteArray& bytes, qint64 at) { arrived(bytes, at, port.baudRate()); });
+    connect(&port, &CommPort::onComm, this, [this, &port] {
+        if (port.commEvent() == CommPort::PortLost)
+            portLost(CommPort::monotonicNow());
+    });
+}
+
+void TrafficRecorder::setCapacity(qsizetype capacity)
+{
+    m_capacity = std::max<qsizetype>(1, capacity);
+    qsizetype excess = 0;
+    while (size() > m_capacity) {
+        m_frames.pop_front();
+        ++m_dropped;
+        ++excess;
+    }
+    if (excess > 0)
+        emit framesDropped(excess);
+}
+
+void TrafficRecorder::clear()
+{
+    m_frames.clear();
+    emit cleared();
+}
+
+void TrafficRecorder::resetStatistics()
+{
+    m_statistics = {};
+    emit statisticsChanged();
+}
+
+void TrafficRecorder::written(const QByteArray& bytes, qint64 at, int baudRate)
+{
+    endPendingFrame();
+    if (m_request && !m_request->answered)
+        stateNoReply(at, true);
+    TrafficFrame frame;
+    frame.direction = Direction::Sent;
+    frame.verdict = FrameVerdict::Request;
+    frame.at = at;
+    frame.bytes = bytes;
+    frame.baudRate = baudRate;
+    m_request = OpenRequest{m_nextNumber, bytes, at, baudRate, false};
+    ++m_statistics.requests;
+    push(std::move(frame));
+    emit statisticsChanged();
+    armTimers();
+}
+
+void TrafficRecorder::arrived(const QByteArray& bytes, qint64 at, int baudRate)
+{
+    if (bytes.isEmpty())
+        return;
+    // A chunk is stamped when it was taken; its first byte came a chunk's
+    // length on the wire earlier at the most.
+    const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), baudRate).count();
+    if (!m_pending.isEmpty() && !answering() && firstByteAt - m_pendingAt > silentInterval(m_pendingBaud).count())
+        endPendingFrame();
+    m_pendingBaud = baudRate;
+    for (qsizetype taken = 0; taken < bytes.size();) {
+        const qsizetype room = LongestFrame - m_pending.size();
+        m_pending += bytes.mid(taken, room);
+        taken += room;
+        m_pendingAt = at;
+        takeWholeAnswer();
+        if (m_pending.size() >= LongestFrame)
+            endPendingFrame();
+    }
+    armTimers();
+}
+
+void TrafficRecorder::portLost(qint64 at)
+{
+    endPendingFrame();
+    TrafficFrame frame;
+    frame.direction = Direction::Received;
+    frame.verdict = FrameVerdict::PortLost;
+    frame.at = at;
+    if (m_request && !m_request->answered) {
+        frame.request = m_request->bytes;
+        frame.requestNumber = m_request->number;
+        frame.waited = at - m_request->at;
+        m_request->answered = true;
+    }
+    frame.baudRate = m_pendingBaud;
+    ++m_statistics.portLost;
+    push(std::move(frame));
+    emit statisticsChanged();
+    armTimers();
+}
+
+bool TrafficRecorder::answering() const
+{
+    return m_request && !m_request->answered && !m_pending.isEmpty();
+}
+
+std::chrono::nanoseconds TrafficRecorder::pendingFrameEndsAfter() const
+{
+    if (!answering())
+        return silentInterval(m_pendingBaud);
+    // The rest of an answer may be held back in the serial driver until the
+    // port gives up waiting for it (its wire time and 100 ms): wait longer.
+    constexpr std::chrono::milliseconds HeldBack{150};
+    const int expected = std::max(expectedReplyLength(asSpan(m_request->bytes)), 5);
+    const int missing = std::max(0, expected - static_cast<int>(m_pending.size()));
+    return frameTime(missing, m_pendingBaud) + HeldBack;
+}
+
+void TrafficRecorder::settle(qint64 now)
+{
+    if (!m_pending.isEmpty() && now - m_pendingAt >= pendingFrameEndsAfter().count())
+        endPendingFrame();
+    const qint64 noReplyAfter = std::chrono::nanoseconds(NoReplyAfter).count();
+    if (m_request && !m_request->answered && m_pending.isEmpty() && now - m_request->at >= noReplyAfter)
+        stateNoReply(m_request->at + noReplyAfter, false);
+    armTimers();
+}
+
+void TrafficRecorder::takeWholeAnswer()
+{
+    if (!m_request || m_request->answered || m_pending.isEmpty())
+        return;
+    const ReplyCheck check = checkReply(asSpan(m_request->bytes), asSpan(m_pending));
+    if (!check.whole)
+        return;
+    answer(m_pending.left(check.received), check);
+    m_pending.remove(0, check.received);
+}
+
+void TrafficRecorder::endPendingFrame()
+{
+    m_silence.stop();
+    if (m_pending.isEmpty())
+        return;
+    const QByteArray bytes = std::exchange(m_pending, {});
+    if (m_request && !m_request->answered) {
+        answer(bytes, checkReply(asSpan(m_request->bytes), asSpan(bytes)));
+        return;
+    }
+    TrafficFrame frame;
+    frame.direction = Direction::Received;
+    frame.verdict = FrameVerdict::Unsolicited;
+    frame.at = m_pendingAt;
+    frame.bytes = bytes;
+    frame.baudRate = m_pendingBaud;
+    ++m_statistics.unsolicited;
+    push(std::move(frame));
+    emit statisticsChanged();
+}
+
+void TrafficRecorder::answer(const QByteArray& bytes, const ReplyCheck& check)
+{
+    TrafficFrame frame;
+    frame.direction = Direction::Received;
+    frame.verdict = verdictOf(check);
+    frame.at = m_pendingAt;
+    frame.bytes = bytes;
+    frame.request = m_request->bytes;
+    frame.requestNumber = m_request->number;
+    frame.check = check;
+    frame.baudRate = m_pendingBaud;
+    m_request->answered = true;
+    m_noReply.stop();
+    count(frame.verdict);
+    if (frame.verdict == FrameVerdict::Ok) {
+        // From the request's last byte leaving to the answer's last byte arriving.
+        const qint64 requestGone = m_request->at + frameTime(static_cast<int>(m_request->bytes.size()), m_request->baudRate).count();
+        m_statistics.addResponseTime(std::chrono::nanoseconds(std::max<qint64>(0, frame.at - requestGone)));
+    }
+    push(std::move(frame));
+    emit statisticsChanged();
+}
+
+void TrafficRecorder::stateNoReply(qint64 at, bool beforeNextRequest)
+{
+    TrafficFrame frame;
+    frame.direction = Direction::Received;
+    frame.verdict = FrameVerdict::NoReply;
+    frame.at = at;
+    frame.request = m_request->bytes;
+    frame.requestNumber = m_request->number;
+    frame.waited = at - m_request->at;
+    frame.beforeNextRequest = beforeNextRequest;
+    frame.baudRate = m_request->baudRate;
+    m_request->answered = true;
+    m_noReply.stop();
+    count(FrameVerdict::NoReply);
+    push(std::move(frame));
+    emit statisticsChanged();
+}
+
+void TrafficRecorder::count(FrameVerdict verdict)
+{
+    switch (verdict) {
+    case FrameVerdict::Ok:
+        ++m_statistics.ok;
+        break;
+    case FrameVerdict::BadCrc:
+        ++m_statistics.badCrc;
+        break;
+    case FrameVerdict::Exception:
+        ++m_statistics.exceptions;
+        break;
+    case FrameVerdict::Partial:
+        ++m_statistics.partial;
+        break;
+    case FrameVerdict::Unexpected:
+        ++m_statistics.unexpected;
+        break;
+    case FrameVerdict::NoReply:
+        ++m_statistics.noReply;
+        break;
+    case FrameVerdict::Unsolicited:
+        ++m_statistics.unsolicited;
+        break;
+    case FrameVerdict::PortLost:
+        ++m_statistics.portLost;
+        break;
+    case FrameVerdict::Request:
+        break;
+    }
+}
+
+void TrafficRecorder::push(TrafficFrame frame)
+{
+    frame.number = m_nextNumber++;
+    frame.wallMs = wallClockOf(frame.at);
+    frame.sincePrevious = m_lastAt == 0 ? 0 : frame.at - m_lastAt;
+    m_lastAt = frame.at;
+    m_frames.push_back(std::move(frame));
+    emit framesAdded(1);
+    if (size() > m_capacity) {
+        m_frames.pop_front();
+        ++m_dropped;
+        emit framesDropped(1);
+    }
+}
+
+void TrafficRecorder::armTimers()
+{
+    if (m_pending.isEmpty())
+        m_silence.stop();
+    else
+        m_silence.start(std::max(std::chrono::milliseconds(1),
+                                 std::chrono::ceil<std::chrono::milliseconds>(pendingFrameEndsAfter())));
+    if (m_request && !m_request->answered) {
+        if (!m_noReply.isActive())
+            m_noReply.start(NoReplyAfter);
+    } else {
+        m_noReply.stop();
+    }
+}
+
+} // namespace kv

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "session/traffic_frame.h"
+#include "session/traffic_statistics.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <optional>
+
+namespace kv {
+
+class CommPort;
+
+// Turns the chunks that cross a serial line into the frames of a log: bytes
+// that arrive form one frame until the line is silent for 3.5 characters (or
+// the frame the request asked for is whole; an answer begun is held open
+// while the serial driver may still hold its rest); each answer is paired with its
+// request and judged; a request nobody answers is stated as such when the next
+// request goes out or after a second of silence; bytes with no request open
+// are unsolicited. Keeps the newest frames up to its capacity, and running
+// statistics. Works on any line, the window's or a transaction's.
+class TrafficRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype DefaultCapacity = 100'000;
+    // The longest run of bytes kept as one frame: a Modbus RTU frame has at
+    // most 256 bytes, so more without a pause is garbage cut into pieces.
+    static constexpr qsizetype LongestFrame = 256;
+    static constexpr std::chrono::milliseconds NoReplyAfter{1000};
+
+    explicit TrafficRecorder(QObject* parent = nullptr);
+
+    // Records what crosses this port from now on.
+    void attach(CommPort& port);
+
+    void setCapacity(qsizetype capacity);
+    qsizetype capacity() const { return m_capacity; }
+
+    qsizetype size() const { return static_cast<qsizetype>(m_frames.size()); }
+    const TrafficFrame& at(qsizetype row) const { return m_frames[static_cast<std::size_t>(row)]; }
+    // Frames that fell off the top since the start (not counting clear()).
+    std::uint64_t dropped() const { return m_dropped; }
+    // Empties the log; the statistics stay.
+    void clear();
+
+    const TrafficStatistics& statistics() const { return m_statistics; }
+    void resetStatistics();
+
+    // What the port reports, also callable directly (tests, fuzzing).
+    void written(const QByteArray& bytes, qint64 at, int baudRate);
+    void arrived(const QByteArray& bytes, qint64 at, int baudRate);
+    void portLost(qint64 at);
+    // States whatever the silence since `now` has settled: a frame ended, no reply.
+    void settle(qint64 now);
+
+signals:
+    void framesAdded(qsizetype count);   // appended at the end
+    void framesDropped(qsizetype count); // removed from the top to keep the capacity
+    void cleared();
+    void statisticsChanged();
+
+private:
+    struct OpenRequest {
+        std::uint64_t number = 0;
+        QByteArray bytes;
+        qint64 at = 0;
+        int baudRate = 0;
+        bool answered = false;
+    };
+
+    void push(TrafficFrame frame);
+    void endPendingFrame();
+    void answer(const QByteArray& bytes, const ReplyCheck& check);
+    void stateNoReply(qint64 at, bool beforeNextRequest);
+    void takeWholeAnswer();
+    void count(FrameVerdict verdict);
+    void armTimers();
+    // A request is open and the first bytes of its answer are in.
+    bool answering() const;
+    // The silence after which the frame being received counts as ended.
+    std::chrono::nanoseconds pendingFrameEndsAfter() const;
+
+    qsizetype m_capacity = DefaultCapacity;
+    std::deque<TrafficFrame> m_frames;
+    std::uint64_t m_nextNumber = 1;
+    std::uint64_t m_dropped = 0;
+    qint64 m_lastAt = 0;
+    TrafficStatistics m_statistics;
+    std::optional<OpenRequest> m_request;
+    QByteArray m_pending;   // bytes of a frame still arriving
+    qint64 m_pendingAt = 0; // when its last chunk came
+    int m_pendingBaud = 9600;
+    QTimer m_silence;       // the frame being received has ended
+    QTimer m_noReply;       // a second without an answer
+};
+
+} // namespace kv
