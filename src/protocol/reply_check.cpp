@@ -111,30 +111,47 @@ ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std
     return check;
 }
 
+namespace {
+
+struct ExceptionNames {
+    std::uint8_t code;
+    const char* window;  // in the window's language, translated
+    const char* english; // for the command line and scripts
+};
+
+constexpr ExceptionNames StandardExceptions[] = {
+    {0x01, QT_TRANSLATE_NOOP("kv::Modbus", "非法功能"), "illegal function"},
+    {0x02, QT_TRANSLATE_NOOP("kv::Modbus", "非法数据地址"), "illegal data address"},
+    {0x03, QT_TRANSLATE_NOOP("kv::Modbus", "非法数据值"), "illegal data value"},
+    {0x04, QT_TRANSLATE_NOOP("kv::Modbus", "从站设备故障"), "server device failure"},
+    {0x05, QT_TRANSLATE_NOOP("kv::Modbus", "确认"), "acknowledge"},
+    {0x06, QT_TRANSLATE_NOOP("kv::Modbus", "从站设备忙"), "server device busy"},
+    {0x08, QT_TRANSLATE_NOOP("kv::Modbus", "存储奇偶性差错"), "memory parity error"},
+    {0x0A, QT_TRANSLATE_NOOP("kv::Modbus", "不可用网关路径"), "gateway path unavailable"},
+    {0x0B, QT_TRANSLATE_NOOP("kv::Modbus", "网关目标设备响应失败"), "gateway target device failed to respond"},
+};
+
+const ExceptionNames* namesOf(std::uint8_t code)
+{
+    for (const ExceptionNames& names : StandardExceptions) {
+        if (names.code == code)
+            return &names;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 QString exceptionName(std::uint8_t code)
 {
-    switch (code) {
-    case 0x01:
-        return QCoreApplication::translate("kv::Modbus", "非法功能");
-    case 0x02:
-        return QCoreApplication::translate("kv::Modbus", "非法数据地址");
-    case 0x03:
-        return QCoreApplication::translate("kv::Modbus", "非法数据值");
-    case 0x04:
-        return QCoreApplication::translate("kv::Modbus", "从站设备故障");
-    case 0x05:
-        return QCoreApplication::translate("kv::Modbus", "确认");
-    case 0x06:
-        return QCoreApplication::translate("kv::Modbus", "从站设备忙");
-    case 0x08:
-        return QCoreApplication::translate("kv::Modbus", "存储奇偶性差错");
-    case 0x0A:
-        return QCoreApplication::translate("kv::Modbus", "不可用网关路径");
-    case 0x0B:
-        return QCoreApplication::translate("kv::Modbus", "网关目标设备响应失败");
-    default:
-        return {};
-    }
+    const ExceptionNames* names = namesOf(code);
+    return names ? QCoreApplication::translate("kv::Modbus", names->window) : QString();
+}
+
+QString exceptionNameInEnglish(std::uint8_t code)
+{
+    const ExceptionNames* names = namesOf(code);
+    return names ? QString::fromLatin1(names->english) : QString();
 }
 
 } // namespace kv

@@ -48,8 +48,10 @@ int expectedReplyLength(std::span<const std::uint8_t> request);
 // the register written.
 ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply);
 
-// The standard name of a Modbus exception code ("非法数据地址" for 02), or an
-// empty text for a code the standard does not name.
+// The standard name of a Modbus exception code in the window's language
+// ("非法数据地址" for 02), or an empty text for a code the standard does not name.
 QString exceptionName(std::uint8_t code);
+// The same in English ("illegal data address"), for the command line.
+QString exceptionNameInEnglish(std::uint8_t code);
 
 } // namespace kv

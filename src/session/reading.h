@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/measurement.h"
+#include "protocol/reply_check.h"
 #include "session/outcome.h"
 
 #include <QDateTime>
@@ -15,11 +16,16 @@ struct Reading {
     QDateTime time; // local time with its UTC offset
     std::uint8_t station = 0;
     OutcomeKind status = OutcomeKind::NoReply;
-    std::uint8_t exceptionCode = 0;
+    ReplyCheck check;                      // how the reply was judged (exception code, bytes of a partial one)
     Measurement values;
     std::chrono::nanoseconds responseTime{};
+    std::chrono::milliseconds timeout{};   // how long a reply was awaited
 
     bool ok() const { return status == OutcomeKind::Ok; }
 };
+
+// The reading a transaction with `station` ended in, at `time`.
+Reading readingOf(const Outcome& outcome, std::uint8_t station, const QDateTime& time,
+                  std::chrono::milliseconds timeout);
 
 } // namespace kv

@@ -1,0 +1,177 @@
+#include "session/record_format.h"
+
+#include <QStringList>
+
+namespace kv {
+
+namespace {
+
+const QString Point = QStringLiteral(".");
+
+QString hundredths(const std::optional<int>& value)
+{
+    return value ? hundredthsText(*value, Point) : QString();
+}
+
+QString signedHundredths(int value)
+{
+    return (value >= 0 ? QStringLiteral("+") : QString()) + hundredthsText(value, Point);
+}
+
+QString jsonNumber(const std::optional<int>& value, bool hundredthsOfUnit)
+{
+    if (!value)
+        return QStringLiteral("null");
+    return hundredthsOfUnit ? hundredthsText(*value, Point) : QString::number(*value);
+}
+
+QString textLine(const Reading& reading)
+{
+    const QString station = QStringLiteral("station %1").arg(reading.station);
+    if (!reading.ok())
+        return station + QStringLiteral("  ") + failureText(reading);
+    const Measurement& v = reading.values;
+    QStringList parts{station};
+    if (v.temperature)
+        parts << QStringLiteral("%1 °C").arg(hundredthsText(*v.temperature, Point));
+    if (v.humidity)
+        parts << QStringLiteral("%1 %RH").arg(hundredthsText(*v.humidity, Point));
+    if (v.temperatureOffset && v.humidityOffset)
+        parts << QStringLiteral("offsets %1 °C %2 %RH")
+                     .arg(signedHundredths(*v.temperatureOffset), signedHundredths(*v.humidityOffset));
+    if (v.baudRate)
+        parts << QStringLiteral("%1 baud").arg(*v.baudRate);
+    return parts.join(QStringLiteral("  "));
+}
+
+QString csvLine(const Reading& reading)
+{
+    const Measurement& v = reading.values;
+    return QStringList{isoTime(reading.time),
+                       QString::number(reading.station),
+                       hundredths(v.temperature),
+                       hundredths(v.humidity),
+                       hundredths(v.temperatureOffset),
+                       hundredths(v.humidityOffset),
+                       v.baudRate ? QString::number(*v.baudRate) : QString(),
+                       statusCode(reading.status, reading.check.exceptionCode)}
+        .join(QLatin1Char(','));
+}
+
+QString jsonLine(const Reading& reading)
+{
+    // Written by hand: a JSON writer would print 25.00 as 25, and the two
+    // decimals are part of the format.
+    const Measurement& v = reading.values;
+    return QStringLiteral("{\"time\":\"%1\",\"station\":%2,\"temperature_c\":%3,\"humidity_rh\":%4,"
+                          "\"temperature_offset_c\":%5,\"humidity_offset_rh\":%6,\"baud\":%7,\"status\":\"%8\"}")
+        .arg(isoTime(reading.time))
+        .arg(reading.station)
+        .arg(jsonNumber(v.temperature, true), jsonNumber(v.humidity, true), jsonNumber(v.temperatureOffset, true),
+             jsonNumber(v.humidityOffset, true), jsonNumber(v.baudRate, false),
+             statusCode(reading.status, reading.check.exceptionCode));
+}
+
+QString influxLine(const Reading& reading)
+{
+    if (!reading.ok())
+        return {};
+    const Measurement& v = reading.values;
+    QStringList fields;
+    if (v.temperature)
+        fields << QStringLiteral("temperature_c=") + hundredthsText(*v.temperature, Point);
+    if (v.humidity)
+        fields << QStringLiteral("humidity_rh=") + hundredthsText(*v.humidity, Point);
+    if (v.temperatureOffset)
+        fields << QStringLiteral("temperature_offset_c=") + hundredthsText(*v.temperatureOffset, Point);
+    if (v.humidityOffset)
+        fields << QStringLiteral("humidity_offset_rh=") + hundredthsText(*v.humidityOffset, Point);
+    if (v.baudRate)
+        fields << QStringLiteral("baud=%1i").arg(*v.baudRate);
+    if (fields.isEmpty())
+        return {};
+    const qint64 nanoseconds = reading.time.toMSecsSinceEpoch() * 1'000'000;
+    return QStringLiteral("kv9240b,station=%1 %2 %3").arg(reading.station).arg(fields.join(QLatin1Char(','))).arg(nanoseconds);
+}
+
+} // namespace
+
+std::optional<RecordFormat> recordFormatNamed(const QString& name)
+{
+    if (name == QLatin1String("text"))
+        return RecordFormat::Text;
+    if (name == QLatin1String("csv"))
+        return RecordFormat::Csv;
+    if (name == QLatin1String("json"))
+        return RecordFormat::Json;
+    if (name == QLatin1String("influx"))
+        return RecordFormat::Influx;
+    return std::nullopt;
+}
+
+QString recordHeader(RecordFormat format)
+{
+    if (format != RecordFormat::Csv)
+        return {};
+    return QStringLiteral("time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status");
+}
+
+QString recordLine(RecordFormat format, const Reading& reading)
+{
+    switch (format) {
+    case RecordFormat::Text:
+        return textLine(reading);
+    case RecordFormat::Csv:
+        return csvLine(reading);
+    case RecordFormat::Json:
+        return jsonLine(reading);
+    case RecordFormat::Influx:
+        return influxLine(reading);
+    }
+    return {};
+}
+
+QString isoTime(const QDateTime& time)
+{
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+        + QStringLiteral("%1%2:%3")
+              .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+              .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString failureText(const Reading& reading)
+{
+    switch (reading.status) {
+    case OutcomeKind::Ok:
+        return QStringLiteral("ok");
+    case OutcomeKind::NoReply:
+        return QStringLiteral("no reply (timeout %1 ms)").arg(reading.timeout.count());
+    case OutcomeKind::Partial:
+        return QStringLiteral("partial (%1 of %2 bytes)").arg(reading.check.received).arg(reading.check.expected);
+    case OutcomeKind::BadCrc:
+        return QStringLiteral("bad CRC");
+    case OutcomeKind::Exception: {
+        const QString name = exceptionNameInEnglish(reading.check.exceptionCode);
+        const QString code = QStringLiteral("%1").arg(reading.check.exceptionCode, 2, 16, QLatin1Char('0')).toUpper();
+        return name.isEmpty() ? QStringLiteral("exception %1").arg(code)
+                              : QStringLiteral("exception %1 (%2)").arg(code, name);
+    }
+    case OutcomeKind::Unexpected:
+        switch (reading.check.mismatch) {
+        case Mismatch::Station:
+            return QStringLiteral("unexpected reply (another station)");
+        case Mismatch::Function:
+            return QStringLiteral("unexpected reply (another function)");
+        default:
+            return QStringLiteral("unexpected reply (another length)");
+        }
+    case OutcomeKind::PortLost:
+        return QStringLiteral("port lost");
+    }
+    return {};
+}
+
+} // namespace kv
