@@ -1,5 +1,5 @@
 #include "app/compact_style.h"
-#include "app/main_window.h"
+#include "app/tool_window.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -10,7 +10,7 @@ int main(int argc, char* argv[])
     QApplication::setStyle(new kv::CompactStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
 
-    kv::frmMain window;
+    kv::ToolWindow window;
     window.load();
     window.show();
     return QApplication::exec();

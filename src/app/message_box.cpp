@@ -18,6 +18,10 @@ int openBoxes = 0;
 
 void showDialog(const Message& message)
 {
+    if (message.icon == Icon::About) {
+        QMessageBox::about(QApplication::activeWindow(), message.title, message.text);
+        return;
+    }
     QMessageBox box(message.icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, message.title,
                     message.text, QMessageBox::Ok, QApplication::activeWindow());
     if (!message.detail.isEmpty())

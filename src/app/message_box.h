@@ -10,7 +10,7 @@ namespace kv {
 // recorder in place of the real dialog so nothing ever blocks on it.
 namespace MessageBox {
 
-enum class Icon { None, Exclamation };
+enum class Icon { None, Exclamation, About }; // About: the program's icon, rich text
 
 struct Message {
     QString title;

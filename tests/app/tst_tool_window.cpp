@@ -1,0 +1,75 @@
+#include "app/main_window.h"
+#include "app/tool_window.h"
+#include "message_recorder.h"
+#include "pty_pair.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+using namespace kv;
+using namespace kv::test;
+
+class tst_ToolWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void menuBarAboveTheUnchangedForm();
+    void aboutFromTheHelpMenuByKeyboard();
+};
+
+void tst_ToolWindow::menuBarAboveTheUnchangedForm()
+{
+    PtyPair line;
+    PortWiring com1(1, line.slavePath());
+    MessageRecorder messages;
+    ToolWindow window;
+    window.load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    const QMenuBar* bar = window.menuBar();
+    QCOMPARE(window.form().size(), QSize(607, 454));
+    QCOMPARE(window.form().geometry().topLeft(), QPoint(0, bar->height()));
+    QCOMPARE(window.size(), QSize(607, 454 + bar->height()));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+    QCOMPARE(window.windowTitle(), QStringLiteral("KV9240B 温湿度传感器工具软件V14.11.13"));
+    // A control keeps its place relative to the form.
+    QWidget* button = window.form().controls().widget(u"comDoOnce");
+    QCOMPARE(button->mapTo(&window.form(), QPoint(0, 0)), QPoint(192 + 176, 248 + 152));
+
+    QStringList titles;
+    for (QAction* action : bar->actions()) {
+        if (action->isVisible())
+            titles << action->text();
+    }
+    QCOMPARE(titles.last(), QStringLiteral("帮助(&H)"));
+    QVERIFY(messages.shown.isEmpty());
+}
+
+void tst_ToolWindow::aboutFromTheHelpMenuByKeyboard()
+{
+    PtyPair line;
+    PortWiring com1(1, line.slavePath());
+    MessageRecorder messages;
+    ToolWindow window;
+    window.load();
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
+    QMenu* help = window.menuBar()->findChild<QMenu*>(QStringLiteral("menuHelp"));
+    QTRY_VERIFY(help->isVisible());
+    QTest::keyClick(help, Qt::Key_A);
+
+    QTRY_COMPARE(messages.shown.size(), 1);
+    const MessageBox::Message& about = messages.shown.first();
+    QCOMPARE(about.icon, MessageBox::Icon::About);
+    QVERIFY(about.text.contains(QStringLiteral("14.11.13")));
+    QVERIFY(about.text.contains(QString::fromLatin1(qVersion())));
+    QVERIFY(about.text.contains(QStringLiteral("保留一切权利")));
+}
+
+QTEST_MAIN(tst_ToolWindow)
+#include "tst_tool_window.moc"
