@@ -42,6 +42,7 @@ void tst_SimFaults::parsing_data()
     QTest::newRow("no probability") << "partial" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("probability above 1") << "exception:1.5" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("negative probability") << "exception:-0.1" << false << FaultKind::NoReply << 0.0 << 0;
+    QTest::newRow("probability not a number") << "bad-crc:nan" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time on a kind without one") << "partial:0.5:100" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time that is no number") << "delay:0.5:soon" << false << FaultKind::NoReply << 0.0 << 0;
 }

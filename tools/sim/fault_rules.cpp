@@ -48,7 +48,8 @@ std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
     rule.kind = *kind;
     bool ok = false;
     rule.probability = parts[1].toDouble(&ok);
-    if (!ok || rule.probability < 0 || rule.probability > 1) {
+    // Written so that "nan", which reads as a number, fails it too.
+    if (!ok || !(rule.probability >= 0 && rule.probability <= 1)) {
         error = QStringLiteral("probability in fault \"%1\" should lie between 0 and 1").arg(text);
         return std::nullopt;
     }

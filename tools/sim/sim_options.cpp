@@ -56,14 +56,15 @@ std::optional<SimOptions> readOptions(const QStringList& arguments, QString& err
         return std::nullopt;
     }
     options.station = static_cast<std::uint8_t>(stationNumber);
-    // The registers hold hundredths in 16 bits.
+    // The registers hold hundredths in 16 bits. The comparisons are written so
+    // that "nan", which reads as a number, fails them too.
     options.temperature = parser.value(temperature).toDouble(&ok);
-    if (!ok || options.temperature < -300 || options.temperature > 300) {
+    if (!ok || !(options.temperature >= -300 && options.temperature <= 300)) {
         error = QStringLiteral("--temperature must lie between -300 and 300");
         return std::nullopt;
     }
     options.humidity = parser.value(humidity).toDouble(&ok);
-    if (!ok || options.humidity < 0 || options.humidity > 100) {
+    if (!ok || !(options.humidity >= 0 && options.humidity <= 100)) {
         error = QStringLiteral("--humidity must lie between 0 and 100");
         return std::nullopt;
     }
