@@ -6,12 +6,16 @@ BUILD_DIR="${KV9240B_BUILD_DIR:-$ROOT/build}"
 # clang with AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzers.
 CHECK_DIR="${KV9240B_CHECK_DIR:-$ROOT/build-check}"
 
-# Debian packages the build, the tests and the window need.
+# Debian packages the build, the tests and the window need
+# (help2man writes the manual pages, rsvg-convert draws the icon's bitmaps).
 PACKAGES=(
   cmake ninja-build g++
   qt6-base-dev qt6-serialport-dev
   fonts-wqy-microhei fonts-liberation2
+  help2man librsvg2-bin
 )
+# And for making the Debian package and judging it the way Debian and the desktops do.
+PACKAGING_PACKAGES=(dpkg-dev desktop-file-utils appstream lintian)
 # And for the sanitizer and fuzzing build.
 CHECK_PACKAGES=(clang libclang-rt-dev)
 
