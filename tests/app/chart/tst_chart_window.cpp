@@ -201,7 +201,7 @@ void tst_ChartWindow::zoomAndPanShowTheirSpan()
     QTest::mouseRelease(chart, Qt::LeftButton, {}, middle + QPoint(chart->axisRect()->width() / 4, 0));
     const QCPRange panned = chart->xAxis->range();
     QVERIFY(panned.upper < zoomed.upper);
-    QVERIFY(qFuzzyCompare(panned.size(), zoomed.size()));
+    QVERIFY(qAbs(panned.size() - zoomed.size()) < 0.002);
     QVERIFY(!shown.follow()->isChecked());
 
     // The figures are those of the readings on screen.
@@ -215,7 +215,7 @@ void tst_ChartWindow::zoomAndPanShowTheirSpan()
     // Ticking "跟随最新" again brings the newest reading back to the right edge, keeping the width.
     shown.follow()->click();
     QCOMPARE(shown.figure("temperature", "last"), QStringLiteral("24.50"));
-    QVERIFY(qFuzzyCompare(chart->xAxis->range().size(), zoomed.size()));
+    QVERIFY(qAbs(chart->xAxis->range().size() - zoomed.size()) < 0.002); // kept to the millisecond
 }
 
 void tst_ChartWindow::curvesCanBeHidden()
@@ -256,16 +256,15 @@ void tst_ChartWindow::oldReadingTurnsRed()
         shown.window->setPollingPeriod(60s);
         QVERIFY(!isRed(age));
     }
-    // A reading that just came is not old; three short periods later it is.
+    // A reading that just came is not old; three periods later it is, until the next one comes.
     {
         ShownChart shown;
         auto* age = shown.window->findChild<QLabel*>(QStringLiteral("readingAge"));
-        shown.window->setPollingPeriod(1000ms);
+        shown.window->setPollingPeriod(400ms);
         shown.add(soundReading(0, 2500, 5000));
         QTRY_VERIFY(age->text().endsWith(QStringLiteral(" 秒")));
         QVERIFY(!isRed(age));
-        shown.window->setPollingPeriod(100ms);
-        QTRY_VERIFY_WITH_TIMEOUT(isRed(age), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(isRed(age), 5000);
         shown.add(soundReading(0, 2500, 5000));
         QTRY_VERIFY_WITH_TIMEOUT(!isRed(age), 1000);
     }
