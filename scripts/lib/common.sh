@@ -11,6 +11,7 @@ CHECK_DIR="${KV9240B_CHECK_DIR:-$ROOT/build-check}"
 PACKAGES=(
   cmake ninja-build g++
   qt6-base-dev qt6-serialport-dev
+  libqcustomplot-dev libqcustomplot2.1-qt6
   fonts-wqy-microhei fonts-liberation2
   help2man librsvg2-bin
 )

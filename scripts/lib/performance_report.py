@@ -135,5 +135,9 @@ print("mbpoll is a command-line loop that prints a line per poll; the tool is a 
 
 print("\n## Commands\n")
 print("```sh\n./scripts/bench                        # all of the above, about 15 minutes\n"
+      "./scripts/bench chart                  # only the chart's section, about a minute\n"
       "build/bench/poll_bench poll 9600 50 600 5   # one polling run\n"
-      "build/bench/poll_bench startup 10\n```")
+      "build/bench/poll_bench startup 10\n"
+      "build/bench/chart_bench window 24 50   # the chart window over 24 hours at 50 ms\n"
+      "build/bench/chart_bench library 24 50  # the plot handed every point\n"
+      "build/bench/chart_bench record 2000    # rows recorded, each synced to disk\n```")

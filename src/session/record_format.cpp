@@ -131,6 +131,25 @@ QString recordLine(RecordFormat format, const Reading& reading)
     return {};
 }
 
+namespace {
+
+QByteArray asFileLine(const QString& line)
+{
+    return line.isEmpty() ? QByteArray() : (line + QLatin1Char('\n')).toUtf8();
+}
+
+} // namespace
+
+QByteArray recordHeaderBytes(RecordFormat format)
+{
+    return asFileLine(recordHeader(format));
+}
+
+QByteArray recordLineBytes(RecordFormat format, const Reading& reading)
+{
+    return asFileLine(recordLine(format, reading));
+}
+
 QString isoTime(const QDateTime& time)
 {
     const int offset = time.offsetFromUtc();

@@ -2,7 +2,10 @@
 
 #include "session/reading.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace kv {
 
@@ -22,6 +25,11 @@ QString recordHeader(RecordFormat format);
 // The reading as one line, without line end. Empty for a failed reading in
 // the influx format (collectors take only measurements; say failures elsewhere).
 QString recordLine(RecordFormat format, const Reading& reading);
+
+// The same as the bytes of a line of a file: UTF-8 with its '\n'; empty when
+// the line is.
+QByteArray recordHeaderBytes(RecordFormat format);
+QByteArray recordLineBytes(RecordFormat format, const Reading& reading);
 
 // ISO 8601 with milliseconds and the UTC offset: 2026-12-07T14:03:10.123+01:00.
 QString isoTime(const QDateTime& time);

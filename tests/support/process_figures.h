@@ -20,6 +20,21 @@ inline long residentKilobytes()
     return resident * ::sysconf(_SC_PAGESIZE) / 1024;
 }
 
+// The most this process has ever had resident (VmHWM).
+inline long peakResidentKilobytes()
+{
+    long peak = 0;
+    if (FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "VmHWM: %ld kB", &peak) == 1)
+                break;
+        }
+        std::fclose(status);
+    }
+    return peak;
+}
+
 // CLOCK_MONOTONIC, the clock the simulated sensor stamps its log with.
 inline double monotonicSeconds()
 {

@@ -1,0 +1,361 @@
+#include "app/chart/chart_window.h"
+
+#include "file_dialog_answers.h"
+#include "message_recorder.h"
+#include "recorded_csv.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <qcustomplot.h>
+
+using namespace kv;
+using namespace std::chrono_literals;
+using test::FileDialogAnswers;
+using test::MessageRecorder;
+
+namespace {
+
+// A sound reading taken `agoMs` before now.
+Reading soundReading(qint64 agoMs, int temperature, int humidity)
+{
+    Reading reading;
+    reading.time = QDateTime::currentDateTime().addMSecs(-agoMs);
+    reading.station = 1;
+    reading.status = OutcomeKind::Ok;
+    reading.values = Measurement{1, temperature, humidity, std::nullopt, std::nullopt, std::nullopt};
+    return reading;
+}
+
+// A window over its own history, shown, with message boxes and the file dialog replaced.
+struct ShownChart {
+    MessageRecorder messages;
+    FileDialogAnswers files;
+    ReadingHistory history;
+    std::unique_ptr<ChartWindow> window;
+
+    // Readings kept before the window opens, as from the program's start.
+    explicit ShownChart(const QList<Reading>& earlier = {})
+    {
+        for (const Reading& reading : earlier)
+            history.append(reading);
+        window = std::make_unique<ChartWindow>(history);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qFatal("the chart window was not shown");
+    }
+
+    // What the main window does with every sound reading.
+    void add(const Reading& reading)
+    {
+        history.append(reading);
+        window->readingAdded(reading);
+    }
+
+    QString figure(const char* quantity, const char* name) const
+    {
+        auto* group = window->findChild<QGroupBox*>(QLatin1String(quantity) + QLatin1String("Figures"));
+        return group->findChild<QLabel*>(QLatin1String(name))->text();
+    }
+    QString label(const char* name) const { return window->findChild<QLabel*>(QLatin1String(name))->text(); }
+    QCustomPlot* chart() const { return window->findChild<QCustomPlot*>(QStringLiteral("readingChart")); }
+    QCheckBox* follow() const { return window->findChild<QCheckBox*>(QStringLiteral("follow")); }
+
+    void click(const char* name) const
+    {
+        auto* button = window->findChild<QAbstractButton*>(QLatin1String(name));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // Turns the mouse wheel over the middle of the plot: up zooms in.
+    void wheel(int steps) const
+    {
+        const QPointF middle = QRectF(chart()->axisRect()->rect()).center();
+        QWheelEvent event(middle, chart()->mapToGlobal(middle), {}, QPoint(0, 120 * steps), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(chart(), &event);
+    }
+};
+
+// Pixels of a curve's colour inside the plot's axes.
+int curvePixels(QCustomPlot* chart, bool reddish)
+{
+    const QImage image = chart->grab().toImage();
+    const QRect inside = chart->axisRect()->rect().adjusted(2, 2, -2, -2);
+    int count = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (reddish ? pixel.red() > 150 && pixel.green() < 120 && pixel.blue() < 110
+                        : pixel.blue() > 150 && pixel.red() < 110 && pixel.green() < 150)
+                ++count;
+        }
+    }
+    return count;
+}
+
+bool isRed(QLabel* label)
+{
+    const QImage image = label->grab().toImage();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.red() > 180 && pixel.green() < 90 && pixel.blue() < 90)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Readings a second apart up to a minute ago: temperatures 20.00, 20.50, ...
+// with a dip to 12.25 at the third; humidity 50.00 down by 1.00 each.
+QList<Reading> tenEarlierReadings()
+{
+    QList<Reading> readings;
+    for (int i = 0; i < 10; ++i)
+        readings.append(soundReading(69000 - 1000 * i, i == 2 ? 1225 : 2000 + 50 * i, 5000 - 100 * i));
+    return readings;
+}
+
+} // namespace
+
+class tst_ChartWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensLateWithTheWholeRun();
+    void followsTheNewestReading();
+    void zoomAndPanShowTheirSpan();
+    void curvesCanBeHidden();
+    void oldReadingTurnsRed();
+    void recordsSoundReadings();
+    void recordingFailure_data();
+    void recordingFailure();
+    void exportsThePicture();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_ChartWindow::opensLateWithTheWholeRun()
+{
+    const QList<Reading> earlier = tenEarlierReadings();
+    ShownChart shown(earlier);
+    QCOMPARE(shown.window->windowTitle(), QStringLiteral("记录与曲线"));
+    QVERIFY(!shown.window->isModal());
+    QCOMPARE(shown.figure("temperature", "count"), QStringLiteral("10"));
+    QCOMPARE(shown.figure("temperature", "minimum"), QStringLiteral("12.25"));
+    QCOMPARE(shown.figure("temperature", "maximum"), QStringLiteral("24.50"));
+    // (20.00 + 20.50 + 12.25 + 21.50 + ... + 24.50) / 10 = 21.375, shown to hundredths
+    QCOMPARE(shown.figure("temperature", "mean"), QStringLiteral("21.38"));
+    QCOMPARE(shown.figure("temperature", "last"), QStringLiteral("24.50"));
+    QCOMPARE(shown.figure("temperature", "lastTime"), earlier.last().time.toString(QStringLiteral("HH:mm:ss")));
+    QCOMPARE(shown.figure("humidity", "minimum"), QStringLiteral("41.00"));
+    QCOMPARE(shown.figure("humidity", "maximum"), QStringLiteral("50.00"));
+    QCOMPARE(shown.figure("humidity", "mean"), QStringLiteral("45.50"));
+    QVERIFY(shown.follow()->isChecked());
+}
+
+void tst_ChartWindow::followsTheNewestReading()
+{
+    ShownChart shown(tenEarlierReadings());
+    shown.add(soundReading(0, 3000, 6000));
+    QTRY_COMPARE(shown.figure("temperature", "count"), QStringLiteral("11"));
+    QCOMPARE(shown.figure("temperature", "last"), QStringLiteral("30.00"));
+    QCOMPARE(shown.figure("humidity", "maximum"), QStringLiteral("60.00"));
+
+    // Zoomed in, it stays where the user put it.
+    shown.wheel(3);
+    QVERIFY(!shown.follow()->isChecked());
+    const QString countWhileZoomed = shown.figure("temperature", "count");
+    QVERIFY(countWhileZoomed.toInt() < 11);
+    shown.add(soundReading(0, 3100, 6100));
+    QTest::qWait(400); // longer than the redraws are gathered
+    QCOMPARE(shown.figure("temperature", "count"), countWhileZoomed);
+
+    // "全部" shows the whole run again and follows it.
+    shown.click("showAll");
+    QVERIFY(shown.follow()->isChecked());
+    QCOMPARE(shown.figure("temperature", "count"), QStringLiteral("12"));
+    shown.add(soundReading(0, 3200, 6200));
+    QTRY_COMPARE(shown.figure("temperature", "count"), QStringLiteral("13"));
+    QCOMPARE(shown.figure("temperature", "last"), QStringLiteral("32.00"));
+}
+
+void tst_ChartWindow::zoomAndPanShowTheirSpan()
+{
+    ShownChart shown(tenEarlierReadings());
+    QCustomPlot* chart = shown.chart();
+    const QCPRange whole = chart->xAxis->range();
+    shown.wheel(2);
+    const QCPRange zoomed = chart->xAxis->range();
+    QVERIFY(zoomed.size() < whole.size() * 0.9);
+
+    // Dragging to the right brings earlier readings in and the later ones out.
+    const QPoint middle = chart->axisRect()->rect().center();
+    QTest::mousePress(chart, Qt::LeftButton, {}, middle);
+    QTest::mouseMove(chart, middle + QPoint(chart->axisRect()->width() / 4, 0));
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, middle + QPoint(chart->axisRect()->width() / 4, 0));
+    const QCPRange panned = chart->xAxis->range();
+    QVERIFY(panned.upper < zoomed.upper);
+    QVERIFY(qAbs(panned.size() - zoomed.size()) < 0.002);
+    QVERIFY(!shown.follow()->isChecked());
+
+    // The figures are those of the readings on screen.
+    const SpanStatistics expected = shown.history.statistics(
+        Quantity::Temperature, std::llround(panned.lower * 1000), std::llround(panned.upper * 1000));
+    QVERIFY(expected.count > 0 && expected.count < 10);
+    QCOMPARE(shown.figure("temperature", "count"), QString::number(expected.count));
+    QCOMPARE(shown.figure("temperature", "maximum"), hundredthsText(expected.maximum));
+    QCOMPARE(shown.figure("temperature", "last"), hundredthsText(expected.last));
+
+    // Ticking "跟随最新" again brings the newest reading back to the right edge, keeping the width.
+    shown.follow()->click();
+    QCOMPARE(shown.figure("temperature", "last"), QStringLiteral("24.50"));
+    QVERIFY(qAbs(chart->xAxis->range().size() - zoomed.size()) < 0.002); // kept to the millisecond
+}
+
+void tst_ChartWindow::curvesCanBeHidden()
+{
+    ShownChart shown(tenEarlierReadings());
+    QCustomPlot* chart = shown.chart();
+    chart->replot();
+    QVERIFY(curvePixels(chart, true) > 20);
+    QVERIFY(curvePixels(chart, false) > 20);
+
+    auto* shownBox = shown.window->findChild<QGroupBox*>(QStringLiteral("temperatureFigures"))
+                         ->findChild<QCheckBox*>(QStringLiteral("curveShown"));
+    QTest::mouseClick(shownBox, Qt::LeftButton, {}, QPoint(8, shownBox->height() / 2));
+    QVERIFY(!shownBox->isChecked());
+    chart->replot();
+    QCOMPARE(curvePixels(chart, true), 0);
+    QVERIFY(curvePixels(chart, false) > 20);
+    // The figures stay: hiding a curve is not forgetting its readings.
+    QCOMPARE(shown.figure("temperature", "count"), QStringLiteral("10"));
+}
+
+void tst_ChartWindow::oldReadingTurnsRed()
+{
+    // Nothing yet.
+    {
+        ShownChart shown;
+        QCOMPARE(shown.label("readingAge"), QStringLiteral("尚无读数"));
+        QVERIFY(!isRed(shown.window->findChild<QLabel*>(QStringLiteral("readingAge"))));
+    }
+    // Opened late: the last reading, 20 s ago, is older than three 1000 ms periods.
+    {
+        ShownChart shown({soundReading(20000, 2500, 5000)});
+        auto* age = shown.window->findChild<QLabel*>(QStringLiteral("readingAge"));
+        QVERIFY2(age->text().startsWith(QLatin1String("20.")), qPrintable(age->text()));
+        QVERIFY(age->text().endsWith(QStringLiteral(" 秒")));
+        QVERIFY(isRed(age));
+        // A slow poll makes it young again.
+        shown.window->setPollingPeriod(60s);
+        QVERIFY(!isRed(age));
+    }
+    // A reading that just came is not old; three periods later it is, until the next one comes.
+    {
+        ShownChart shown;
+        auto* age = shown.window->findChild<QLabel*>(QStringLiteral("readingAge"));
+        shown.window->setPollingPeriod(400ms);
+        shown.add(soundReading(0, 2500, 5000));
+        QTRY_VERIFY(age->text().endsWith(QStringLiteral(" 秒")));
+        QVERIFY(!isRed(age));
+        QTRY_VERIFY_WITH_TIMEOUT(isRed(age), 5000);
+        shown.add(soundReading(0, 2500, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!isRed(age), 1000);
+    }
+}
+
+void tst_ChartWindow::recordsSoundReadings()
+{
+    ShownChart shown;
+    const QString file = m_dir.filePath(QStringLiteral("run.csv"));
+    shown.files.answers = {file};
+    shown.click("startRecording");
+    QCOMPARE(shown.files.asked.size(), 1);
+    QVERIFY(shown.files.asked[0].appends);
+    QCOMPARE(shown.files.asked[0].defaultSuffix, QStringLiteral("csv"));
+    QCOMPARE(shown.label("recordingState"), QStringLiteral("正在记录 run.csv\n已写 0 行"));
+
+    shown.add(soundReading(0, 2534, 4507));
+    Reading failed = soundReading(0, 0, 0);
+    failed.status = OutcomeKind::NoReply;
+    shown.window->readingAdded(failed); // as the main window never would: still no row
+    shown.add(soundReading(0, -120, 4000));
+    QCOMPARE(shown.label("recordingState"), QStringLiteral("正在记录 run.csv\n已写 2 行"));
+    shown.click("stopRecording");
+    QCOMPARE(shown.label("recordingState"), QStringLiteral("未在记录"));
+    shown.add(soundReading(0, 2000, 4000));
+
+    const test::RecordedCsv recorded = test::readRecordedCsv(file);
+    QCOMPARE(recorded.header, test::RecordHeader);
+    QCOMPARE(recorded.invalidLines, QStringList());
+    QCOMPARE(recorded.rows.size(), 2);
+    QCOMPARE(recorded.rows[0].mid(2, 2), (QStringList{QStringLiteral("25.34"), QStringLiteral("45.07")}));
+    QCOMPARE(recorded.rows[1].value(2), QStringLiteral("-1.20"));
+    QVERIFY(shown.messages.shown.isEmpty());
+
+    // Cancelling the dialog starts nothing.
+    shown.click("startRecording");
+    QCOMPARE(shown.label("recordingState"), QStringLiteral("未在记录"));
+}
+
+void tst_ChartWindow::recordingFailure_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("disk full") << "/dev/full" << "失败（磁盘可能已满），记录已停止";
+    QTest::newRow("no such folder") << "missing/run.csv" << "无法打开记录文件";
+    QTest::newRow("something else") << "notes.csv" << "不是记录文件";
+}
+
+void tst_ChartWindow::recordingFailure()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, says);
+    QFile notes(m_dir.filePath(QStringLiteral("notes.csv")));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("a,b\n1,2\n");
+    notes.close();
+
+    ShownChart shown;
+    shown.files.answers = {file.startsWith(QLatin1Char('/')) ? file : m_dir.filePath(file)};
+    shown.click("startRecording");
+    shown.add(soundReading(0, 2500, 5000));
+    shown.add(soundReading(0, 2500, 5000));
+    QCOMPARE(shown.messages.shown.size(), 1);
+    const MessageBox::Message& message = shown.messages.shown[0];
+    QVERIFY2(message.text.contains(says), qPrintable(message.text));
+    QCOMPARE(message.title, QStringLiteral("记录与曲线"));
+    QCOMPARE(message.icon, MessageBox::Icon::Exclamation);
+    QCOMPARE(shown.label("recordingState"), QStringLiteral("未在记录"));
+    QVERIFY(shown.window->findChild<QPushButton*>(QStringLiteral("startRecording"))->isEnabled());
+    QVERIFY(!shown.window->findChild<QPushButton*>(QStringLiteral("stopRecording"))->isEnabled());
+    // The chart goes on.
+    QTRY_COMPARE(shown.figure("temperature", "count"), QStringLiteral("2"));
+}
+
+void tst_ChartWindow::exportsThePicture()
+{
+    ShownChart shown(tenEarlierReadings());
+    const QString file = m_dir.filePath(QStringLiteral("chart.png"));
+    shown.files.answers = {file};
+    shown.click("exportImage");
+    QCOMPARE(shown.files.asked.value(0).defaultSuffix, QStringLiteral("png"));
+    const QImage picture(file);
+    QVERIFY(!picture.isNull());
+    QCOMPARE(picture.size(), shown.chart()->size());
+    QVERIFY(shown.messages.shown.isEmpty());
+
+    shown.files.answers = {m_dir.filePath(QStringLiteral("missing/chart.png"))};
+    shown.click("exportImage");
+    QCOMPARE(shown.messages.shown.size(), 1);
+    QVERIFY(shown.messages.shown[0].text.contains(QStringLiteral("无法保存图片")));
+}
+
+QTEST_MAIN(tst_ChartWindow)
+#include "tst_chart_window.moc"
