@@ -1,7 +1,6 @@
 #include "app/pick_list.h"
 
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QScopedValueRollback>
 
 namespace kv {
@@ -12,35 +11,27 @@ PickList::PickList(QWidget* parent)
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr); // a completion would choose an entry behind the user's back
-    lineEdit()->installEventFilter(this);
     connect(this, &QComboBox::activated, this, [this] {
         if (!m_handlingText)
             emit chosen();
     });
 }
 
-bool PickList::eventFilter(QObject* watched, QEvent* event)
+// Enter in the text, and leaving it, make the combo box look up the typed
+// text and report a matching entry as activated. The combo box hands both
+// events straight to its text field, past any filter on it, so they are
+// caught here: that is typing, not choosing.
+void PickList::keyPressEvent(QKeyEvent* event)
 {
-    // Enter in the text field, or leaving it, makes the combo box pick the
-    // entry that matches the typed text and report it as activated. That is
-    // typing, not choosing: let the text field handle the event while we
-    // know where it came from.
-    if (watched == lineEdit() && isTextCommit(event)) {
-        const QScopedValueRollback guard(m_handlingText, true);
-        static_cast<QObject*>(lineEdit())->event(event);
-        return true;
-    }
-    return QComboBox::eventFilter(watched, event);
+    const bool commitsText = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const QScopedValueRollback guard(m_handlingText, m_handlingText || commitsText);
+    QComboBox::keyPressEvent(event);
 }
 
-bool PickList::isTextCommit(const QEvent* event)
+void PickList::focusOutEvent(QFocusEvent* event)
 {
-    if (event->type() == QEvent::FocusOut)
-        return true;
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
+    const QScopedValueRollback guard(m_handlingText, true);
+    QComboBox::focusOutEvent(event);
 }
 
 void PickList::choose(int position)

@@ -3,6 +3,8 @@
 #include "app/handlers/port_handlers.h"
 #include "window_fixture.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
@@ -35,6 +37,14 @@ PickList& list(frmMain& window, QStringView name)
     return *window.controls().get<PickList>(name);
 }
 
+// Shown and active, as a technician's window is: keys and focus behave as on screen.
+void showActive(QWidget& window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
 void checkOpenFailureShown(const MessageRecorder& messages)
 {
     QCOMPARE(messages.shown.size(), 1);
@@ -54,7 +64,10 @@ private slots:
     void choosingAMissingPortIsSilent();
     void choosingABusyPortIsSilent();
     void choosingNothingAsksForAPort();
-    void typingIntoTheListsRunsNothing();
+    void typingIntoAListChoosesNothing_data();
+    void typingIntoAListChoosesNothing();
+    void popupStillChooses_data();
+    void popupStillChooses();
     void openButtonOpensAClosedPort();
     void openButtonReopensAnOpenPort();
     void openButtonReportsABusyPort();
@@ -152,43 +165,101 @@ void tst_PortHandlers::choosingNothingAsksForAPort()
     QVERIFY(!started.window->variables().CycleOn);
 }
 
-void tst_PortHandlers::typingIntoTheListsRunsNothing()
+void tst_PortHandlers::typingIntoAListChoosesNothing_data()
 {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("leaving"); // how the technician moves on
+    for (const char* leaving : {"Enter", "Tab", "click txtFunID", "click cmdCom"}) {
+        QTest::addRow("port, %s", leaving) << "Combo1" << "COM3" << leaving;
+        QTest::addRow("rate, %s", leaving) << "Combo2" << "19200" << leaving;
+    }
+}
+
+void tst_PortHandlers::typingIntoAListChoosesNothing()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, typed);
+    QFETCH(QString, leaving);
     StartedWindow started;
     PtyPair com3;
     PortWiring wiring(3, com3.slavePath());
     frmMain& window = *started.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    PickList& ports = list(window, u"Combo1");
-    PickList& rates = list(window, u"Combo2");
-    QSignalSpy portChoices(&ports, &PickList::chosen);
-    QSignalSpy rateChoices(&rates, &PickList::chosen);
+    showActive(window);
+    PickList& box = *window.controls().get<PickList>(list);
+    QSignalSpy choices(&box, &PickList::chosen);
 
-    // Each text is an entry of its list, committed with Enter and then by
-    // moving on to another box.
-    ports.setFocus();
-    QTRY_VERIFY(ports.lineEdit()->hasFocus());
-    ports.lineEdit()->clear();
-    QTest::keyClicks(ports.lineEdit(), QStringLiteral("COM3"));
-    QTest::keyClick(ports.lineEdit(), Qt::Key_Return);
-    rates.setFocus();
-    QTRY_VERIFY(rates.lineEdit()->hasFocus());
-    rates.lineEdit()->clear();
-    QTest::keyClicks(rates.lineEdit(), QStringLiteral("19200"));
-    QTest::keyClick(rates.lineEdit(), Qt::Key_Return);
-    window.controls().widget(u"txtFunID")->setFocus();
-    QTRY_VERIFY(window.controls().widget(u"txtFunID")->hasFocus());
+    // Into the list as a technician does it: click, select all, type.
+    QTest::mouseClick(box.lineEdit(), Qt::LeftButton);
+    QTRY_VERIFY(box.hasFocus());
+    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&box, typed);
+    QCOMPARE(box.currentText(), typed);
+    if (leaving == QLatin1String("Enter")) {
+        QTest::keyClick(&box, Qt::Key_Return);
+    } else if (leaving == QLatin1String("Tab")) {
+        QTest::keyClick(&box, Qt::Key_Tab);
+        QTRY_VERIFY(!box.hasFocus());
+    } else {
+        QWidget* other = window.controls().widget(leaving.mid(6));
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTRY_VERIFY(other->hasFocus());
+    }
 
-    QCOMPARE(portChoices.count(), 0);
-    QCOMPARE(rateChoices.count(), 0);
-
-    QCOMPARE(ports.count(), 25);
-    QCOMPARE(rates.count(), 4);
+    QCOMPARE(choices.count(), 0);
     QCOMPARE(window.variables().CommNum, std::int16_t(1));
     QCOMPARE(window.variables().CommRate, std::int16_t(9600));
     QCOMPARE(window.serialPort().settings(), QStringLiteral("9600,N,8,1"));
     QVERIFY(portReaches(window.serialPort(), started.line));
+    QVERIFY(com3.drain(50).isEmpty());
+    QCOMPARE(window.controls().get<PickList>(u"Combo1")->count(), 25);
+    QCOMPARE(window.controls().get<PickList>(u"Combo2")->count(), 4);
+}
+
+void tst_PortHandlers::popupStillChooses_data()
+{
+    QTest::addColumn<bool>("byMouse");
+    QTest::addColumn<int>("position");
+    QTest::newRow("mouse, another port") << true << 2;
+    QTest::newRow("mouse, the port already chosen") << true << 0;
+    QTest::newRow("keyboard, another port") << false << 2;
+    QTest::newRow("keyboard, the port already chosen") << false << 0;
+}
+
+void tst_PortHandlers::popupStillChooses()
+{
+    QFETCH(bool, byMouse);
+    QFETCH(int, position);
+    StartedWindow started;
+    PtyPair com3;
+    PortWiring wiring(3, com3.slavePath());
+    frmMain& window = *started.window;
+    showActive(window);
+    PickList& ports = list(window, u"Combo1");
+    QSignalSpy choices(&ports, &PickList::chosen);
+    // Bytes waiting show whether the chosen port was (re)opened.
+    window.serialPort().setRThreshold(0);
+    started.line.send("\x01");
+    QTRY_COMPARE(window.serialPort().inBufferCount(), 1);
+
+    ports.showPopup();
+    QAbstractItemView* popup = ports.view();
+    QTRY_VERIFY(popup->isVisible());
+    const QModelIndex entry = popup->model()->index(position, 0);
+    if (byMouse) {
+        popup->scrollTo(entry);
+        QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(entry).center());
+    } else {
+        for (int step = 0; step < position; ++step)
+            QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+    }
+
+    QTRY_COMPARE(choices.count(), 1);
+    QCOMPARE(window.variables().CommNum, std::int16_t(position + 1));
+    QVERIFY(window.serialPort().portOpen());
+    QCOMPARE(window.serialPort().inBufferCount(), 0);
+    QVERIFY(portReaches(window.serialPort(), position == 2 ? com3 : started.line));
 }
 
 void tst_PortHandlers::openButtonOpensAClosedPort()
