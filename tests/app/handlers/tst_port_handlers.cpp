@@ -61,8 +61,8 @@ class tst_PortHandlers : public QObject {
 private slots:
     void choosingAnotherPortMovesTheLink();
     void choosingTheOpenPortReopensIt();
-    void choosingAMissingPortIsSilent();
-    void choosingABusyPortIsSilent();
+    void choosingAPortThatWillNotOpen_data();
+    void choosingAPortThatWillNotOpen();
     void choosingNothingAsksForAPort();
     void typingIntoAListChoosesNothing_data();
     void typingIntoAListChoosesNothing();
@@ -75,7 +75,8 @@ private slots:
     void baudRateWhileOpenReopens();
     void baudRateWhileClosedIsKeptForTheNextOpen();
     void baudRateReopenFailureIsReported();
-    void pulledAdapterShowsRed();
+    void pulledAdapterIsReportedOnce();
+    void pulledAdapterWhileAnotherBoxIsOpen();
 };
 
 void tst_PortHandlers::choosingAnotherPortMovesTheLink()
@@ -120,34 +121,33 @@ void tst_PortHandlers::choosingTheOpenPortReopensIt()
     QVERIFY(portReaches(port, started.line));
 }
 
-void tst_PortHandlers::choosingAMissingPortIsSilent()
+void tst_PortHandlers::choosingAPortThatWillNotOpen_data()
 {
-    StartedWindow started;
-    PortWiring wiring(5, QStringLiteral("/nonexistent/kv9240b-line"));
-    started.window->variables().CycleOn = false;
-    const Lamp before = started.window->frontLamp();
-
-    list(*started.window, u"Combo1").choose(4);
-
-    QVERIFY(!started.window->serialPort().portOpen());
-    QCOMPARE(started.window->variables().CommNum, std::int16_t(5));
-    QVERIFY(started.window->variables().CycleOn);
-    QCOMPARE(started.window->frontLamp(), before);
-    QVERIFY(started.messages.shown.isEmpty());
+    QTest::addColumn<bool>("busy"); // false: no device behind the number
+    QTest::newRow("missing") << false;
+    QTest::newRow("held by another program") << true;
 }
 
-void tst_PortHandlers::choosingABusyPortIsSilent()
+void tst_PortHandlers::choosingAPortThatWillNotOpen()
 {
+    QFETCH(bool, busy);
     StartedWindow started;
-    PtyPair com4;
-    PortWiring wiring(4, com4.slavePath());
-    QSerialPort otherProgram(com4.slavePath());
-    QVERIFY(otherProgram.open(QIODevice::ReadWrite));
+    PtyPair com5;
+    PortWiring wiring(5, busy ? com5.slavePath() : QStringLiteral("/nonexistent/kv9240b-line"));
+    QSerialPort otherProgram(com5.slavePath());
+    QVERIFY(!busy || otherProgram.open(QIODevice::ReadWrite));
+    frmMain& window = *started.window;
+    started.window->variables().CycleOn = false;
+    click(window, u"cmdCom");
+    QCOMPARE(window.frontLamp(), Lamp::Connected);
 
-    list(*started.window, u"Combo1").choose(3);
+    list(window, u"Combo1").choose(4);
 
-    QVERIFY(!started.window->serialPort().portOpen());
-    QCOMPARE(started.window->variables().CommNum, std::int16_t(4));
+    QVERIFY(!window.serialPort().portOpen());
+    QCOMPARE(window.variables().CommNum, std::int16_t(5));
+    QVERIFY(window.variables().CycleOn);
+    // Silent, but a closed port does not show green.
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     QVERIFY(started.messages.shown.isEmpty());
 }
 
@@ -155,9 +155,11 @@ void tst_PortHandlers::choosingNothingAsksForAPort()
 {
     StartedWindow started;
     started.window->variables().CycleOn = false;
+    click(*started.window, u"cmdCom");
     list(*started.window, u"Combo1").choose(-1);
 
     QVERIFY(!started.window->serialPort().portOpen());
+    QCOMPARE(started.window->frontLamp(), Lamp::NotConnected);
     QCOMPARE(started.messages.shown.size(), 1);
     QCOMPARE(started.messages.shown.first().text, QStringLiteral("请选择端口"));
     QCOMPARE(started.messages.shown.first().title, QStringLiteral("Orvane"));
@@ -358,11 +360,15 @@ void tst_PortHandlers::baudRateWhileClosedIsKeptForTheNextOpen()
 {
     StartedWindow started;
     frmMain& window = *started.window;
-    click(window, u"Command1");
+    PortWiring vanished(1, QStringLiteral("/nonexistent/kv9240b-line"));
+    click(window, u"cmdCom"); // fails: red
+    window.form().lamp.show(Lamp::Connected);
 
     list(window, u"Combo2").choose(0);
 
     QVERIFY(!window.serialPort().portOpen());
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
+    started.messages.shown.removeFirst(); // the open button's report
     QCOMPARE(window.variables().CommRate, std::int16_t(2400));
     QCOMPARE(window.serialPort().settings(), QStringLiteral("2400,N,8,1"));
     QVERIFY(started.messages.shown.isEmpty());
@@ -388,18 +394,54 @@ void tst_PortHandlers::baudRateReopenFailureIsReported()
     QCOMPARE(window.serialPort().settings(), QStringLiteral("19200,N,8,1"));
 }
 
-void tst_PortHandlers::pulledAdapterShowsRed()
+void tst_PortHandlers::pulledAdapterIsReportedOnce()
 {
     StartedWindow started;
     frmMain& window = *started.window;
-    window.form().lamp.show(Lamp::Connected);
+    click(window, u"comDoOnce");
+    QCOMPARE(started.line.receive(8).size(), 8);
+    window.form().controls.setText(u"txtTimerSet", QStringLiteral("50"));
+    click(window, u"cmdOneM");
 
     started.line.hangUp();
 
     QTRY_VERIFY(!window.serialPort().portOpen());
     QTRY_COMPARE(window.frontLamp(), Lamp::NotConnected);
-    QTest::qWait(100);
-    QVERIFY(started.messages.shown.isEmpty());
+    QTRY_COMPARE(started.messages.shown.size(), 1);
+    const MessageBox::Message& lost = started.messages.shown.first();
+    QCOMPARE(lost.title, OpenFailureTitle);
+    QCOMPARE(lost.icon, MessageBox::Icon::Exclamation);
+    QCOMPARE(lost.text, QStringLiteral("COM1 的串口设备 %1 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
+                            .arg(started.line.slavePath()));
+    // Polling goes on ticking, but adds neither requests nor messages.
+    const QString requests = window.controls().text(u"lblCounter");
+    QTest::qWait(200);
+    QVERIFY(window.pollTimer().isActive());
+    QCOMPARE(started.messages.shown.size(), 1);
+    QCOMPARE(window.controls().text(u"lblCounter"), requests);
+    click(window, u"cmdStopOnce");
+}
+
+void tst_PortHandlers::pulledAdapterWhileAnotherBoxIsOpen()
+{
+    StartedWindow started;
+    frmMain& window = *started.window;
+    bool lostWhileOpen = false;
+    started.messages.whileOpen = [&](const MessageBox::Message&) {
+        if (lostWhileOpen)
+            return;
+        lostWhileOpen = true;
+        started.line.hangUp();
+        QTRY_VERIFY(!window.serialPort().portOpen());
+    };
+
+    window.form().controls.setText(u"txtFunID", QStringLiteral("x"));
+    click(window, u"comDoOnce"); // its message is on screen when the adapter goes
+
+    QVERIFY(lostWhileOpen);
+    QCOMPARE(started.messages.shown.size(), 1);
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
+    QVERIFY(!window.variables().CycleOn);
 }
 
 QTEST_MAIN(tst_PortHandlers)
