@@ -38,6 +38,7 @@ private slots:
     void noMessageBoxesStack();
     void badBoxStopsPolling();
     void writeHoldsPollingBackUntilItsReply();
+    void stalledLineDropsPollsAndRecovers();
 };
 
 void tst_Polling::period_data()
@@ -242,6 +243,42 @@ void tst_Polling::writeHoldsPollingBackUntilItsReply()
     QVERIFY2(sinceWrite.elapsed() >= 450, qPrintable(QString::number(sinceWrite.elapsed())));
     QCOMPARE(window.controls().text(u"txtValue", 0), QStringLiteral("25.00"));
     click(window, u"cmdStopOnce");
+}
+
+void tst_Polling::stalledLineDropsPollsAndRecovers()
+{
+    StartedWindow started;
+    frmMain& window = *started.window;
+    // The far end has stopped reading and the line is full: until the
+    // driver takes no more, whatever waits in the queue stays there.
+    CommPort& port = window.serialPort();
+    int queued = -1;
+    while (queued != port.outBufferCount()) {
+        for (const int chunk : {256, 1}) {
+            for (int i = 0; i < 4096 && port.output(QByteArray(chunk, 'x')); ++i)
+                QCoreApplication::processEvents();
+        }
+        queued = port.outBufferCount();
+        QTest::qWait(50);
+    }
+    window.form().controls.setText(u"txtTimerSet", QStringLiteral("50"));
+
+    click(window, u"cmdOneM");
+    QTest::qWait(200);
+
+    // The polls do not fit: dropped, red, but the port stays open, unreported.
+    QVERIFY(window.serialPort().portOpen());
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
+    QVERIFY(started.messages.shown.isEmpty());
+    QVERIFY(window.variables().CycleOn);
+
+    // The far end reads again: the polls go through.
+    const QByteArray query = bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05});
+    QByteArray arrived;
+    QTRY_VERIFY((arrived += started.line.drain(20)).contains(query));
+    QTRY_COMPARE(window.frontLamp(), Lamp::Yellow);
+    click(window, u"cmdStopOnce");
+    QVERIFY(started.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(tst_Polling)
