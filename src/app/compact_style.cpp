@@ -1,5 +1,7 @@
 #include "app/compact_style.h"
 
+#include <QApplication>
+#include <QStyleFactory>
 #include <QStyleOptionComplex>
 
 namespace kv {
@@ -28,6 +30,11 @@ QRect CompactStyle::subControlRect(ComplexControl control, const QStyleOptionCom
     default:
         return QProxyStyle::subControlRect(control, option, subControl, widget);
     }
+}
+
+void useCompactStyle()
+{
+    QApplication::setStyle(new CompactStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
 }
 
 } // namespace kv

@@ -17,4 +17,7 @@ public:
                          const QWidget* widget) const override;
 };
 
+// The application's style: the compact variant of Fusion. Needs the application object.
+void useCompactStyle();
+
 } // namespace kv
