@@ -31,6 +31,7 @@ private slots:
     void init() { QLocale::setDefault(QLocale::c()); }
     void settingFrames_data();
     void settingFrames();
+    void refusedSettingChangesNothing_data();
     void refusedSettingChangesNothing();
     void settingOnAClosedPort();
     void addressRead();
@@ -85,16 +86,33 @@ void tst_SettingsAndAddress::settingFrames()
     QVERIFY(started.messages.shown.isEmpty());
 }
 
+void tst_SettingsAndAddress::refusedSettingChangesNothing_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("baud 9600.5") << 2 << "9600.5" << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
+    QTest::newRow("letters") << 0 << "1a" << QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
+    QTest::newRow("1e39, a number beyond single precision") << 0 << "1e39"
+                                                             << QStringLiteral("你输入的值有误，正确的值范围为-10到10!");
+    QTest::newRow("1e-50 for the baud rate") << 2 << "1e-50"
+                                             << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
+}
+
 void tst_SettingsAndAddress::refusedSettingChangesNothing()
 {
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
     StartedWindow started;
     frmMain& window = *started.window;
-    window.form().controls.setText(u"txtValue", 4, QStringLiteral("9600.5"));
+    window.form().controls.setText(u"txtValue", index + 2, text);
     window.form().controls.setText(u"txtState", QStringLiteral(" 01"));
 
-    press(window, u"cmdSet", 2);
+    press(window, u"cmdSet", index);
 
     QCOMPARE(started.messages.shown.size(), 1);
+    QCOMPARE(started.messages.shown.first().text, message);
     QCOMPARE(started.messages.shown.first().title, QStringLiteral("Orvane"));
     QCOMPARE(window.controls().text(u"txtState"), QStringLiteral(" 01"));
     QCOMPARE(window.controls().text(u"txtCommand"), QString());
