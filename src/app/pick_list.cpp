@@ -1,7 +1,13 @@
 #include "app/pick_list.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace kv {
 
@@ -45,10 +51,36 @@ void PickList::chooseText(const QString& text)
     choose(findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
+void PickList::changeEvent(QEvent* event)
+{
+    // Under a style sheet the text field and the popup do not inherit the
+    // list's font; without this they show the entries in another, wider one.
+    if (event->type() == QEvent::FontChange) {
+        lineEdit()->setFont(font());
+        view()->setFont(font());
+    }
+    QComboBox::changeEvent(event);
+}
+
 void PickList::showPopup()
 {
     emit popupAboutToShow();
+    fitPopupToEntries();
     QComboBox::showPopup();
+}
+
+// As wide as the widest entry with the margins its row keeps around the
+// text, the scroll bar and the frame: a narrow list would elide the entries.
+void PickList::fitPopupToEntries()
+{
+    QAbstractItemView* popup = view();
+    const QFontMetrics metrics(popup->font());
+    int widest = 0;
+    for (int position = 0; position < count(); ++position)
+        widest = std::max(widest, metrics.horizontalAdvance(itemText(position)));
+    const int textMargin = popup->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, popup) + 1;
+    const int scrollBar = count() > maxVisibleItems() ? popup->verticalScrollBar()->sizeHint().width() : 0;
+    popup->setMinimumWidth(widest + 2 * textMargin + scrollBar + 2 * popup->frameWidth());
 }
 
 } // namespace kv

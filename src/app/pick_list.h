@@ -8,7 +8,8 @@ namespace kv {
 // the user from the popup or with the arrow keys (even the entry already
 // chosen), or by program code through choose(), which runs it before
 // returning. Typing into the text runs nothing and inserts nothing, however
-// the typing ends (Enter, Tab, a click elsewhere).
+// the typing ends (Enter, Tab, a click elsewhere). The popup is as wide as its
+// widest entry needs, however narrow the list.
 class PickList : public QComboBox {
     Q_OBJECT
 
@@ -25,8 +26,11 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void fitPopupToEntries();
+
     bool m_handlingText = false;
 
 signals:
