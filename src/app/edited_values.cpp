@@ -27,11 +27,6 @@ EditedValues::Box* EditedValues::box(int row)
     return row >= FirstRow && row <= LastRow ? &m_boxes[static_cast<std::size_t>(row - FirstRow)] : nullptr;
 }
 
-const EditedValues::Box* EditedValues::box(int row) const
-{
-    return row >= FirstRow && row <= LastRow ? &m_boxes[static_cast<std::size_t>(row - FirstRow)] : nullptr;
-}
-
 bool EditedValues::takeDecoded(int row, const QString& text)
 {
     Box* entry = box(row);
@@ -45,12 +40,6 @@ void EditedValues::release(int row)
 {
     if (Box* entry = box(row))
         entry->edited = false;
-}
-
-bool EditedValues::isEdited(int row) const
-{
-    const Box* entry = box(row);
-    return entry && entry->edited;
 }
 
 bool EditedValues::eventFilter(QObject* watched, QEvent* event)

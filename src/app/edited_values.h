@@ -29,7 +29,6 @@ public:
     bool takeDecoded(int row, const QString& text);
     // The Set button has sent the box's text: replies may write it again.
     void release(int row);
-    bool isEdited(int row) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,7 +40,6 @@ private:
         QString lastDecoded;
     };
     Box* box(int row);
-    const Box* box(int row) const;
 
     std::array<Box, LastRow - FirstRow + 1> m_boxes;
 };
