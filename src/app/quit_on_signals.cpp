@@ -1,6 +1,7 @@
 #include "app/quit_on_signals.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -48,7 +49,12 @@ QuitOnSignals::QuitOnSignals(QObject* parent)
     connect(m_notifier, &QSocketNotifier::activated, this, [] {
         char bytes[16];
         [[maybe_unused]] const ssize_t read = ::read(signalPipe[1], bytes, sizeof bytes);
-        QCoreApplication::quit();
+        // A message box of start-up runs its own loop before the
+        // application's, where a quit would go unheard: it is closed, and
+        // the quit waits in the queue for the application's loop.
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            box->reject();
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     handleQuitSignals(noteQuitSignal);
 }

@@ -36,6 +36,7 @@ class tst_QuitOnSignals : public QObject {
 private slots:
     void signalClosesThePortAndDropsItsLock_data();
     void signalClosesThePortAndDropsItsLock();
+    void signalWhileTheStartUpMessageIsShown();
 };
 
 void tst_QuitOnSignals::signalClosesThePortAndDropsItsLock_data()
@@ -72,6 +73,26 @@ void tst_QuitOnSignals::signalClosesThePortAndDropsItsLock()
     QVERIFY2(!QFileInfo::exists(lock), qPrintable(lock));
     QSerialPort again(line.slavePath());
     QVERIFY2(again.open(QIODevice::ReadWrite), qPrintable(again.errorString()));
+}
+
+void tst_QuitOnSignals::signalWhileTheStartUpMessageIsShown()
+{
+    // No port to open: start-up reports it in a message box and waits there.
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.qpa.*=false"));
+    environment.insert(QStringLiteral("KV9240B_COM1"), QStringLiteral("/nonexistent/kv9240b-line"));
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral(KV9240B_TOOL_PATH), QStringList());
+    QVERIFY(tool.waitForStarted());
+    QVERIFY(!tool.waitForFinished(1000));
+
+    ::kill(static_cast<pid_t>(tool.processId()), SIGTERM);
+
+    QVERIFY(tool.waitForFinished(5000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_QuitOnSignals)
