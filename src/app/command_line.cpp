@@ -29,11 +29,26 @@ void letToolkitOptionsThrough(QCommandLineParser& parser)
     }
 }
 
+// The refusal is one line, whatever the arguments hold: control characters
+// in them are written out as escapes.
+QString oneLine(const QString& text)
+{
+    QString line;
+    line.reserve(text.size());
+    for (const QChar character : text) {
+        if (character.unicode() < 0x20 || character.unicode() == 0x7F)
+            line += QStringLiteral("\\x%1").arg(static_cast<uint>(character.unicode()), 2, 16, QLatin1Char('0'));
+        else
+            line += character;
+    }
+    return line;
+}
+
 QString refusal(const QCommandLineParser& parser)
 {
     if (!parser.errorText().isEmpty())
-        return parser.errorText();
-    return QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+        return oneLine(parser.errorText());
+    return oneLine(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst()));
 }
 
 } // namespace
@@ -57,7 +72,7 @@ std::optional<int> answerCommandLine(const QStringList& arguments, const QString
 
     const QString program = arguments.isEmpty() ? ToolName : QFileInfo(arguments.constFirst()).fileName();
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        err << program << ": " << refusal(parser) << " Try '" << program << " --help'.\n";
+        err << oneLine(program) << ": " << refusal(parser) << " Try '" << oneLine(program) << " --help'.\n";
         err.flush();
         return 2;
     }

@@ -84,6 +84,8 @@ void tst_CommandLine::refused_data()
     QTest::newRow("argument") << QStringList{"COM3"} << "COM3";
     QTest::newRow("toolkit option without its value") << QStringList{"-platform"} << "platform";
     QTest::newRow("unknown beside help") << QStringList{"--help", "--bogus"} << "bogus";
+    QTest::newRow("line break in an argument") << QStringList{"COM\n3"} << "COM\\x0a3";
+    QTest::newRow("line break in an option") << QStringList{"--a\nb"} << "a\\x0ab";
 }
 
 void tst_CommandLine::refused()
