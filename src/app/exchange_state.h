@@ -1,8 +1,12 @@
 #pragma once
 
+#include "protocol/request_frames.h"
+
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace kv {
 
@@ -16,6 +20,15 @@ inline constexpr std::int16_t AddressChange = 5;
 inline constexpr std::int16_t AddressRead = 6;
 inline constexpr std::int16_t ParameterWrite = 6;
 } // namespace RequestKind
+
+// A write or address request: its kind, frame head, expected reply length and
+// the number of buffered bytes that raises the receive event.
+struct WriteRequest {
+    std::int16_t cmdType;
+    FrameHead head;
+    std::int16_t recLen;
+    int threshold;
+};
 
 // Window-level variables that tie the port choice, a request and its reply
 // together. They live as long as the window.
@@ -31,6 +44,19 @@ struct ExchangeState {
     QString SendText;          // hex text of the request being sent
     std::int32_t RecCount = 0; // replies accepted since polling last started
     bool CycleOn = false;      // the polling tick may send
+    // The frame of the last request, kept with CmdType: what arrives is
+    // judged against it (the station, function and length it asked for).
+    Frame LastRequest{};
+    // Running while a write or address request waits for its whole reply:
+    // polling ticks send nothing meanwhile, so neither runs into the other on
+    // the line. The reply, or the time running out, ends the wait; a default
+    // (expired) timer means nothing is awaited.
+    QDeadlineTimer WriteAwaited;
+    // Running while the reply to a measurement query may still be on the
+    // line; a write or address request pressed meanwhile waits for it in
+    // DeferredWrite, as the sensor would not hear it while it answers.
+    QDeadlineTimer MeasurementAwaited;
+    std::optional<WriteRequest> DeferredWrite;
 };
 
 } // namespace kv

@@ -6,17 +6,20 @@ namespace kv {
 
 class CommPort;
 class ControlSet;
+class EditedValues;
 class StatusLamp;
 struct ExchangeState;
 
 // What every handler works on: the window's controls, its status lamp, its
-// serial port object, its polling timer and its window-level variables.
+// serial port object, its polling timer, its window-level variables and the
+// setting boxes the technician is editing.
 struct Form {
     ControlSet& controls;
     StatusLamp& lamp;
     CommPort& MSComm1;
     QTimer& Timer2;
     ExchangeState& vars;
+    EditedValues& edits;
 };
 
 } // namespace kv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/control_set.h"
+#include "app/edited_values.h"
 #include "app/form.h"
 #include "app/status_lamp.h"
 #include "app/exchange_state.h"
@@ -44,6 +45,7 @@ private:
     CommPort* m_MSComm1;
     QTimer* m_Timer2;
     std::unique_ptr<StatusLamp> m_lamp;
+    EditedValues m_edits; // needs the controls, built with the lamp
     Form m_form;
     // Context of every event connection. Declared last so it goes first: no
     // handler can run on a half-destroyed window while the controls are deleted.

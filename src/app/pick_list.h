@@ -5,9 +5,11 @@
 namespace kv {
 
 // An editable drop-down list whose handler runs when an entry is chosen: by
-// the user (even the entry already chosen) or by program code through
-// choose(), which runs it before returning. Typing into the text runs nothing
-// and inserts nothing.
+// the user from the popup or with the arrow keys (even the entry already
+// chosen), or by program code through choose(), which runs it before
+// returning. Typing into the text runs nothing and inserts nothing, however
+// the typing ends (Enter, Tab, a click elsewhere). The popup is as wide as its
+// widest entry needs, however narrow the list.
 class PickList : public QComboBox {
     Q_OBJECT
 
@@ -22,10 +24,12 @@ public:
     void showPopup() override;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    static bool isTextCommit(const QEvent* event);
+    void fitPopupToEntries();
 
     bool m_handlingText = false;
 

@@ -30,6 +30,14 @@ float nearestEven(float value)
     return static_cast<float>(roundHalfEven(static_cast<double>(value)));
 }
 
+// The message for a number the setting cannot take.
+const QString& rangeProblem(int index)
+{
+    if (isCalibration(index))
+        return CalibrationRange;
+    return index == 2 ? BaudRates : RegisterRange;
+}
+
 } // namespace
 
 std::optional<float> readSingle(const QString& text)
@@ -54,8 +62,10 @@ std::optional<float> readSingle(const QString& text)
 SettingValue settingValue(int index, const QString& text)
 {
     const std::optional<float> read = readSingle(text);
+    // A number too large or too small for single precision ("1e39",
+    // "1e-50") is still a number: it is refused by the row's range.
     if (!read)
-        return {{}, NotANumber};
+        return {{}, isNumber(text) ? rangeProblem(index) : NotANumber};
     float v = *read;
 
     if (isCalibration(index) && (v < -10.0f || v > 10.0f))

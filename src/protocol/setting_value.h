@@ -12,7 +12,8 @@ namespace kv {
 // into single precision and kept there: calibrations (0, 1) are -10 to 10 and
 // sent in hundredths, the baud rate (2) is one of 2400, 4800, 9600, 19200,
 // and the other settings are sent as they are. A negative value goes out as
-// its 16-bit two's complement; halves go to the even neighbour.
+// its 16-bit two's complement; halves go to the even neighbour. A number
+// beyond single precision gets the row's range message.
 struct SettingValue {
     std::optional<std::uint16_t> registerValue;
     QString problem;

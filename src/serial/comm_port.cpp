@@ -105,7 +105,10 @@ bool CommPort::setPortOpen(bool open)
         return false;
     }
 
-    m_port.setPortName(device.path);
+    // Qt keys the port's lock file on the name it is given: a link and the
+    // device it points to must be one port, or two windows could share a line.
+    const QString canonical = QFileInfo(device.path).canonicalFilePath();
+    m_port.setPortName(canonical.isEmpty() ? device.path : canonical);
     applySettings(m_lineSettings);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = describeOpenFailure();
@@ -315,17 +318,22 @@ bool CommPort::keep(const QByteArray& arrived)
 
 void CommPort::handlePortError(QSerialPort::SerialPortError error)
 {
-    // A device that vanished reports read or resource errors over and over;
-    // close it once, from the event loop rather than inside the port's own
-    // notification, and tell the window a single time.
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+    // A device that vanished reports read, write or resource errors over and
+    // over; close it once, from the event loop rather than inside the port's
+    // own notification, and tell the window a single time.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError && error != QSerialPort::WriteError)
         return;
     if (!m_port.isOpen() || m_losingPort)
         return;
-    // A read that found the bytes already taken (a reset between the driver's
-    // signal and the read) is reported as a read error too: the line is fine.
-    if (error == QSerialPort::ReadError && !line_driver::hasFailed(m_port.handle()))
+    // Only a device that is gone (hung up, no such device, I/O error) is
+    // lost. A full transmit queue is reported as a resource error too (the
+    // write would block), and a read that found the bytes already taken (a
+    // reset between the driver's signal and the read) as a read error: the
+    // line is fine, the queued bytes go out once the far end reads again.
+    if (!line_driver::hasFailed(m_port.handle())) {
+        m_port.clearError();
         return;
+    }
     m_losingPort = true;
     QMetaObject::invokeMethod(this, &CommPort::closeLostPort, Qt::QueuedConnection);
 }

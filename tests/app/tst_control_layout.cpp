@@ -1,7 +1,9 @@
+#include "app/compact_style.h"
 #include "app/line_control.h"
 #include "app/main_window.h"
 #include "app/pick_list.h"
 
+#include <QAbstractItemView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +20,7 @@ class tst_ControlLayout : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { useCompactStyle(); }
     void init() { window = std::make_unique<frmMain>(); }
     void cleanup() { window.reset(); }
 
@@ -33,6 +36,7 @@ private slots:
     void lampStartsRed();
     void boxesAreDrawnOverTheirCaptions();
     void listsBeforeStartUp();
+    void portNamesShowWhole();
 
 private:
     template <class T = QWidget>
@@ -213,6 +217,40 @@ void tst_ControlLayout::listsBeforeStartUp()
     auto* parity = find<PickList>("Combo3");
     QCOMPARE(parity->count(), 1);
     QCOMPARE(parity->currentText(), QStringLiteral("无校验"));
+}
+
+void tst_ControlLayout::portNamesShowWhole()
+{
+    auto* ports = find<PickList>("Combo1");
+    QCOMPARE(ports->geometry(), QRect(72, 16, 57, 20)); // in its place and size
+    QCOMPARE(ports->lineEdit()->font(), ports->font());
+    window->show();
+
+    // Closed: the name as the text field draws it. A name wider than the field
+    // scrolls with the cursor, so drawn with the cursor at its end and at its
+    // start it would look different.
+    QLineEdit* field = ports->lineEdit();
+    for (int position = 0; position < ports->count(); ++position) {
+        ports->setCurrentIndex(position);
+        field->setCursorPosition(field->text().size());
+        const QImage atEnd = field->grab().toImage();
+        field->setCursorPosition(0);
+        const QImage atStart = field->grab().toImage();
+        QVERIFY2(atEnd == atStart, qPrintable(ports->itemText(position)));
+    }
+
+    // Open: every entry fits its row with the row's margins, so none is elided.
+    ports->showPopup();
+    QAbstractItemView* popup = ports->view();
+    QTRY_VERIFY(popup->isVisible());
+    const int textMargin = popup->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, popup) + 1;
+    for (int position = 0; position < ports->count(); ++position) {
+        const QModelIndex entry = popup->model()->index(position, 0);
+        const int room = popup->visualRect(entry).width() - 2 * textMargin;
+        QVERIFY2(popup->fontMetrics().horizontalAdvance(ports->itemText(position)) <= room,
+                 qPrintable(ports->itemText(position)));
+    }
+    ports->hidePopup();
 }
 
 QTEST_MAIN(tst_ControlLayout)

@@ -44,7 +44,9 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void singleShot();
     void pollingKeepsBothCountersTogether();
+    void corruptRepliesAreNotCountedAsReceived();
     void calibrationsChangeTheNextMeasurement();
+    void everyWriteArrivesWhilePollingFast();
     void addressRead();
     void baudRateChangeOnBothSides();
     void faults_data();
@@ -83,6 +85,23 @@ void tst_EndToEnd::pollingKeepsBothCountersTogether()
     QVERIFY(bench.messages.shown.isEmpty());
 }
 
+void tst_EndToEnd::corruptRepliesAreNotCountedAsReceived()
+{
+    Bench bench({QStringLiteral("--fault"), QStringLiteral("bad-crc:1")});
+    bench.type(u"txtTimerSet", -1, QStringLiteral("50"));
+
+    bench.click(u"cmdOneM");
+    QVERIFY(bench.sim.waitForLines(QStringLiteral("FAULT"), 6, 5000));
+    bench.click(u"cmdStopOnce");
+
+    // Both counters start at 1; no corrupt reply is a successful reception.
+    QVERIFY(bench.text(u"lblCounter").toInt() >= 7);
+    QTRY_COMPARE(bench.window.frontLamp(), Lamp::NotConnected); // once the last reply is in
+    QCOMPARE(bench.text(u"lblErrCounter"), QStringLiteral("1"));
+    for (int row = 0; row < 5; ++row)
+        QCOMPARE(bench.text(u"txtValue", row), QStringLiteral("0"));
+}
+
 void tst_EndToEnd::calibrationsChangeTheNextMeasurement()
 {
     Bench bench;
@@ -99,6 +118,28 @@ void tst_EndToEnd::calibrationsChangeTheNextMeasurement()
     QCOMPARE(bench.text(u"txtValue", 1), QStringLiteral("58.00"));
     QCOMPARE(bench.text(u"txtValue", 2), QStringLiteral("1.50"));
     QCOMPARE(bench.text(u"txtValue", 3), QStringLiteral("-2.00"));
+}
+
+void tst_EndToEnd::everyWriteArrivesWhilePollingFast()
+{
+    Bench bench;
+    bench.type(u"txtTimerSet", -1, QStringLiteral("50"));
+    bench.click(u"cmdOneM");
+    QTRY_COMPARE(bench.text(u"txtValue", 0), QStringLiteral("25.00"));
+
+    // Presses at every phase of the polling period.
+    constexpr int Presses = 12;
+    for (int press = 0; press < Presses; ++press) {
+        bench.type(u"txtValue", 2, QString::number(press % 2 ? 1.5 : -1.5));
+        bench.click(u"cmdSet", 0);
+        QTest::qWait(130 + 7 * press);
+    }
+    bench.click(u"cmdStopOnce");
+
+    // Each write was carried out and echoed, and the echo accepted.
+    QTRY_COMPARE(bench.sim.lines(QStringLiteral("TX")).filter(QStringLiteral(" 06 0A 00 ")).size(), Presses);
+    QTRY_COMPARE(bench.text(u"txtValue", 2), QStringLiteral("1.50"));
+    QVERIFY(bench.messages.shown.isEmpty());
 }
 
 void tst_EndToEnd::addressRead()

@@ -193,7 +193,10 @@ void tst_LineFaults::sensorVanishesMidPollAndComesBack()
 
     QTRY_COMPARE(window.frontLamp(), Lamp::NotConnected);
     QTRY_COMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown.first().text, QStringLiteral("打开串口出错，请确定串口是否已被占用"));
+    // What happened, and what to do; not the closed-port message of the next tick.
+    QCOMPARE(messages.shown.first().title, QStringLiteral("出错提示"));
+    QVERIFY(messages.shown.first().text.contains(QStringLiteral("已断开")));
+    QVERIFY(!window.serialPort().portOpen());
     const QString counted = window.controls().text(u"lblCounter");
     QTest::qWait(200);
     QCOMPARE(messages.shown.size(), 1);

@@ -75,6 +75,15 @@ void tst_SettingValue::refusals_data()
     QTest::newRow("65536") << 3 << "65535.6" << wide;
     QTest::newRow("-32769") << 4 << "-32768.6" << wide;
     QTest::newRow("huge") << 5 << "1e9" << wide;
+    // Numbers all the same, though beyond single precision: the row's range.
+    QTest::newRow("1e39, calibration") << 0 << "1e39" << calibration;
+    QTest::newRow("-1e39, calibration") << 1 << "-1e39" << calibration;
+    QTest::newRow("1e-50, calibration") << 0 << "1e-50" << calibration;
+    QTest::newRow("1e39, baud rate") << 2 << "1e39" << baud;
+    QTest::newRow("1e-50, baud rate") << 2 << "1e-50" << baud;
+    QTest::newRow("1e39, row 6") << 3 << "1e39" << wide;
+    QTest::newRow("-1e39, row 7") << 4 << "-1e39" << wide;
+    QTest::newRow("1e-50, row 8") << 5 << "1e-50" << wide;
 }
 
 void tst_SettingValue::refusals()

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -389,6 +390,57 @@ private slots:
         QCOMPARE(arrived, QByteArray("\x01\x03\x0alate"));
         QVERIFY(std::is_sorted(times.begin(), times.end()));
         QVERIFY(times.first() > 0);
+    }
+
+    // A far end that stops reading fills the transmit queue: what does not
+    // fit is refused, but the port stays open and recovers once the line drains.
+    void stalledFarEndKeepsThePortOpen()
+    {
+        PtyPair pty;
+        CommPort port;
+        QList<int> events;
+        connect(&port, &CommPort::onComm, this, [&] { events << port.commEvent(); });
+        QVERIFY(port.setDevice(pty.slavePath()));
+        QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
+
+        const QByteArray chunk(256, 'x');
+        bool refused = false;
+        for (int i = 0; i < 4096 && !refused; ++i) {
+            refused = !port.output(chunk);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(refused);
+        QTest::qWait(100);
+        QVERIFY(port.portOpen());
+        QVERIFY(!events.contains(CommPort::PortLost));
+
+        QByteArray arrived = pty.drain(200);
+        QTRY_COMPARE(port.outBufferCount(), 0);
+        QVERIFY(port.output("again"));
+        QTRY_VERIFY((arrived += pty.drain(20)).endsWith("again"));
+        QVERIFY(port.portOpen());
+        QVERIFY(events.isEmpty());
+    }
+
+    // Two names for one device: the second open finds it taken.
+    void deviceReachedThroughALinkIsTaken()
+    {
+        PtyPair pty;
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("ttyKV"));
+        QVERIFY(QFile::link(pty.slavePath(), link));
+        CommPort first;
+        QVERIFY(first.setDevice(link));
+        QVERIFY2(first.setPortOpen(true), qPrintable(first.lastError()));
+        QCOMPARE(first.devicePath(), link); // messages name the device as configured
+
+        CommPort second;
+        QVERIFY(second.setDevice(pty.slavePath()));
+        QVERIFY(!second.setPortOpen(true));
+        QVERIFY(!second.lastError().isEmpty());
+
+        first.setPortOpen(false);
+        QVERIFY2(second.setPortOpen(true), qPrintable(second.lastError()));
     }
 
     void deviceInPlaceOfThePortNumber()

@@ -11,9 +11,8 @@ namespace kv {
 
 void cmdReadAdd_Click(Form& form)
 {
-    // Seven reply bytes are expected, but the event comes with the sixth:
-    // only the first byte, the station that answered, is used.
-    sendWriteRequest(form, {RequestKind::AddressRead, addressReadHead(), 7, 6});
+    // The event waits for the whole reply, CRC included, so that it can be judged.
+    sendWriteRequest(form, {RequestKind::AddressRead, addressReadHead(), 7, 7});
 }
 
 void cmdChangeID_Click(Form& form)
@@ -23,7 +22,8 @@ void cmdChangeID_Click(Form& form)
         MessageBox::show(change.problem);
         return;
     }
-    sendWriteRequest(form, {RequestKind::AddressChange, addressChangeHead(change), 6, 6});
+    // The reply is the 8-byte echo of the request.
+    sendWriteRequest(form, {RequestKind::AddressChange, addressChangeHead(change), 8, 8});
 }
 
 } // namespace kv

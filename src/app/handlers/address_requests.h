@@ -4,8 +4,8 @@ namespace kv {
 
 struct Form;
 
-// Read address: asks station 250 for register 0; the reply's first byte is
-// the sensor's address.
+// Read address: asks station 250 for register 0; the station of an accepted
+// reply is the sensor's address.
 void cmdReadAdd_Click(Form& form);
 
 // Change address: writes the target address in txtSetID(1) into register

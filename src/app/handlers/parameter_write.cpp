@@ -1,6 +1,7 @@
 #include "app/handlers/parameter_write.h"
 
 #include "app/control_set.h"
+#include "app/edited_values.h"
 #include "app/exchange_state.h"
 #include "app/form.h"
 #include "app/handlers/send_sequence.h"
@@ -17,7 +18,10 @@ void cmdSet_Click(Form& form, int index)
         MessageBox::show(setting.problem);
         return;
     }
-    sendWriteRequest(form, {RequestKind::ParameterWrite, parameterWriteHead(index, *setting.registerValue), 6, 6});
+    // What the technician typed is on its way: replies may fill the box again.
+    form.edits.release(index + 2);
+    // The reply is the 8-byte echo of the request.
+    sendWriteRequest(form, {RequestKind::ParameterWrite, parameterWriteHead(index, *setting.registerValue), 8, 8});
 }
 
 } // namespace kv

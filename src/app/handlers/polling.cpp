@@ -61,7 +61,10 @@ void Timer2_Timer(Form& form)
     if (readNumber(form.controls.text(u"lblCounter")).value_or(0) > LargestCount)
         setCounters(form, 0);
 
-    if (form.vars.CycleOn)
+    // A write or address request waits to go out or for its reply: a query
+    // now would run into it on the line, so this tick sends nothing.
+    const bool writePending = form.vars.DeferredWrite || !form.vars.WriteAwaited.hasExpired();
+    if (form.vars.CycleOn && !writePending)
         comDoOnce_Click(form, QueryOrigin::PollTick);
 }
 

@@ -12,7 +12,8 @@ void cmdOneM_Click(Form& form);
 void cmdStopOnce_Click(Form& form);
 
 // One poll tick: mends a data length that is not a number, wraps the
-// counters above 65535, and runs a measurement query while polling may send.
+// counters above 65535, and runs a measurement query while polling may send
+// and no write or address request awaits its reply.
 void Timer2_Timer(Form& form);
 
 } // namespace kv

@@ -9,6 +9,8 @@
 #include "serial/comm_port.h"
 #include "serial/line_settings.h"
 
+#include <QCoreApplication>
+
 namespace kv {
 
 namespace {
@@ -60,18 +62,21 @@ void Combo1_Click(Form& form)
 
     const int position = form.controls.get<PickList>(u"Combo1")->currentIndex();
     if (position == -1) {
+        form.lamp.show(Lamp::NotConnected);
         MessageBox::show(QStringLiteral("请选择端口"));
         return;
     }
 
     // Each step that fails is skipped: a refused number keeps the previous
-    // port, and a port that will not open stays closed without a word.
+    // port, and a port that will not open stays closed without a word, but
+    // with the red lamp: a closed port never shows green.
     port.setCommPort(position + 1);
     form.vars.CommNum = static_cast<std::int16_t>(port.commPort());
     port.setSettings(currentSettings(form));
     if (port.portOpen())
         return;
-    port.setPortOpen(true);
+    if (!port.setPortOpen(true))
+        form.lamp.show(Lamp::NotConnected);
     OpenOnComm(form);
     form.vars.CycleOn = true;
 }
@@ -86,6 +91,7 @@ void Combo2_Click(Form& form)
     CommPort& port = form.MSComm1;
     if (!port.portOpen()) {
         port.setSettings(currentSettings(form)); // used by the next open
+        form.lamp.show(Lamp::NotConnected);
         return;
     }
     port.setPortOpen(false);
@@ -104,8 +110,19 @@ void OpenOnComm(Form& form)
 
 void showLostPort(Form& form)
 {
-    if (form.MSComm1.commEvent() == CommPort::PortLost)
-        form.lamp.show(Lamp::NotConnected);
+    CommPort& port = form.MSComm1;
+    if (port.commEvent() != CommPort::PortLost)
+        return;
+    form.lamp.show(Lamp::NotConnected);
+    // Told once, here: the next poll tick must not add the closed-port message.
+    form.vars.CycleOn = false;
+    if (MessageBox::isOpen())
+        return; // never a box on top of another; the red lamp stays
+    MessageBox::show({QStringLiteral("出错提示"),
+                      QCoreApplication::translate("kv::PortHandlers",
+                                                  "COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
+                          .arg(QString::number(port.commPort()), port.devicePath()),
+                      MessageBox::Icon::Exclamation, {}});
 }
 
 } // namespace kv

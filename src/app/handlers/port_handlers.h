@@ -13,16 +13,19 @@ void Command1_Click(Form& form);
 
 // A port chosen in the port list: closes the port, takes the new port number,
 // applies the line settings, opens it and arms receive events. Failures to
-// open are silent; the lamp is left alone.
+// open are silent but for the red lamp; an opened port leaves the lamp alone.
 void Combo1_Click(Form& form);
 
-// A baud rate chosen: stored, and applied by reopening an open port.
+// A baud rate chosen: stored, and applied by reopening an open port. A port
+// left closed shows red.
 void Combo2_Click(Form& form);
 
 // Arms a receive event for every byte, read as bytes.
 void OpenOnComm(Form& form);
 
-// The serial port object lost its device while open and closed it: red lamp.
+// The serial port object lost its device while open and closed it: red lamp,
+// polling stops sending, and the technician is told which device went away
+// and what to do (unless another message box is already open).
 void showLostPort(Form& form);
 
 } // namespace kv

@@ -1,9 +1,9 @@
 #include "app/handlers/reply_decoder.h"
 
 #include "app/exchange_state.h"
-#include "protocol/crc16.h"
 #include "protocol/measurement.h"
 #include "protocol/number_text.h"
+#include "protocol/reply_check.h"
 
 #include <algorithm>
 
@@ -12,8 +12,7 @@ namespace kv {
 namespace {
 
 constexpr int ValueBoxes = 8;
-constexpr std::size_t HeaderBytes = 3;
-constexpr std::size_t CrcBytes = 2;
+constexpr std::uint8_t LowestStation = 1;
 
 // The start address as typed when the reply is decoded: a text that is not a
 // number counts as 0. Far beyond the rows either way it makes no difference,
@@ -29,13 +28,31 @@ QString rowText(int row, int value)
     return row == BaudRateRow ? QString::number(value) : hundredthsText(value);
 }
 
-DecodedReply decodeMeasurement(std::span<const std::uint8_t> bytes, const QString& startAddressText)
+bool isStation(int value)
+{
+    return value >= LowestStation && value <= AnyStation;
+}
+
+// The reply check knows the length of a register read only for read
+// functions; the window lets any function code be typed, so the data bytes
+// are checked against the registers asked for here as well.
+bool answersQuery(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request)
+{
+    if (!checkReply(request, bytes).ok())
+        return false;
+    const int registers = request[4] << 8 | request[5];
+    return bytes.size() > 2 && bytes[2] == 2 * registers;
+}
+
+DecodedReply decodeMeasurement(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request,
+                               const QString& startAddressText)
 {
     DecodedReply reply;
-    if (!isSoundMeasurementReply(bytes)) {
-        reply.sound = false;
+    if (!answersQuery(bytes, request)) {
+        reply.verdict = DecodedReply::Verdict::Refused;
         return reply;
     }
+    reply.verdict = DecodedReply::Verdict::Accepted;
     const int base = firstRowForStart(startRegister(startAddressText));
     const std::vector<std::uint16_t> registers = replyRegisters(bytes);
     for (int k = 0; k < static_cast<int>(registers.size()); ++k) {
@@ -48,36 +65,37 @@ DecodedReply decodeMeasurement(std::span<const std::uint8_t> bytes, const QStrin
     return reply;
 }
 
-} // namespace
-
-bool isSoundMeasurementReply(std::span<const std::uint8_t> bytes)
-{
-    if (bytes.size() < HeaderBytes + CrcBytes)
-        return false;
-    const std::size_t dataBytes = bytes[2];
-    if (dataBytes == 0 || dataBytes % 2 != 0 || bytes[1] & 0x80)
-        return false;
-    return hasCrcAfter(bytes, HeaderBytes + dataBytes);
-}
-
-DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, const QString& startAddressText)
+// Byte 0 of an address read or write reply is the station that answered;
+// the echo of an address change carries the new address in byte 5 (its
+// byte 3 is the register's low byte, always 0).
+DecodedReply decodeAddress(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request, int cmdType)
 {
     DecodedReply reply;
+    reply.verdict = DecodedReply::Verdict::Refused;
+    if (!checkReply(request, bytes).ok() || !isStation(bytes[0]))
+        return reply;
+    const int address = cmdType == RequestKind::AddressChange ? bytes[5] : bytes[0];
+    if (!isStation(address))
+        return reply;
+    reply.verdict = DecodedReply::Verdict::Accepted;
+    reply.address = address;
+    return reply;
+}
+
+} // namespace
+
+DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, std::span<const std::uint8_t> request,
+                         const QString& startAddressText)
+{
     switch (cmdType) {
     case RequestKind::Measurement:
-        return decodeMeasurement(bytes, startAddressText);
+        return decodeMeasurement(bytes, request, startAddressText);
     case RequestKind::AddressChange:
-        if (bytes.size() > 3)
-            reply.address = bytes[3];
-        break;
     case RequestKind::AddressRead: // and ParameterWrite, the same kind
-        if (!bytes.empty())
-            reply.address = bytes[0];
-        break;
+        return decodeAddress(bytes, request, cmdType);
     default:
-        break;
+        return {};
     }
-    return reply;
 }
 
 } // namespace kv

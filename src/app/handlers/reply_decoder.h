@@ -9,24 +9,34 @@
 
 namespace kv {
 
-// What a batch of received bytes says to the window, given the kind of the
-// request it answers and the start address typed for measurement queries.
-// Pure: the reply handler writes the result into the window.
+// What a batch of received bytes says to the window, given the request it
+// should answer (its kind and frame) and the start address typed for
+// measurement queries. Pure: the reply handler writes the result into the window.
 struct DecodedReply {
+    // Only an accepted reply is counted as a reception and brings the green
+    // lamp; a refused one shows red and changes no box. Bytes that arrive
+    // before any request answer nothing: they are only shown.
+    enum class Verdict { Accepted, Refused, NoRequest };
+
     struct Value {
         int row;      // txtValue(row)
         QString text; // as shown in the box
     };
+    Verdict verdict = Verdict::NoRequest;
     std::vector<Value> values;
     std::vector<int> blackened; // txtValue boxes whose text colour goes black
     std::optional<int> address; // for txtSetID(0) and txtStationID
-    bool sound = true;          // false: a measurement reply that is short, corrupt or an exception
+
+    bool accepted() const { return verdict == Verdict::Accepted; }
 };
 
-DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, const QString& startAddressText);
-
-// Whether a measurement reply can be trusted: it must be whole (3 + n + 2 bytes for n announced data bytes, n even and above 0),
-// carry a matching CRC and not be an exception reply.
-bool isSoundMeasurementReply(std::span<const std::uint8_t> bytes);
+// A measurement reply is accepted when it is the whole, intact answer to the
+// query (station, function code, and two data bytes for each register asked
+// for; bytes after it do not matter). An address or write reply is accepted
+// when it is the whole, intact answer of a station 1 to 250; it gives the
+// address to show: the answering station, or for an address change the new
+// address its echo carries.
+DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, std::span<const std::uint8_t> request,
+                         const QString& startAddressText);
 
 } // namespace kv

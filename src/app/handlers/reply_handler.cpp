@@ -1,13 +1,15 @@
 #include "app/handlers/reply_handler.h"
 
 #include "app/control_set.h"
-#include "app/form.h"
-#include "app/status_lamp.h"
+#include "app/edited_values.h"
 #include "app/exchange_state.h"
-#include "protocol/hex_text.h"
-#include "app/handlers/reply_decoder.h"
-#include "serial/comm_port.h"
+#include "app/form.h"
 #include "app/handlers/port_handlers.h"
+#include "app/handlers/reply_decoder.h"
+#include "app/handlers/send_sequence.h"
+#include "app/status_lamp.h"
+#include "protocol/hex_text.h"
+#include "serial/comm_port.h"
 
 #include <QLineEdit>
 
@@ -17,7 +19,7 @@ namespace kv {
 
 namespace {
 
-void countEvent(Form& form)
+void countReception(Form& form)
 {
     ExchangeState& vars = form.vars;
     if (vars.RecCount < std::numeric_limits<std::int32_t>::max())
@@ -28,8 +30,10 @@ void countEvent(Form& form)
 void show(Form& form, const DecodedReply& reply)
 {
     ControlSet& controls = form.controls;
-    for (const DecodedReply::Value& value : reply.values)
-        controls.setText(u"txtValue", value.row, value.text);
+    for (const DecodedReply::Value& value : reply.values) {
+        if (form.edits.takeDecoded(value.row, value.text))
+            controls.setText(u"txtValue", value.row, value.text);
+    }
     for (int box : reply.blackened) {
         if (auto* edit = controls.get<QLineEdit>(u"txtValue", box)) {
             QPalette palette = edit->palette();
@@ -44,14 +48,18 @@ void show(Form& form, const DecodedReply& reply)
     }
 }
 
+bool awaitsWholeReply(std::int16_t cmdType)
+{
+    return cmdType == RequestKind::AddressChange || cmdType == RequestKind::AddressRead;
+}
+
 } // namespace
 
 void MSComm1_OnComm(Form& form)
 {
-    countEvent(form);
     CommPort& port = form.MSComm1;
     if (port.commEvent() != CommPort::ReceiveEvent) {
-        showLostPort(form); // any other event is only counted, but a lost port turns the lamp red
+        showLostPort(form); // other events are not receptions: only a lost port shows
         return;
     }
 
@@ -61,9 +69,20 @@ void MSComm1_OnComm(Form& form)
                                                static_cast<std::size_t>(received.size()));
     form.controls.setText(u"txtState", receivedFrameText(bytes));
 
-    const DecodedReply reply = decodeReply(bytes, form.vars.CmdType, form.controls.text(u"txtStartID"));
+    ExchangeState& vars = form.vars;
+    // The threshold is the whole reply: it is in, whatever it says, and what
+    // waited for it may go on.
+    if (awaitsWholeReply(vars.CmdType))
+        vars.WriteAwaited = QDeadlineTimer();
+    else if (vars.CmdType == RequestKind::Measurement)
+        vars.MeasurementAwaited = QDeadlineTimer();
+
+    const DecodedReply reply = decodeReply(bytes, vars.CmdType, vars.LastRequest, form.controls.text(u"txtStartID"));
+    if (reply.accepted())
+        countReception(form);
     show(form, reply);
-    form.lamp.show(reply.sound ? Lamp::Connected : Lamp::NotConnected);
+    form.lamp.show(reply.verdict == DecodedReply::Verdict::Refused ? Lamp::NotConnected : Lamp::Connected);
+    sendDeferredWrite(form);
 }
 
 } // namespace kv

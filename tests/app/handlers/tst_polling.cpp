@@ -1,7 +1,10 @@
 #include "app/pick_list.h"
 #include "app/handlers/polling.h"
 #include "serial/comm_port.h"
+#include "frames.h"
 #include "window_fixture.h"
+
+#include <QElapsedTimer>
 
 #include <QPushButton>
 #include <QTest>
@@ -14,9 +17,9 @@ namespace {
 
 const QString PeriodMessage = QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
 
-void click(frmMain& window, QStringView button)
+void click(frmMain& window, QStringView button, int index = -1)
 {
-    window.controls().get<QPushButton>(button)->click();
+    window.controls().get<QPushButton>(button, index)->click();
 }
 
 } // namespace
@@ -34,6 +37,8 @@ private slots:
     void countersWrapTogether();
     void noMessageBoxesStack();
     void badBoxStopsPolling();
+    void writeHoldsPollingBackUntilItsReply();
+    void stalledLineDropsPollsAndRecovers();
 };
 
 void tst_Polling::period_data()
@@ -206,6 +211,74 @@ void tst_Polling::badBoxStopsPolling()
     QTest::qWait(150);
     QCOMPARE(started.messages.shown.size(), 1);
     QCOMPARE(started.messages.shown.first().text, QStringLiteral("你输入的功能码格式有误!"));
+}
+
+void tst_Polling::writeHoldsPollingBackUntilItsReply()
+{
+    StartedWindow started;
+    frmMain& window = *started.window;
+    window.form().controls.setText(u"txtTimerSet", QStringLiteral("50"));
+    window.form().controls.setText(u"txtValue", 2, QStringLiteral("1.5"));
+    const QByteArray write = bytes({0xFA, 0x06, 0x0A, 0x00, 0x00, 0x96, 0x1F, 0xF7});
+    click(window, u"cmdOneM");
+
+    // Answered: polling goes on right after the echo.
+    click(window, u"cmdSet", 0);
+    QCOMPARE(started.line.receive(8), write);
+    QVERIFY(started.line.drain(300).isEmpty());
+    QCOMPARE(window.controls().text(u"lblCounter"), QStringLiteral("1"));
+    started.line.send(framed({0x01, 0x06, 0x0A, 0x00, 0x00, 0x96}));
+    QByteArray query = started.line.receive(8, 150);
+    QCOMPARE(query.left(2), bytes({0x01, 0x03}));
+
+    // Not answered: polling holds back for half a second. The write pressed
+    // while the query's reply comes in waits for it.
+    started.line.send(readReply({2500, 6000, 0, 0, 9600}, 1));
+    click(window, u"cmdSet", 0);
+    QCOMPARE(started.line.receive(8), write);
+    QElapsedTimer sinceWrite;
+    sinceWrite.start();
+    query = started.line.receive(8, 1000);
+    QCOMPARE(query.left(2), bytes({0x01, 0x03}));
+    QVERIFY2(sinceWrite.elapsed() >= 450, qPrintable(QString::number(sinceWrite.elapsed())));
+    QCOMPARE(window.controls().text(u"txtValue", 0), QStringLiteral("25.00"));
+    click(window, u"cmdStopOnce");
+}
+
+void tst_Polling::stalledLineDropsPollsAndRecovers()
+{
+    StartedWindow started;
+    frmMain& window = *started.window;
+    // The far end has stopped reading and the line is full: until the
+    // driver takes no more, whatever waits in the queue stays there.
+    CommPort& port = window.serialPort();
+    int queued = -1;
+    while (queued != port.outBufferCount()) {
+        for (const int chunk : {256, 1}) {
+            for (int i = 0; i < 4096 && port.output(QByteArray(chunk, 'x')); ++i)
+                QCoreApplication::processEvents();
+        }
+        queued = port.outBufferCount();
+        QTest::qWait(50);
+    }
+    window.form().controls.setText(u"txtTimerSet", QStringLiteral("50"));
+
+    click(window, u"cmdOneM");
+    QTest::qWait(200);
+
+    // The polls do not fit: dropped, red, but the port stays open, unreported.
+    QVERIFY(window.serialPort().portOpen());
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
+    QVERIFY(started.messages.shown.isEmpty());
+    QVERIFY(window.variables().CycleOn);
+
+    // The far end reads again: the polls go through.
+    const QByteArray query = bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05});
+    QByteArray arrived;
+    QTRY_VERIFY((arrived += started.line.drain(20)).contains(query));
+    QTRY_COMPARE(window.frontLamp(), Lamp::Yellow);
+    click(window, u"cmdStopOnce");
+    QVERIFY(started.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(tst_Polling)

@@ -3,6 +3,8 @@
 #include "app/handlers/port_handlers.h"
 #include "window_fixture.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
@@ -35,6 +37,14 @@ PickList& list(frmMain& window, QStringView name)
     return *window.controls().get<PickList>(name);
 }
 
+// Shown and active, as a technician's window is: keys and focus behave as on screen.
+void showActive(QWidget& window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
 void checkOpenFailureShown(const MessageRecorder& messages)
 {
     QCOMPARE(messages.shown.size(), 1);
@@ -51,10 +61,13 @@ class tst_PortHandlers : public QObject {
 private slots:
     void choosingAnotherPortMovesTheLink();
     void choosingTheOpenPortReopensIt();
-    void choosingAMissingPortIsSilent();
-    void choosingABusyPortIsSilent();
+    void choosingAPortThatWillNotOpen_data();
+    void choosingAPortThatWillNotOpen();
     void choosingNothingAsksForAPort();
-    void typingIntoTheListsRunsNothing();
+    void typingIntoAListChoosesNothing_data();
+    void typingIntoAListChoosesNothing();
+    void popupStillChooses_data();
+    void popupStillChooses();
     void openButtonOpensAClosedPort();
     void openButtonReopensAnOpenPort();
     void openButtonReportsABusyPort();
@@ -62,7 +75,8 @@ private slots:
     void baudRateWhileOpenReopens();
     void baudRateWhileClosedIsKeptForTheNextOpen();
     void baudRateReopenFailureIsReported();
-    void pulledAdapterShowsRed();
+    void pulledAdapterIsReportedOnce();
+    void pulledAdapterWhileAnotherBoxIsOpen();
 };
 
 void tst_PortHandlers::choosingAnotherPortMovesTheLink()
@@ -107,34 +121,33 @@ void tst_PortHandlers::choosingTheOpenPortReopensIt()
     QVERIFY(portReaches(port, started.line));
 }
 
-void tst_PortHandlers::choosingAMissingPortIsSilent()
+void tst_PortHandlers::choosingAPortThatWillNotOpen_data()
 {
-    StartedWindow started;
-    PortWiring wiring(5, QStringLiteral("/nonexistent/kv9240b-line"));
-    started.window->variables().CycleOn = false;
-    const Lamp before = started.window->frontLamp();
-
-    list(*started.window, u"Combo1").choose(4);
-
-    QVERIFY(!started.window->serialPort().portOpen());
-    QCOMPARE(started.window->variables().CommNum, std::int16_t(5));
-    QVERIFY(started.window->variables().CycleOn);
-    QCOMPARE(started.window->frontLamp(), before);
-    QVERIFY(started.messages.shown.isEmpty());
+    QTest::addColumn<bool>("busy"); // false: no device behind the number
+    QTest::newRow("missing") << false;
+    QTest::newRow("held by another program") << true;
 }
 
-void tst_PortHandlers::choosingABusyPortIsSilent()
+void tst_PortHandlers::choosingAPortThatWillNotOpen()
 {
+    QFETCH(bool, busy);
     StartedWindow started;
-    PtyPair com4;
-    PortWiring wiring(4, com4.slavePath());
-    QSerialPort otherProgram(com4.slavePath());
-    QVERIFY(otherProgram.open(QIODevice::ReadWrite));
+    PtyPair com5;
+    PortWiring wiring(5, busy ? com5.slavePath() : QStringLiteral("/nonexistent/kv9240b-line"));
+    QSerialPort otherProgram(com5.slavePath());
+    QVERIFY(!busy || otherProgram.open(QIODevice::ReadWrite));
+    frmMain& window = *started.window;
+    started.window->variables().CycleOn = false;
+    click(window, u"cmdCom");
+    QCOMPARE(window.frontLamp(), Lamp::Connected);
 
-    list(*started.window, u"Combo1").choose(3);
+    list(window, u"Combo1").choose(4);
 
-    QVERIFY(!started.window->serialPort().portOpen());
-    QCOMPARE(started.window->variables().CommNum, std::int16_t(4));
+    QVERIFY(!window.serialPort().portOpen());
+    QCOMPARE(window.variables().CommNum, std::int16_t(5));
+    QVERIFY(window.variables().CycleOn);
+    // Silent, but a closed port does not show green.
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     QVERIFY(started.messages.shown.isEmpty());
 }
 
@@ -142,9 +155,11 @@ void tst_PortHandlers::choosingNothingAsksForAPort()
 {
     StartedWindow started;
     started.window->variables().CycleOn = false;
+    click(*started.window, u"cmdCom");
     list(*started.window, u"Combo1").choose(-1);
 
     QVERIFY(!started.window->serialPort().portOpen());
+    QCOMPARE(started.window->frontLamp(), Lamp::NotConnected);
     QCOMPARE(started.messages.shown.size(), 1);
     QCOMPARE(started.messages.shown.first().text, QStringLiteral("请选择端口"));
     QCOMPARE(started.messages.shown.first().title, QStringLiteral("Orvane"));
@@ -152,43 +167,101 @@ void tst_PortHandlers::choosingNothingAsksForAPort()
     QVERIFY(!started.window->variables().CycleOn);
 }
 
-void tst_PortHandlers::typingIntoTheListsRunsNothing()
+void tst_PortHandlers::typingIntoAListChoosesNothing_data()
 {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("leaving"); // how the technician moves on
+    for (const char* leaving : {"Enter", "Tab", "click txtFunID", "click cmdCom"}) {
+        QTest::addRow("port, %s", leaving) << "Combo1" << "COM3" << leaving;
+        QTest::addRow("rate, %s", leaving) << "Combo2" << "19200" << leaving;
+    }
+}
+
+void tst_PortHandlers::typingIntoAListChoosesNothing()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, typed);
+    QFETCH(QString, leaving);
     StartedWindow started;
     PtyPair com3;
     PortWiring wiring(3, com3.slavePath());
     frmMain& window = *started.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    PickList& ports = list(window, u"Combo1");
-    PickList& rates = list(window, u"Combo2");
-    QSignalSpy portChoices(&ports, &PickList::chosen);
-    QSignalSpy rateChoices(&rates, &PickList::chosen);
+    showActive(window);
+    PickList& box = *window.controls().get<PickList>(list);
+    QSignalSpy choices(&box, &PickList::chosen);
 
-    // Each text is an entry of its list, committed with Enter and then by
-    // moving on to another box.
-    ports.setFocus();
-    QTRY_VERIFY(ports.lineEdit()->hasFocus());
-    ports.lineEdit()->clear();
-    QTest::keyClicks(ports.lineEdit(), QStringLiteral("COM3"));
-    QTest::keyClick(ports.lineEdit(), Qt::Key_Return);
-    rates.setFocus();
-    QTRY_VERIFY(rates.lineEdit()->hasFocus());
-    rates.lineEdit()->clear();
-    QTest::keyClicks(rates.lineEdit(), QStringLiteral("19200"));
-    QTest::keyClick(rates.lineEdit(), Qt::Key_Return);
-    window.controls().widget(u"txtFunID")->setFocus();
-    QTRY_VERIFY(window.controls().widget(u"txtFunID")->hasFocus());
+    // Into the list as a technician does it: click, select all, type.
+    QTest::mouseClick(box.lineEdit(), Qt::LeftButton);
+    QTRY_VERIFY(box.hasFocus());
+    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&box, typed);
+    QCOMPARE(box.currentText(), typed);
+    if (leaving == QLatin1String("Enter")) {
+        QTest::keyClick(&box, Qt::Key_Return);
+    } else if (leaving == QLatin1String("Tab")) {
+        QTest::keyClick(&box, Qt::Key_Tab);
+        QTRY_VERIFY(!box.hasFocus());
+    } else {
+        QWidget* other = window.controls().widget(leaving.mid(6));
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTRY_VERIFY(other->hasFocus());
+    }
 
-    QCOMPARE(portChoices.count(), 0);
-    QCOMPARE(rateChoices.count(), 0);
-
-    QCOMPARE(ports.count(), 25);
-    QCOMPARE(rates.count(), 4);
+    QCOMPARE(choices.count(), 0);
     QCOMPARE(window.variables().CommNum, std::int16_t(1));
     QCOMPARE(window.variables().CommRate, std::int16_t(9600));
     QCOMPARE(window.serialPort().settings(), QStringLiteral("9600,N,8,1"));
     QVERIFY(portReaches(window.serialPort(), started.line));
+    QVERIFY(com3.drain(50).isEmpty());
+    QCOMPARE(window.controls().get<PickList>(u"Combo1")->count(), 25);
+    QCOMPARE(window.controls().get<PickList>(u"Combo2")->count(), 4);
+}
+
+void tst_PortHandlers::popupStillChooses_data()
+{
+    QTest::addColumn<bool>("byMouse");
+    QTest::addColumn<int>("position");
+    QTest::newRow("mouse, another port") << true << 2;
+    QTest::newRow("mouse, the port already chosen") << true << 0;
+    QTest::newRow("keyboard, another port") << false << 2;
+    QTest::newRow("keyboard, the port already chosen") << false << 0;
+}
+
+void tst_PortHandlers::popupStillChooses()
+{
+    QFETCH(bool, byMouse);
+    QFETCH(int, position);
+    StartedWindow started;
+    PtyPair com3;
+    PortWiring wiring(3, com3.slavePath());
+    frmMain& window = *started.window;
+    showActive(window);
+    PickList& ports = list(window, u"Combo1");
+    QSignalSpy choices(&ports, &PickList::chosen);
+    // Bytes waiting show whether the chosen port was (re)opened.
+    window.serialPort().setRThreshold(0);
+    started.line.send("\x01");
+    QTRY_COMPARE(window.serialPort().inBufferCount(), 1);
+
+    ports.showPopup();
+    QAbstractItemView* popup = ports.view();
+    QTRY_VERIFY(popup->isVisible());
+    const QModelIndex entry = popup->model()->index(position, 0);
+    if (byMouse) {
+        popup->scrollTo(entry);
+        QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(entry).center());
+    } else {
+        for (int step = 0; step < position; ++step)
+            QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+    }
+
+    QTRY_COMPARE(choices.count(), 1);
+    QCOMPARE(window.variables().CommNum, std::int16_t(position + 1));
+    QVERIFY(window.serialPort().portOpen());
+    QCOMPARE(window.serialPort().inBufferCount(), 0);
+    QVERIFY(portReaches(window.serialPort(), position == 2 ? com3 : started.line));
 }
 
 void tst_PortHandlers::openButtonOpensAClosedPort()
@@ -287,11 +360,15 @@ void tst_PortHandlers::baudRateWhileClosedIsKeptForTheNextOpen()
 {
     StartedWindow started;
     frmMain& window = *started.window;
-    click(window, u"Command1");
+    PortWiring vanished(1, QStringLiteral("/nonexistent/kv9240b-line"));
+    click(window, u"cmdCom"); // fails: red
+    window.form().lamp.show(Lamp::Connected);
 
     list(window, u"Combo2").choose(0);
 
     QVERIFY(!window.serialPort().portOpen());
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
+    started.messages.shown.removeFirst(); // the open button's report
     QCOMPARE(window.variables().CommRate, std::int16_t(2400));
     QCOMPARE(window.serialPort().settings(), QStringLiteral("2400,N,8,1"));
     QVERIFY(started.messages.shown.isEmpty());
@@ -317,18 +394,54 @@ void tst_PortHandlers::baudRateReopenFailureIsReported()
     QCOMPARE(window.serialPort().settings(), QStringLiteral("19200,N,8,1"));
 }
 
-void tst_PortHandlers::pulledAdapterShowsRed()
+void tst_PortHandlers::pulledAdapterIsReportedOnce()
 {
     StartedWindow started;
     frmMain& window = *started.window;
-    window.form().lamp.show(Lamp::Connected);
+    click(window, u"comDoOnce");
+    QCOMPARE(started.line.receive(8).size(), 8);
+    window.form().controls.setText(u"txtTimerSet", QStringLiteral("50"));
+    click(window, u"cmdOneM");
 
     started.line.hangUp();
 
     QTRY_VERIFY(!window.serialPort().portOpen());
     QTRY_COMPARE(window.frontLamp(), Lamp::NotConnected);
-    QTest::qWait(100);
-    QVERIFY(started.messages.shown.isEmpty());
+    QTRY_COMPARE(started.messages.shown.size(), 1);
+    const MessageBox::Message& lost = started.messages.shown.first();
+    QCOMPARE(lost.title, OpenFailureTitle);
+    QCOMPARE(lost.icon, MessageBox::Icon::Exclamation);
+    QCOMPARE(lost.text, QStringLiteral("COM1 的串口设备 %1 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
+                            .arg(started.line.slavePath()));
+    // Polling goes on ticking, but adds neither requests nor messages.
+    const QString requests = window.controls().text(u"lblCounter");
+    QTest::qWait(200);
+    QVERIFY(window.pollTimer().isActive());
+    QCOMPARE(started.messages.shown.size(), 1);
+    QCOMPARE(window.controls().text(u"lblCounter"), requests);
+    click(window, u"cmdStopOnce");
+}
+
+void tst_PortHandlers::pulledAdapterWhileAnotherBoxIsOpen()
+{
+    StartedWindow started;
+    frmMain& window = *started.window;
+    bool lostWhileOpen = false;
+    started.messages.whileOpen = [&](const MessageBox::Message&) {
+        if (lostWhileOpen)
+            return;
+        lostWhileOpen = true;
+        started.line.hangUp();
+        QTRY_VERIFY(!window.serialPort().portOpen());
+    };
+
+    window.form().controls.setText(u"txtFunID", QStringLiteral("x"));
+    click(window, u"comDoOnce"); // its message is on screen when the adapter goes
+
+    QVERIFY(lostWhileOpen);
+    QCOMPARE(started.messages.shown.size(), 1);
+    QCOMPARE(window.frontLamp(), Lamp::NotConnected);
+    QVERIFY(!window.variables().CycleOn);
 }
 
 QTEST_MAIN(tst_PortHandlers)

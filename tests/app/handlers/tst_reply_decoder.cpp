@@ -19,9 +19,21 @@ QStringList textsByRow(const DecodedReply& reply)
     return rows;
 }
 
+// The query the reply answers: from station 2, function 3, as many registers
+// as the reply carries.
+QByteArray queryFor(const QByteArray& reply)
+{
+    return framed({0x02, 0x03, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(reply.at(2)) / 2});
+}
+
 DecodedReply measurement(const QByteArray& reply, const QString& start = QStringLiteral("0"))
 {
-    return decodeReply(asBytes(reply), RequestKind::Measurement, start);
+    return decodeReply(asBytes(reply), RequestKind::Measurement, asBytes(queryFor(reply)), start);
+}
+
+DecodedReply answerTo(const QByteArray& request, const QByteArray& reply, int kind)
+{
+    return decodeReply(asBytes(reply), kind, asBytes(framed(request)), {});
 }
 
 } // namespace
@@ -36,9 +48,11 @@ private slots:
     void signedRows();
     void startAddressPicksTheRows_data();
     void startAddressPicksTheRows();
+    void addressReplies_data();
     void addressReplies();
     void untrustworthyMeasurementReplies_data();
     void untrustworthyMeasurementReplies();
+    void countMustMatchAnyFunctionAsked();
     void nothingToDecodeBeforeTheFirstRequest();
     void hundredths();
 };
@@ -49,7 +63,7 @@ void tst_ReplyDecoder::defaultReply()
                                     0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x49, 0xD0});
     QCOMPARE(reply.size(), 21);
     const DecodedReply decoded = measurement(reply);
-    QVERIFY(decoded.sound);
+    QVERIFY(decoded.accepted());
     QCOMPARE(textsByRow(decoded), QStringList({"25.00", "60.00", "0.00", "0.00", "9600"}));
     QCOMPARE(decoded.blackened, std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7}));
     QVERIFY(!decoded.address);
@@ -102,14 +116,39 @@ void tst_ReplyDecoder::startAddressPicksTheRows()
     QCOMPARE(decoded.blackened, std::vector<int>({0, 1, 2}));
 }
 
+void tst_ReplyDecoder::addressReplies_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("address"); // 0: refused
+    const QByteArray read = bytes({0xFA, 0x03, 0x00, 0x00, 0x00, 0x01});
+    const QByteArray write = bytes({0xFA, 0x06, 0x0A, 0x00, 0x00, 0x96});
+    const QByteArray change = bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x07});
+    const int readKind = RequestKind::AddressRead;
+    QTest::newRow("read, station 5") << read << readKind << framed({0x05, 0x03, 0x02, 0x00, 0x05}) << 5;
+    QTest::newRow("read, answered as 250") << read << readKind << framed({0xFA, 0x03, 0x02, 0x00, 0x05}) << 250;
+    QTest::newRow("read, station 0") << read << readKind << framed({0x00, 0x03, 0x02, 0x00, 0x05}) << 0;
+    QTest::newRow("read, cut short") << read << readKind << framed({0x05, 0x03, 0x02, 0x00, 0x05}).left(6) << 0;
+    QTest::newRow("read, exception") << read << readKind << framed({0x05, 0x83, 0x02}) << 0;
+    QTest::newRow("write echo, CRC of another station") << write << int(RequestKind::ParameterWrite) << framed(write).replace(0, 1, "\x03") << 0;
+    QTest::newRow("write echo from 3") << write << int(RequestKind::ParameterWrite)
+                                       << framed({0x03, 0x06, 0x0A, 0x00, 0x00, 0x96}) << 3;
+    QTest::newRow("change echoed: the new address") << change << int(RequestKind::AddressChange) << framed(change) << 7;
+    QTest::newRow("change echo naming address 0") << change << int(RequestKind::AddressChange)
+                                                  << framed({0x01, 0x06, 0x0B, 0x00, 0x00, 0x00}) << 0;
+}
+
 void tst_ReplyDecoder::addressReplies()
 {
-    const QByteArray readAnswer = bytes({0x05, 0x03, 0x02, 0x00, 0x05, 0x88});
-    QCOMPARE(decodeReply(asBytes(readAnswer), RequestKind::AddressRead, {}).address, 5);
-    const QByteArray changeAnswer = bytes({0x01, 0x06, 0x0B, 0x07, 0x00, 0x07});
-    QCOMPARE(decodeReply(asBytes(changeAnswer), RequestKind::AddressChange, {}).address, 7);
-    QVERIFY(!decodeReply(asBytes(bytes({0x01, 0x06, 0x0B})), RequestKind::AddressChange, {}).address);
-    QVERIFY(decodeReply(asBytes(readAnswer), RequestKind::AddressRead, {}).values.empty());
+    QFETCH(QByteArray, request);
+    QFETCH(int, kind);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, address);
+    const DecodedReply decoded = answerTo(request, reply, kind);
+    QCOMPARE(decoded.accepted(), address != 0);
+    QCOMPARE(decoded.address, address != 0 ? std::optional<int>(address) : std::nullopt);
+    QVERIFY(decoded.values.empty());
 }
 
 void tst_ReplyDecoder::untrustworthyMeasurementReplies_data()
@@ -121,26 +160,40 @@ void tst_ReplyDecoder::untrustworthyMeasurementReplies_data()
     QTest::newRow("exception reply") << bytes({0x02, 0x83, 0x02, 0xC0, 0xF1});
     QTest::newRow("short") << readReply({2500, 6000}).left(8);
     QTest::newRow("count beyond the bytes") << bytes({0x02, 0x03, 0xFF, 0x09, 0xC4, 0x17, 0x70, 0x00, 0x00});
-    QByteArray odd = bytes({0x02, 0x03, 0x03, 0x09, 0xC4, 0x17});
-    const std::uint16_t crc = crc16Modbus(asBytes(odd));
-    QTest::newRow("odd count with good CRC") << odd + bytes({crc & 0xFF, crc >> 8});
+    QTest::newRow("odd count with good CRC") << framed({0x02, 0x03, 0x03, 0x09, 0xC4, 0x17});
     QTest::newRow("zero count") << readReply({});
     QTest::newRow("three bytes") << bytes({0x02, 0x03, 0x10});
+    QTest::newRow("another station") << readReply({2500, 6000}, 9);
+    QTest::newRow("another function") << framed({0x02, 0x04, 0x04, 0x09, 0xC4, 0x17, 0x70});
+    QTest::newRow("one register of two") << readReply({7}) + readReply({2500, 6000});
 }
 
 void tst_ReplyDecoder::untrustworthyMeasurementReplies()
 {
     QFETCH(QByteArray, reply);
-    const DecodedReply decoded = measurement(reply);
-    QVERIFY(!decoded.sound);
+    // The query asks station 2 for two registers.
+    const QByteArray query = framed({0x02, 0x03, 0x00, 0x00, 0x00, 0x02});
+    const DecodedReply decoded = decodeReply(asBytes(reply), RequestKind::Measurement, asBytes(query), QStringLiteral("0"));
+    QCOMPARE(decoded.verdict, DecodedReply::Verdict::Refused);
     QVERIFY(decoded.values.empty());
     QVERIFY(decoded.blackened.empty());
 }
 
+void tst_ReplyDecoder::countMustMatchAnyFunctionAsked()
+{
+    // Function 1 reads bits: a one-byte answer is whole, but not the five
+    // registers the window decodes.
+    const DecodedReply decoded = answerTo(bytes({0x02, 0x01, 0x00, 0x00, 0x00, 0x05}), framed({0x02, 0x01, 0x01, 0x1F}),
+                                          RequestKind::Measurement);
+    QVERIFY(!decoded.accepted());
+    // Bytes after a whole answer do not matter.
+    QVERIFY(measurement(readReply({2500}) + bytes({0x00, 0x00})).accepted());
+}
+
 void tst_ReplyDecoder::nothingToDecodeBeforeTheFirstRequest()
 {
-    const DecodedReply decoded = decodeReply(asBytes(bytes({0x41})), RequestKind::None, QStringLiteral("0"));
-    QVERIFY(decoded.sound);
+    const DecodedReply decoded = decodeReply(asBytes(bytes({0x41})), RequestKind::None, {}, QStringLiteral("0"));
+    QCOMPARE(decoded.verdict, DecodedReply::Verdict::NoRequest);
     QVERIFY(decoded.values.empty());
     QVERIFY(!decoded.address);
 }

@@ -1,4 +1,5 @@
 #include "app/handlers/send_sequence.h"
+#include "frames.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 
@@ -13,14 +14,6 @@ namespace {
 const FrameHead DefaultQuery{0x02, 0x03, 0x00, 0x00, 0x00, 0x08};
 const WriteRequest AddressReadRequest{RequestKind::AddressRead, {0xFA, 0x03, 0x00, 0x00, 0x00, 0x01}, 7, 6};
 const WriteRequest AddressChangeRequest{RequestKind::AddressChange, {0x01, 0x06, 0x0B, 0x00, 0x00, 0x02}, 6, 6};
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (int value : values)
-        result.append(static_cast<char>(value));
-    return result;
-}
 
 void closePort(frmMain& window)
 {
@@ -39,7 +32,8 @@ private slots:
     void measurementQueryOnAClosedPort();
     void writeRequestGoesOut();
     void writeRequestOnAClosedPort();
-    void laterRequestTakesTheExchangeOver();
+    void writeWaitsForTheQueryReply_data();
+    void writeWaitsForTheQueryReply();
 };
 
 void tst_SendSequence::measurementQueryGoesOut()
@@ -144,22 +138,36 @@ void tst_SendSequence::writeRequestOnAClosedPort()
     QVERIFY(started.line.drain().isEmpty());
 }
 
-void tst_SendSequence::laterRequestTakesTheExchangeOver()
+void tst_SendSequence::writeWaitsForTheQueryReply_data()
 {
+    QTest::addColumn<bool>("replyCompletes");
+    QTest::newRow("the reply comes whole") << true;
+    QTest::newRow("the reply stops halfway") << false;
+}
+
+void tst_SendSequence::writeWaitsForTheQueryReply()
+{
+    QFETCH(bool, replyCompletes);
     StartedWindow started;
     frmMain& window = *started.window;
     sendMeasurementQuery(window.form(), DefaultQuery);
     QCOMPARE(started.line.receive(8).size(), 8);
-    // Half a reply arrives, then the next request goes out.
-    started.line.send(bytes({0x02, 0x03, 0x10, 0x09}));
+    const QByteArray reply = readReply({2500, 6000, 0, 0, 9600, 0, 0, 0});
+    started.line.send(reply.left(4));
     QTRY_COMPARE(window.serialPort().inBufferCount(), 4);
 
+    // The sensor is still answering: the write would not be heard.
     sendWriteRequest(window.form(), AddressChangeRequest);
+    QCOMPARE(window.variables().CmdType, RequestKind::Measurement);
+    if (replyCompletes)
+        started.line.send(reply.mid(4));
 
+    QCOMPARE(started.line.receive(8), bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02, 0x0A, 0x2F}));
+    QCOMPARE(window.controls().text(u"txtValue", 0), replyCompletes ? QStringLiteral("25.00") : QStringLiteral("0"));
+    // Then the write takes the exchange over.
     QCOMPARE(window.serialPort().inBufferCount(), 0);
     QCOMPARE(window.variables().CmdType, RequestKind::AddressChange);
     QCOMPARE(window.variables().RecLen, std::int16_t(6));
-    QCOMPARE(started.line.receive(8), bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02, 0x0A, 0x2F}));
 }
 
 QTEST_MAIN(tst_SendSequence)

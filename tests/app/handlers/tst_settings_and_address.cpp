@@ -1,4 +1,5 @@
 #include "frames.h"
+#include "protocol/hex_text.h"
 #include "app/exchange_state.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
@@ -30,6 +31,7 @@ private slots:
     void init() { QLocale::setDefault(QLocale::c()); }
     void settingFrames_data();
     void settingFrames();
+    void refusedSettingChangesNothing_data();
     void refusedSettingChangesNothing();
     void settingOnAClosedPort();
     void addressRead();
@@ -37,7 +39,8 @@ private slots:
     void addressChangeFrames();
     void addressChangeRefusals_data();
     void addressChangeRefusals();
-    void addressRoundTrip();
+    void addressReplies_data();
+    void addressReplies();
 };
 
 void tst_SettingsAndAddress::settingFrames_data()
@@ -76,22 +79,40 @@ void tst_SettingsAndAddress::settingFrames()
     QCOMPARE(window.controls().text(u"txtCommand"), sentHex(frame));
     QCOMPARE(window.controls().text(u"txtState"), QString());
     QCOMPARE(window.variables().CmdType, RequestKind::ParameterWrite);
-    QCOMPARE(window.variables().RecLen, std::int16_t(6));
-    QCOMPARE(window.serialPort().rThreshold(), 6);
+    // The event waits for the whole 8-byte echo.
+    QCOMPARE(window.variables().RecLen, std::int16_t(8));
+    QCOMPARE(window.serialPort().rThreshold(), 8);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(started.messages.shown.isEmpty());
 }
 
+void tst_SettingsAndAddress::refusedSettingChangesNothing_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("baud 9600.5") << 2 << "9600.5" << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
+    QTest::newRow("letters") << 0 << "1a" << QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
+    QTest::newRow("1e39, a number beyond single precision") << 0 << "1e39"
+                                                             << QStringLiteral("你输入的值有误，正确的值范围为-10到10!");
+    QTest::newRow("1e-50 for the baud rate") << 2 << "1e-50"
+                                             << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
+}
+
 void tst_SettingsAndAddress::refusedSettingChangesNothing()
 {
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
     StartedWindow started;
     frmMain& window = *started.window;
-    window.form().controls.setText(u"txtValue", 4, QStringLiteral("9600.5"));
+    window.form().controls.setText(u"txtValue", index + 2, text);
     window.form().controls.setText(u"txtState", QStringLiteral(" 01"));
 
-    press(window, u"cmdSet", 2);
+    press(window, u"cmdSet", index);
 
     QCOMPARE(started.messages.shown.size(), 1);
+    QCOMPARE(started.messages.shown.first().text, message);
     QCOMPARE(started.messages.shown.first().title, QStringLiteral("Orvane"));
     QCOMPARE(window.controls().text(u"txtState"), QStringLiteral(" 01"));
     QCOMPARE(window.controls().text(u"txtCommand"), QString());
@@ -125,7 +146,7 @@ void tst_SettingsAndAddress::addressRead()
     QCOMPARE(window.controls().text(u"txtCommand"), QStringLiteral("FA 03 00 00 00 01 91 81 "));
     QCOMPARE(window.variables().CmdType, RequestKind::AddressRead);
     QCOMPARE(window.variables().RecLen, std::int16_t(7));
-    QCOMPARE(window.serialPort().rThreshold(), 6);
+    QCOMPARE(window.serialPort().rThreshold(), 7);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
 }
 
@@ -160,8 +181,8 @@ void tst_SettingsAndAddress::addressChangeFrames()
 
     QCOMPARE(started.line.receive(8), frame);
     QCOMPARE(window.variables().CmdType, RequestKind::AddressChange);
-    QCOMPARE(window.variables().RecLen, std::int16_t(6));
-    QCOMPARE(window.serialPort().rThreshold(), 6);
+    QCOMPARE(window.variables().RecLen, std::int16_t(8));
+    QCOMPARE(window.serialPort().rThreshold(), 8);
     QVERIFY(started.messages.shown.isEmpty());
 }
 
@@ -200,20 +221,65 @@ void tst_SettingsAndAddress::addressChangeRefusals()
     QVERIFY(started.line.drain().isEmpty());
 }
 
-void tst_SettingsAndAddress::addressRoundTrip()
+void tst_SettingsAndAddress::addressReplies_data()
 {
+    QTest::addColumn<QString>("request"); // the button pressed
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("address"); // shown afterwards; "1" is the address before
+    QTest::addColumn<int>("lamp");
+    QTest::addColumn<bool>("whole");      // a whole reply: shown, and judged
+    const int green = int(Lamp::Connected);
+    const int red = int(Lamp::NotConnected);
+
+    QTest::newRow("read: station 7") << "cmdReadAdd" << framed({0x07, 0x03, 0x02, 0x00, 0x07}) << "7" << green << true;
+    QTest::newRow("read: answered as 250") << "cmdReadAdd" << framed({0xFA, 0x03, 0x02, 0x00, 0x07}) << "250" << green << true;
+    QTest::newRow("read: last byte missing") << "cmdReadAdd" << framed({0x07, 0x03, 0x02, 0x00, 0x07}).left(6) << "1" << green << false;
+    QTest::newRow("read: exception") << "cmdReadAdd" << framed({0x07, 0x83, 0x02}) << "1" << green << false;
+    QByteArray corrupt = framed({0x07, 0x03, 0x02, 0x00, 0x07});
+    corrupt[6] = static_cast<char>(corrupt[6] ^ 0x40);
+    QTest::newRow("read: bad CRC") << "cmdReadAdd" << corrupt << "1" << red << true;
+    QTest::newRow("read: noise") << "cmdReadAdd" << QByteArray(7, '\x55') << "1" << red << true;
+    QTest::newRow("read: station 0") << "cmdReadAdd" << framed({0x00, 0x03, 0x02, 0x00, 0x07}) << "1" << red << true;
+    QTest::newRow("read: a write echo") << "cmdReadAdd" << framed({0x07, 0x06, 0x00, 0x00, 0x00, 0x07}) << "1" << red << true;
+
+    QTest::newRow("write: echo from 7") << "cmdSet" << framed({0x07, 0x06, 0x0A, 0x00, 0x00, 0x96}) << "7" << green << true;
+    QTest::newRow("write: echo of another register") << "cmdSet" << framed({0x07, 0x06, 0x0A, 0x02, 0x00, 0x96}) << "1" << red
+                                                     << true;
+    QTest::newRow("write: exception") << "cmdSet" << framed({0x07, 0x86, 0x02}) << "1" << green << false;
+
+    QTest::newRow("change: echo") << "cmdChangeID" << framed({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02}) << "2" << green << true;
+    QTest::newRow("change: echo from another station") << "cmdChangeID" << framed({0x05, 0x06, 0x0B, 0x00, 0x00, 0x02}) << "1"
+                                                       << red << true;
+}
+
+void tst_SettingsAndAddress::addressReplies()
+{
+    QFETCH(QString, request);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, address);
+    QFETCH(int, lamp);
+    QFETCH(bool, whole);
     StartedWindow started;
     frmMain& window = *started.window;
-    press(window, u"cmdReadAdd");
+    window.form().controls.setText(u"txtValue", 2, QStringLiteral("1.5"));
+    window.form().controls.setText(u"txtSetID", 1, QStringLiteral("2"));
+    press(window, request, request == QLatin1String("cmdSet") ? 0 : -1);
     QCOMPARE(started.line.receive(8).size(), 8);
 
-    // Station 7 answers; the event comes with the sixth of its seven bytes.
-    started.line.send(bytes({0x07, 0x03, 0x02, 0x00, 0x07, 0x85}));
+    started.line.send(reply);
 
-    QTRY_COMPARE(window.controls().text(u"txtSetID", 0), QStringLiteral("7"));
-    QCOMPARE(window.controls().text(u"txtStationID"), QStringLiteral("7"));
-    QCOMPARE(window.controls().text(u"txtState"), QStringLiteral(" 07 03 02 00 07 85"));
-    QCOMPARE(window.frontLamp(), Lamp::Connected);
+    if (whole) {
+        QTRY_COMPARE(window.controls().text(u"txtState"), receivedFrameText(asBytes(reply)));
+    } else {
+        QTest::qWait(150);
+        QCOMPARE(window.controls().text(u"txtState"), QString()); // no event for a short reply
+    }
+    QCOMPARE(window.controls().text(u"txtSetID", 0), address);
+    QCOMPARE(window.controls().text(u"txtStationID"), address);
+    QCOMPARE(int(window.frontLamp()), lamp);
+    // Only an accepted reply counts as a reception.
+    const bool accepted = address != QLatin1String("1");
+    QCOMPARE(window.controls().text(u"lblErrCounter"), accepted ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QTEST_MAIN(tst_SettingsAndAddress)
