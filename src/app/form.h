@@ -6,13 +6,14 @@ namespace kv {
 
 class CommPort;
 class ControlSet;
+class DecodedReadings;
 class EditedValues;
 class StatusLamp;
 struct ExchangeState;
 
 // What every handler works on: the window's controls, its status lamp, its
 // serial port object, its polling timer, its window-level variables and the
-// setting boxes the technician is editing.
+// setting boxes the technician is editing, and where decoded readings go.
 struct Form {
     ControlSet& controls;
     StatusLamp& lamp;
@@ -20,6 +21,7 @@ struct Form {
     QTimer& Timer2;
     ExchangeState& vars;
     EditedValues& edits;
+    DecodedReadings& readings; // the measurements decoded, for whoever shows or records them
 };
 
 } // namespace kv

@@ -35,7 +35,7 @@ frmMain::frmMain(QWidget* parent)
     , m_Timer2(new QTimer(this))
     , m_lamp(buildControlsWithLamp(*this, m_controls))
     , m_edits(m_controls)
-    , m_form{m_controls, *m_lamp, *m_MSComm1, *m_Timer2, m_vars, m_edits}
+    , m_form{m_controls, *m_lamp, *m_MSComm1, *m_Timer2, m_vars, m_edits, m_readings}
 {
     m_MSComm1->setObjectName(QStringLiteral("MSComm1"));
     m_Timer2->setObjectName(QStringLiteral("Timer2"));

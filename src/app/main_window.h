@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/control_set.h"
+#include "app/decoded_readings.h"
 #include "app/edited_values.h"
 #include "app/form.h"
 #include "app/status_lamp.h"
@@ -35,6 +36,8 @@ public:
     CommPort& serialPort() { return *m_MSComm1; }
     QTimer& pollTimer() { return *m_Timer2; }
     Lamp frontLamp() const { return m_lamp->front(); }
+    // Every measurement the window decodes soundly, as it is decoded.
+    DecodedReadings& readings() { return m_readings; }
 
 private:
     void wireEvents();
@@ -46,6 +49,7 @@ private:
     QTimer* m_Timer2;
     std::unique_ptr<StatusLamp> m_lamp;
     EditedValues m_edits; // needs the controls, built with the lamp
+    DecodedReadings m_readings;
     Form m_form;
     // Context of every event connection. Declared last so it goes first: no
     // handler can run on a half-destroyed window while the controls are deleted.

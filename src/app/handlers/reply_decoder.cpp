@@ -53,12 +53,14 @@ DecodedReply decodeMeasurement(std::span<const std::uint8_t> bytes, std::span<co
         return reply;
     }
     reply.verdict = DecodedReply::Verdict::Accepted;
-    const int base = firstRowForStart(startRegister(startAddressText));
+    reply.startRegister = startRegister(startAddressText);
+    const int base = firstRowForStart(reply.startRegister);
     const std::vector<std::uint16_t> registers = replyRegisters(bytes);
+    reply.measurement = measurementFromRegisters(bytes[0], base, registers);
     for (int k = 0; k < static_cast<int>(registers.size()); ++k) {
         const int row = base + k;
         if (row >= 0 && row < MeasurementRows)
-            reply.values.push_back({row, rowText(row, rowValue(row, registers[static_cast<std::size_t>(k)]))});
+            reply.values.push_back({row, rowText(row, *(*reply.measurement)[row])});
         if (k < ValueBoxes)
             reply.blackened.push_back(k);
     }

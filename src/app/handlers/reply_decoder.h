@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/measurement.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -26,6 +28,10 @@ struct DecodedReply {
     std::vector<Value> values;
     std::vector<int> blackened; // txtValue boxes whose text colour goes black
     std::optional<int> address; // for txtSetID(0) and txtStationID
+    // An accepted measurement: the rows' values as the window shows them, and
+    // the start register typed, which decides what the rows hold.
+    std::optional<Measurement> measurement;
+    int startRegister = 0;
 
     bool accepted() const { return verdict == Verdict::Accepted; }
 };

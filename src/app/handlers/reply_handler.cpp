@@ -1,6 +1,7 @@
 #include "app/handlers/reply_handler.h"
 
 #include "app/control_set.h"
+#include "app/decoded_readings.h"
 #include "app/edited_values.h"
 #include "app/exchange_state.h"
 #include "app/form.h"
@@ -48,6 +49,20 @@ void show(Form& form, const DecodedReply& reply)
     }
 }
 
+// The quantities are named by the rows they land in; only a reply that
+// starts at register 0 or 1 puts the temperature and humidity in theirs.
+void publishReading(Form& form, const DecodedReply& reply)
+{
+    if (!reply.measurement || (reply.startRegister != 0 && reply.startRegister != 1))
+        return;
+    Reading reading;
+    reading.time = QDateTime::currentDateTime();
+    reading.station = reply.measurement->station;
+    reading.status = OutcomeKind::Ok;
+    reading.values = *reply.measurement;
+    form.readings.publish(reading);
+}
+
 bool awaitsWholeReply(std::int16_t cmdType)
 {
     return cmdType == RequestKind::AddressChange || cmdType == RequestKind::AddressRead;
@@ -81,6 +96,7 @@ void MSComm1_OnComm(Form& form)
     if (reply.accepted())
         countReception(form);
     show(form, reply);
+    publishReading(form, reply);
     form.lamp.show(reply.verdict == DecodedReply::Verdict::Refused ? Lamp::NotConnected : Lamp::Connected);
     sendDeferredWrite(form);
 }

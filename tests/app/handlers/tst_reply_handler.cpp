@@ -39,6 +39,8 @@ private slots:
     void measurementReachesTheValueBoxes();
     void repliesThatDoNotAnswerTheQuery_data();
     void repliesThatDoNotAnswerTheQuery();
+    void soundMeasurementsArePublished_data();
+    void soundMeasurementsArePublished();
     void bytesBeforeAnyRequest();
     void otherEventsAreNotCounted();
 };
@@ -62,6 +64,50 @@ void tst_ReplyHandler::measurementReachesTheValueBoxes()
     QCOMPARE(temperature->palette().color(QPalette::Text), QColor(Qt::black));
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QCOMPARE(window.serialPort().inBufferCount(), 0);
+}
+
+void tst_ReplyHandler::soundMeasurementsArePublished_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<int>("temperature"); // of the reading published, in hundredths
+    QTest::addColumn<int>("humidity");
+    // The query asks station 1 for two registers.
+    QTest::newRow("from register 0") << "0" << readReply({2500, 6000}, 1) << 1 << 2500 << 6000;
+    QTest::newRow("from register 1, as the rows show it") << "1" << readReply({2500, 6000}, 1) << 1 << 2500 << 6000;
+    QTest::newRow("from register 2: the offsets") << "2" << readReply({10, 20}, 1) << 0 << 0 << 0;
+    QByteArray corrupt = readReply({2500, 6000}, 1);
+    corrupt[8] = static_cast<char>(corrupt[8] ^ 0x01);
+    QTest::newRow("bad CRC") << "0" << corrupt << 0 << 0 << 0;
+}
+
+void tst_ReplyHandler::soundMeasurementsArePublished()
+{
+    QFETCH(QString, start);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, readings);
+    QFETCH(int, temperature);
+    QFETCH(int, humidity);
+    StartedWindow started;
+    frmMain& window = *started.window;
+    window.form().controls.setText(u"txtStartID", start);
+    window.form().controls.setText(u"txtDataLength", QStringLiteral("2"));
+    QList<Reading> published;
+    connect(&window.readings(), &DecodedReadings::decoded, this, [&](const Reading& reading) { published << reading; });
+
+    exchange(started, reply);
+    QTRY_VERIFY(!window.controls().text(u"txtState").isEmpty());
+    QTest::qWait(20);
+
+    QCOMPARE(published.size(), readings);
+    if (readings == 0)
+        return;
+    QCOMPARE(published.first().station, 1);
+    QCOMPARE(published.first().values.temperature, temperature);
+    QCOMPARE(published.first().values.humidity, humidity);
+    QVERIFY(!published.first().values.baudRate); // the reply did not cover it
+    QVERIFY(qAbs(published.first().time.msecsTo(QDateTime::currentDateTime())) < 5000);
 }
 
 void tst_ReplyHandler::repliesThatDoNotAnswerTheQuery_data()
