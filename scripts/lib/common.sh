@@ -7,10 +7,13 @@ BUILD_DIR="${KV9240B_BUILD_DIR:-$ROOT/build}"
 CHECK_DIR="${KV9240B_CHECK_DIR:-$ROOT/build-check}"
 
 # Debian packages the build, the tests and the window need
-# (help2man writes the manual pages, rsvg-convert draws the icon's bitmaps).
+# (help2man writes the manual pages, rsvg-convert draws the icon's bitmaps;
+# qt6-tools-dev and qt6-l10n-tools build the translations, and
+# qt6-translations-l10n holds Qt's own Chinese, which the build embeds).
 PACKAGES=(
   cmake ninja-build g++
   qt6-base-dev qt6-serialport-dev
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libqcustomplot-dev libqcustomplot2.1-qt6
   fonts-wqy-microhei fonts-liberation2
   help2man librsvg2-bin

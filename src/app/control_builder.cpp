@@ -6,6 +6,7 @@
 #include "app/line_control.h"
 #include "app/pick_list.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -26,6 +27,16 @@ const QColor TextRed(255, 0, 0);
 QString fromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A text of the control table in the window's language. Texts not marked for
+// translation (numbers, model names) come back as they are.
+QString translated(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const std::string source(text);
+    return QCoreApplication::translate("kv::frmMain", source.c_str());
 }
 
 QRect pixelRect(const ControlRow& row)
@@ -83,7 +94,7 @@ QWidget* createControl(const ControlRow& row, QWidget* parent, const QString& te
             if (entries.list != row.name)
                 continue;
             for (std::string_view entry : entries.entries)
-                list->addItem(fromUtf8(entry));
+                list->addItem(translated(entry));
         }
         list->setCurrentIndex(-1);
         list->setEditText(text);
@@ -143,7 +154,7 @@ void applyLook(const ControlRow& row, QWidget& control)
     control.setFont(row.font == ControlFont::Arial10_5 ? unitFont() : defaultUiFont());
     control.setEnabled(row.enabled);
     if (!row.toolTip.empty())
-        control.setToolTip(fromUtf8(row.toolTip));
+        control.setToolTip(translated(row.toolTip));
 }
 
 } // namespace
@@ -153,7 +164,8 @@ void buildControls(QWidget& window, ControlSet& controls)
     std::vector<QLabel*> labels;
     for (const ControlRow& row : controlTable()) {
         const QString name = ControlSet::objectNameFor(fromUtf8(row.name), row.index);
-        const QString text = fromUtf8(row.text);
+        // An image's text names its picture, not a caption.
+        const QString text = row.kind == ControlKind::Image ? fromUtf8(row.text) : translated(row.text);
         if (row.kind == ControlKind::Window) {
             window.setObjectName(name);
             window.setWindowTitle(text);

@@ -33,7 +33,9 @@ struct ControlRow {
     int top;
     int width;
     int height;
-    std::string_view text; // UTF-8
+    // UTF-8. Words are marked for translation in the context "kv::frmMain" and
+    // translated as the control is built; numbers and model names are not.
+    std::string_view text;
     TextColour colour;
     ControlFont font;
     bool enabled;
@@ -43,7 +45,8 @@ struct ControlRow {
 // Every control, containers before their contents, in stacking order.
 std::span<const ControlRow> controlTable();
 
-// The design-time entries of the drop-down lists that have any.
+// The design-time entries of the drop-down lists that have any, marked and
+// translated like the controls' texts.
 struct ListEntries {
     std::string_view list;
     std::span<const std::string_view> entries;

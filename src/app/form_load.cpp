@@ -8,6 +8,8 @@
 #include "serial/comm_port.h"
 #include "serial/line_settings.h"
 
+#include <QCoreApplication>
+
 namespace kv {
 
 void Form_Load(Form& form)
@@ -46,9 +48,9 @@ void Form_Load(Form& form)
         vars.CycleOn = true;
         return;
     }
-    MessageBox::show({QStringLiteral("VORT系统出错提示"),
-                      QStringLiteral("请检查串口端口,串口端口%1无法打开!").arg(vars.CommNum), MessageBox::Icon::None,
-                      port.lastError()});
+    MessageBox::show({QCoreApplication::translate("kv::FormLoad", "VORT系统出错提示"),
+                      QCoreApplication::translate("kv::FormLoad", "请检查串口端口,串口端口%1无法打开!").arg(vars.CommNum),
+                      MessageBox::Icon::None, port.lastError()});
     vars.CycleOn = false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "protocol/number_text.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
@@ -13,10 +14,26 @@ namespace kv {
 
 namespace {
 
-const QString NotANumber = QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
-const QString CalibrationRange = QStringLiteral("你输入的值有误，正确的值范围为-10到10!");
-const QString BaudRates = QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
-const QString RegisterRange = QStringLiteral("你输入的值有误，正确的值范围为-32768到65535!");
+// Worded when asked for, in the window's language at that moment.
+QString notANumber()
+{
+    return QCoreApplication::translate("kv::Settings", "你输入的值有误，请输入0-9的数据，不能含字母！");
+}
+
+QString calibrationRange()
+{
+    return QCoreApplication::translate("kv::Settings", "你输入的值有误，正确的值范围为-10到10!");
+}
+
+QString baudRates()
+{
+    return QCoreApplication::translate("kv::Settings", "你输入的值有误，正确的值范围为2400,4800,9600或19200!");
+}
+
+QString registerRange()
+{
+    return QCoreApplication::translate("kv::Settings", "你输入的值有误，正确的值范围为-32768到65535!");
+}
 
 constexpr std::array<float, 4> AcceptedBaudRates = {2400.0f, 4800.0f, 9600.0f, 19200.0f};
 
@@ -31,11 +48,11 @@ float nearestEven(float value)
 }
 
 // The message for a number the setting cannot take.
-const QString& rangeProblem(int index)
+QString rangeProblem(int index)
 {
     if (isCalibration(index))
-        return CalibrationRange;
-    return index == 2 ? BaudRates : RegisterRange;
+        return calibrationRange();
+    return index == 2 ? baudRates() : registerRange();
 }
 
 } // namespace
@@ -65,16 +82,16 @@ SettingValue settingValue(int index, const QString& text)
     // A number too large or too small for single precision ("1e39",
     // "1e-50") is still a number: it is refused by the row's range.
     if (!read)
-        return {{}, isNumber(text) ? rangeProblem(index) : NotANumber};
+        return {{}, isNumber(text) ? rangeProblem(index) : notANumber()};
     float v = *read;
 
     if (isCalibration(index) && (v < -10.0f || v > 10.0f))
-        return {{}, CalibrationRange};
+        return {{}, calibrationRange()};
     if (index == 2 && std::find(AcceptedBaudRates.begin(), AcceptedBaudRates.end(), v) == AcceptedBaudRates.end())
-        return {{}, BaudRates};
+        return {{}, baudRates()};
     // Beyond these bounds the two bytes would carry another number.
     if (index >= 3 && (nearestEven(v) < -32768.0f || nearestEven(v) > 65535.0f))
-        return {{}, RegisterRange};
+        return {{}, registerRange()};
 
     if (isCalibration(index))
         v = v * 100.0f;

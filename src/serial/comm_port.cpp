@@ -4,6 +4,7 @@
 #include "serial/line_driver.h"
 #include "serial/port_directory.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -93,7 +94,7 @@ bool CommPort::setPortOpen(bool open)
         return true;
     }
     if (m_port.isOpen()) {
-        m_lastError = QStringLiteral("串口已经打开。");
+        m_lastError = QCoreApplication::translate("kv::CommPort", "串口已经打开。");
         return false;
     }
 
@@ -101,7 +102,9 @@ bool CommPort::setPortOpen(bool open)
     const PortDevice device = m_device.isEmpty() ? portDevice(m_commPort) : PortDevice{m_device, {}, {}, {}};
     m_devicePath = device.path;
     if (device.path.isEmpty()) {
-        m_lastError = QStringLiteral("COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。").arg(m_commPort);
+        m_lastError = QCoreApplication::translate("kv::CommPort",
+                                                  "COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。")
+                          .arg(m_commPort);
         return false;
     }
 
@@ -117,7 +120,7 @@ bool CommPort::setPortOpen(bool open)
     // The open itself must succeed before the line settings are checked:
     // a device that refuses them is no use to us.
     if (!applySettings(m_lineSettings)) {
-        m_lastError = QStringLiteral("%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
+        m_lastError = QCoreApplication::translate("kv::CommPort", "%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
         m_port.close();
         return false;
     }
@@ -134,18 +137,20 @@ QString CommPort::describeOpenFailure() const
     const QString path = m_devicePath;
 #ifdef Q_OS_UNIX
     if (QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
-        return QStringLiteral("当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
-                              "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
+        return QCoreApplication::translate("kv::CommPort",
+                                           "当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
+                                           "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
             .arg(path);
     }
 #endif
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("设备 %1 不存在：请检查转换器是否已插好。").arg(path);
+        return QCoreApplication::translate("kv::CommPort", "设备 %1 不存在：请检查转换器是否已插好。").arg(path);
     case QSerialPort::PermissionError:
-        return QStringLiteral("%1 正被其他程序占用，请先关闭该程序。（%2）").arg(path, m_port.errorString());
+        return QCoreApplication::translate("kv::CommPort", "%1 正被其他程序占用，请先关闭该程序。（%2）")
+            .arg(path, m_port.errorString());
     default:
-        return QStringLiteral("无法打开 %1：%2").arg(path, m_port.errorString());
+        return QCoreApplication::translate("kv::CommPort", "无法打开 %1：%2").arg(path, m_port.errorString());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "serial/port_directory.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSerialPortInfo>
 
@@ -119,15 +120,17 @@ PortDevice lookUp(int portNumber, const QList<QSerialPortInfo>& present)
 QString describe(int portNumber, const PortDevice& device)
 {
     if (device.path.isEmpty())
-        return QStringLiteral("COM%1：未检测到对应的串口设备").arg(portNumber);
+        return QCoreApplication::translate("kv::PortDirectory", "COM%1：未检测到对应的串口设备").arg(portNumber);
     QStringList parts{device.path};
     if (!device.description.isEmpty())
         parts << device.description;
     if (!device.usbId.isEmpty())
         parts << QStringLiteral("USB %1").arg(device.usbId);
     if (!device.source.isEmpty())
-        parts << QStringLiteral("由环境变量 %1 指定").arg(device.source);
-    return QStringLiteral("COM%1：%2").arg(portNumber).arg(parts.join(QStringLiteral("，")));
+        parts << QCoreApplication::translate("kv::PortDirectory", "由环境变量 %1 指定").arg(device.source);
+    return QCoreApplication::translate("kv::PortDirectory", "COM%1：%2")
+        .arg(portNumber)
+        .arg(parts.join(QCoreApplication::translate("kv::PortDirectory", "，", "between the parts of a port's description")));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "app/handlers/measurement_query.h"
 #include "protocol/number_text.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 namespace kv {
@@ -32,7 +33,8 @@ void cmdOneM_Click(Form& form)
 
     const std::optional<double> period = readNumber(form.controls.text(u"txtTimerSet"));
     if (!period || wholePart(*period) > LongestPeriodMs || wholePart(*period) < ShortestPeriodMs) {
-        MessageBox::show(QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!"));
+        MessageBox::show(
+            QCoreApplication::translate("kv::Polling", "你输入的定时时长格式有误，应该为数字，值范围为50-60000!"));
         return;
     }
 

@@ -18,7 +18,8 @@ namespace {
 void reportOpenFailure(Form& form, const QString& detail)
 {
     form.lamp.show(Lamp::NotConnected);
-    MessageBox::show({QStringLiteral("出错提示"), QStringLiteral("串口已打开或被占用！"), MessageBox::Icon::Exclamation,
+    MessageBox::show({QCoreApplication::translate("kv::PortHandlers", "出错提示"),
+                      QCoreApplication::translate("kv::PortHandlers", "串口已打开或被占用！"), MessageBox::Icon::Exclamation,
                       detail});
 }
 
@@ -34,7 +35,8 @@ void cmdCom_Click(Form& form)
     CommPort& port = form.MSComm1;
     if (!port.portOpen()) {
         if (!port.setSettings(currentSettings(form))) {
-            reportOpenFailure(form, QStringLiteral("串口不接受线路设置 %1。").arg(currentSettings(form)));
+            reportOpenFailure(
+                form, QCoreApplication::translate("kv::PortHandlers", "串口不接受线路设置 %1。").arg(currentSettings(form)));
             return;
         }
         form.lamp.show(Lamp::Connected);
@@ -63,7 +65,7 @@ void Combo1_Click(Form& form)
     const int position = form.controls.get<PickList>(u"Combo1")->currentIndex();
     if (position == -1) {
         form.lamp.show(Lamp::NotConnected);
-        MessageBox::show(QStringLiteral("请选择端口"));
+        MessageBox::show(QCoreApplication::translate("kv::PortHandlers", "请选择端口"));
         return;
     }
 
@@ -118,7 +120,7 @@ void showLostPort(Form& form)
     form.vars.CycleOn = false;
     if (MessageBox::isOpen())
         return; // never a box on top of another; the red lamp stays
-    MessageBox::show({QStringLiteral("出错提示"),
+    MessageBox::show({QCoreApplication::translate("kv::PortHandlers", "出错提示"),
                       QCoreApplication::translate("kv::PortHandlers",
                                                   "COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
                           .arg(QString::number(port.commPort()), port.devicePath()),

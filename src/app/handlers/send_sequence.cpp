@@ -11,6 +11,7 @@
 #include "serial/comm_port.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <algorithm>
@@ -107,7 +108,7 @@ void sendMeasurementQuery(Form& form, const FrameHead& head)
     CommPort& port = form.MSComm1;
     ExchangeState& vars = form.vars;
     if (!port.portOpen()) {
-        MessageBox::show(QStringLiteral("打开串口出错，请确定串口是否已被占用"));
+        MessageBox::show(QCoreApplication::translate("kv::SendSequence", "打开串口出错，请确定串口是否已被占用"));
         form.lamp.show(Lamp::NotConnected);
         vars.CycleOn = false;
         return;

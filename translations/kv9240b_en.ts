@@ -1,0 +1,708 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>kv::About</name>
+    <message>
+        <source>&lt;h3&gt;KV9240B 温湿度传感器工具软件&lt;/h3&gt;&lt;p&gt;版本 %1&lt;/p&gt;&lt;p&gt;通过 RS-485 转换器以 Modbus RTU 读取、轮询并设置 KV9240B 温湿度传感器。&lt;/p&gt;&lt;p&gt;版权所有，保留一切权利。未经书面许可，不得复制、修改或分发本软件。&lt;/p&gt;&lt;p&gt;基于 Qt %2（运行于 Qt %3）。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;KV9240B Temperature and Humidity Sensor Tool&lt;/h3&gt;&lt;p&gt;Version %1&lt;/p&gt;&lt;p&gt;Reads, polls and sets the KV9240B temperature and humidity sensor over Modbus RTU through an RS-485 adapter.&lt;/p&gt;&lt;p&gt;All rights reserved. This software may not be copied, modified or distributed without written permission.&lt;/p&gt;&lt;p&gt;Built with Qt %2 (running on Qt %3).&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>关于 KV9240B 温湿度传感器工具软件</source>
+        <translation>About the KV9240B Temperature and Humidity Sensor Tool</translation>
+    </message>
+</context>
+<context>
+    <name>kv::ChartWindow</name>
+    <message>
+        <source>温度 (°C)</source>
+        <translation>Temperature (°C)</translation>
+    </message>
+    <message>
+        <source>湿度 (%RH)</source>
+        <translation>Humidity (%RH)</translation>
+    </message>
+    <message>
+        <source>记录与曲线</source>
+        <translation>Recording and Chart</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>显示整个记录过程，并随新读数延伸</source>
+        <translation>Show the whole recording, growing with new readings</translation>
+    </message>
+    <message>
+        <source>跟随最新</source>
+        <translation>Follow latest</translation>
+    </message>
+    <message>
+        <source>滚轮缩放或拖动时间轴后不再跟随</source>
+        <translation>Stops following once you zoom with the wheel or drag the time axis</translation>
+    </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>Export image…</translation>
+    </message>
+    <message>
+        <source>距上次读数：</source>
+        <translation>Since last reading:</translation>
+    </message>
+    <message>
+        <source>记录到文件</source>
+        <translation>Record to file</translation>
+    </message>
+    <message>
+        <source>开始记录…</source>
+        <translation>Record…</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>尚无读数</source>
+        <translation>No reading yet</translation>
+    </message>
+    <message>
+        <source>开始记录</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法打开记录文件“%1”，记录未开始。</source>
+        <translation>Cannot open the recording file “%1”; recording has not started.</translation>
+    </message>
+    <message>
+        <source>文件“%1”中已有其他内容，不是记录文件。为免损坏该文件，记录未开始。</source>
+        <translation>The file “%1” holds something other than a recording. Recording has not started, so as not to damage it.</translation>
+    </message>
+    <message>
+        <source>写入记录文件“%1”失败（磁盘可能已满），记录已停止。</source>
+        <translation>Writing to the recording file “%1” failed (the disk may be full); recording has stopped.</translation>
+    </message>
+    <message>
+        <source>未在记录</source>
+        <translation>Not recording</translation>
+    </message>
+    <message>
+        <source>正在记录 %1
+已写 %2 行</source>
+        <translation>Recording to %1
+%2 rows written</translation>
+    </message>
+    <message>
+        <source>导出图片</source>
+        <translation>Export image</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <source>无法保存图片“%1”。</source>
+        <translation>Cannot save the image “%1”.</translation>
+    </message>
+</context>
+<context>
+    <name>kv::CommPort</name>
+    <message>
+        <source>串口已经打开。</source>
+        <translation>The serial port is already open.</translation>
+    </message>
+    <message>
+        <source>COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。</source>
+        <translation>No serial device stands behind COM%1: check that the USB to RS-485 adapter is plugged in.</translation>
+    </message>
+    <message>
+        <source>%1 不接受线路设置 %2。</source>
+        <translation>%1 does not accept the line settings %2.</translation>
+    </message>
+    <message>
+        <source>当前用户无权读写 %1（该设备通常属于 dialout 组）。
+解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。</source>
+        <translation>You may not read and write %1 (the device usually belongs to the dialout group).
+To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</translation>
+    </message>
+    <message>
+        <source>设备 %1 不存在：请检查转换器是否已插好。</source>
+        <translation>The device %1 does not exist: check that the adapter is plugged in.</translation>
+    </message>
+    <message>
+        <source>%1 正被其他程序占用，请先关闭该程序。（%2）</source>
+        <translation>%1 is in use by another program: close that program first. (%2)</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>kv::FormLoad</name>
+    <message>
+        <source>VORT系统出错提示</source>
+        <translation>VORT System Error</translation>
+    </message>
+    <message>
+        <source>请检查串口端口,串口端口%1无法打开!</source>
+        <translation>Check the serial port: serial port %1 cannot be opened!</translation>
+    </message>
+</context>
+<context>
+    <name>kv::Modbus</name>
+    <message>
+        <source>非法功能</source>
+        <translation>illegal function</translation>
+    </message>
+    <message>
+        <source>非法数据地址</source>
+        <translation>illegal data address</translation>
+    </message>
+    <message>
+        <source>非法数据值</source>
+        <translation>illegal data value</translation>
+    </message>
+    <message>
+        <source>从站设备故障</source>
+        <translation>server device failure</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>acknowledge</translation>
+    </message>
+    <message>
+        <source>从站设备忙</source>
+        <translation>server device busy</translation>
+    </message>
+    <message>
+        <source>存储奇偶性差错</source>
+        <translation>memory parity error</translation>
+    </message>
+    <message>
+        <source>不可用网关路径</source>
+        <translation>gateway path unavailable</translation>
+    </message>
+    <message>
+        <source>网关目标设备响应失败</source>
+        <translation>gateway target device failed to respond</translation>
+    </message>
+</context>
+<context>
+    <name>kv::Polling</name>
+    <message>
+        <source>你输入的定时时长格式有误，应该为数字，值范围为50-60000!</source>
+        <translation>The period you entered is not valid: it must be a number from 50 to 60000!</translation>
+    </message>
+</context>
+<context>
+    <name>kv::PortDirectory</name>
+    <message>
+        <source>COM%1：未检测到对应的串口设备</source>
+        <translation>COM%1: no serial device found for it</translation>
+    </message>
+    <message>
+        <source>由环境变量 %1 指定</source>
+        <translation>chosen by the environment variable %1</translation>
+    </message>
+    <message>
+        <source>COM%1：%2</source>
+        <translation>COM%1: %2</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <comment>between the parts of a port&apos;s description</comment>
+        <translation>, </translation>
+    </message>
+</context>
+<context>
+    <name>kv::PortHandlers</name>
+    <message>
+        <source>出错提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>串口已打开或被占用！</source>
+        <translation>The serial port is already open or in use!</translation>
+    </message>
+    <message>
+        <source>串口不接受线路设置 %1。</source>
+        <translation>The serial port does not accept the line settings %1.</translation>
+    </message>
+    <message>
+        <source>请选择端口</source>
+        <translation>Choose a port</translation>
+    </message>
+    <message>
+        <source>COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。</source>
+        <translation>The serial device %2 of COM%1 was disconnected and the port closed. Plug the adapter in again, then press “Open port”.</translation>
+    </message>
+</context>
+<context>
+    <name>kv::ReadingAge</name>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 分 %2 秒</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 小时 %2 分</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+</context>
+<context>
+    <name>kv::ReadingChart</name>
+    <message>
+        <source>温度 (°C)</source>
+        <translation>Temperature (°C)</translation>
+    </message>
+    <message>
+        <source>湿度 (%RH)</source>
+        <translation>Humidity (%RH)</translation>
+    </message>
+</context>
+<context>
+    <name>kv::Requests</name>
+    <message>
+        <source>你输入的设备地址格式有误!</source>
+        <translation>The station address you entered is not valid!</translation>
+    </message>
+    <message>
+        <source>你输入的功能码格式有误!</source>
+        <translation>The function code you entered is not valid!</translation>
+    </message>
+    <message>
+        <source>你输入的数据长度格式有误!</source>
+        <translation>The data length you entered is not valid!</translation>
+    </message>
+    <message>
+        <source>你输入的起始地址格式有误!</source>
+        <translation>The start address you entered is not valid!</translation>
+    </message>
+    <message>
+        <source>你输入的数据长度格式有误,正确的值应该为1-8!</source>
+        <translation>The data length you entered is not valid: it must be 1 to 8!</translation>
+    </message>
+    <message>
+        <source>你输入的原设备地址格式有误!</source>
+        <translation>The present station address you entered is not valid!</translation>
+    </message>
+    <message>
+        <source>你输入的目标设备地址格式有误!</source>
+        <translation>The new station address you entered is not valid!</translation>
+    </message>
+    <message>
+        <source>请指定正确的设备地址，正确值范围为1-250</source>
+        <translation>Give a valid station address, from 1 to 250</translation>
+    </message>
+    <message>
+        <source>请指定正确的设备地址，正确值范围为1-250!</source>
+        <translation>Give a valid station address, from 1 to 250!</translation>
+    </message>
+</context>
+<context>
+    <name>kv::SendSequence</name>
+    <message>
+        <source>打开串口出错，请确定串口是否已被占用</source>
+        <translation>The serial port is not open: check whether another program is using it</translation>
+    </message>
+</context>
+<context>
+    <name>kv::Settings</name>
+    <message>
+        <source>你输入的值有误，请输入0-9的数据，不能含字母！</source>
+        <translation>The value you entered is not valid: enter digits 0-9, no letters!</translation>
+    </message>
+    <message>
+        <source>你输入的值有误，正确的值范围为-10到10!</source>
+        <translation>The value you entered is not valid: it must be -10 to 10!</translation>
+    </message>
+    <message>
+        <source>你输入的值有误，正确的值范围为2400,4800,9600或19200!</source>
+        <translation>The value you entered is not valid: it must be 2400, 4800, 9600 or 19200!</translation>
+    </message>
+    <message>
+        <source>你输入的值有误，正确的值范围为-32768到65535!</source>
+        <translation>The value you entered is not valid: it must be -32768 to 65535!</translation>
+    </message>
+</context>
+<context>
+    <name>kv::SpanFigures</name>
+    <message>
+        <source>显示曲线</source>
+        <translation>Show curve</translation>
+    </message>
+    <message>
+        <source>最新值</source>
+        <translation>Latest</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>平均值</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>读数</source>
+        <translation>Readings</translation>
+    </message>
+</context>
+<context>
+    <name>kv::ToolWindow</name>
+    <message>
+        <source>工具(&amp;T)</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>关于…(&amp;A)</source>
+        <translation>&amp;About…</translation>
+    </message>
+</context>
+<context>
+    <name>kv::Traffic</name>
+    <message>
+        <source>温度校准</source>
+        <translation>temperature offset</translation>
+    </message>
+    <message>
+        <source>湿度校准</source>
+        <translation>humidity offset</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>baud rate</translation>
+    </message>
+    <message>
+        <source>寄存器 0x%1</source>
+        <translation>register 0x%1</translation>
+    </message>
+    <message>
+        <source>校准 %1 / %2</source>
+        <translation>offsets %1 / %2</translation>
+    </message>
+    <message>
+        <source>%1 波特</source>
+        <translation>%1 baud</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>站号 %1</source>
+        <translation>station %1</translation>
+    </message>
+    <message>
+        <source>从站 %1 的 %2 个寄存器</source>
+        <translation>%2 registers of station %1</translation>
+    </message>
+    <message>
+        <source>站号 %1 确认：%2 %3</source>
+        <translation>station %1 confirms: %2 %3</translation>
+    </message>
+    <message>
+        <source>站号 %1 确认地址改为 %2</source>
+        <translation>station %1 confirms its address is now %2</translation>
+    </message>
+    <message>
+        <source>从站 %1 应答</source>
+        <translation>answer from station %1</translation>
+    </message>
+    <message>
+        <source>来自从站 %1，请求的是从站 %2</source>
+        <translation>from station %1, station %2 was asked</translation>
+    </message>
+    <message>
+        <source>功能码 %1，请求的是 %2</source>
+        <translation>function %1, %2 was asked</translation>
+    </message>
+    <message>
+        <source>长度或内容与请求不符：%1 字节，应为 %2 字节</source>
+        <translation>length or content does not fit the request: %1 bytes, %2 expected</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>接收</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>异常 %1 %2</source>
+        <translation>exception %1 %2</translation>
+    </message>
+    <message>
+        <source>不完整（%1/%2 字节）</source>
+        <translation>incomplete (%1/%2 bytes)</translation>
+    </message>
+    <message>
+        <source>不符</source>
+        <translation>mismatch</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no reply</translation>
+    </message>
+    <message>
+        <source>未请求</source>
+        <translation>unasked</translation>
+    </message>
+    <message>
+        <source>端口丢失</source>
+        <translation>port lost</translation>
+    </message>
+    <message>
+        <source>%1 字节</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>通过站号 250 读设备地址</source>
+        <translation>read the station address through station 250</translation>
+    </message>
+    <message>
+        <source>从站 %1 读 %2 个寄存器，起始地址 %3</source>
+        <translation>read %2 registers of station %1 from address %3</translation>
+    </message>
+    <message>
+        <source>通过站号 %1 写%2 %3</source>
+        <translation>write %2 %3 through station %1</translation>
+    </message>
+    <message>
+        <source>将从站 %1 的地址改为 %2</source>
+        <translation>change the address of station %1 to %2</translation>
+    </message>
+    <message>
+        <source>向从站 %1 的寄存器 %2 写入 %3</source>
+        <translation>write %3 to register %2 of station %1</translation>
+    </message>
+    <message>
+        <source>从站 %1 功能码 %2</source>
+        <translation>station %1, function %2</translation>
+    </message>
+    <message>
+        <source>异常 %1：%2</source>
+        <translation>exception %1: %2</translation>
+    </message>
+    <message>
+        <source>校验不符，内容不可信</source>
+        <translation>checksum does not match: the content cannot be trusted</translation>
+    </message>
+    <message>
+        <source>收到 %1 字节，应为 %2 字节</source>
+        <translation>%1 bytes received, %2 expected</translation>
+    </message>
+    <message>
+        <source>下一请求前无应答，等待 %1 ms</source>
+        <translation>no reply before the next request, after %1 ms</translation>
+    </message>
+    <message>
+        <source>%1 ms 内无应答</source>
+        <translation>no reply within %1 ms</translation>
+    </message>
+    <message>
+        <source>没有请求时收到的数据</source>
+        <translation>data received with no request outstanding</translation>
+    </message>
+    <message>
+        <source>串口设备已断开</source>
+        <translation>serial device disconnected</translation>
+    </message>
+</context>
+<context>
+    <name>kv::frmMain</name>
+    <message>
+        <source>数据采集通讯状态指示</source>
+        <translation>Link status of the data exchange</translation>
+    </message>
+    <message>
+        <source>KV9240B 温湿度传感器工具软件V14.11.13</source>
+        <translation>KV9240B Temperature and Humidity Sensor Tool V14.11.13</translation>
+    </message>
+    <message>
+        <source>串口设置</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>MODBUS设置</source>
+        <translation>MODBUS request</translation>
+    </message>
+    <message>
+        <source>设备地址修改操作</source>
+        <translation>Device address</translation>
+    </message>
+    <message>
+        <source>数据及参数查询</source>
+        <translation>Data and parameters</translation>
+    </message>
+    <message>
+        <source>串口号</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <source>校验位</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>数据位</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>停止位</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>打开串口</source>
+        <translation>Open port</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <source>串口发送数据</source>
+        <translation>Data sent</translation>
+    </message>
+    <message>
+        <source>串口接收数据</source>
+        <translation>Data received</translation>
+    </message>
+    <message>
+        <source>成功接收/循环 计数</source>
+        <translation>Replies / polls</translation>
+    </message>
+    <message>
+        <source>适用产品型号</source>
+        <translation>For the models</translation>
+    </message>
+    <message>
+        <source>设备地址</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>功 能 码</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>超始地址</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>数据长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>地址       </source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>执行</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>读地址</source>
+        <translation>Read address</translation>
+    </message>
+    <message>
+        <source>KV9240B通过产品内部拔码开关修改地址</source>
+        <translation>KV9240B: the address is changed with the DIP switch inside</translation>
+    </message>
+    <message>
+        <source>温度值</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>湿度值</source>
+        <translation>Humidity</translation>
+    </message>
+    <message>
+        <source>温度误差校准</source>
+        <translation>Temp. offset</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>值范围为：-10.00到10.00</source>
+        <translation>Range: -10.00 to 10.00</translation>
+    </message>
+    <message>
+        <source>湿度误差校准</source>
+        <translation>Humid. offset</translation>
+    </message>
+    <message>
+        <source>值:2400,4800,9600,19200</source>
+        <translation>2400,4800,9600,19200</translation>
+    </message>
+    <message>
+        <source>值范围为：1，2，4，8</source>
+        <translation>Range: 1, 2, 4, 8</translation>
+    </message>
+    <message>
+        <source>值范围为：4000-4095</source>
+        <translation>Range: 4000-4095</translation>
+    </message>
+    <message>
+        <source>DA输出最小值</source>
+        <translation>DA output min.</translation>
+    </message>
+    <message>
+        <source>值范围为：750-9000</source>
+        <translation>Range: 750-9000</translation>
+    </message>
+    <message>
+        <source>定时时长(ms)</source>
+        <translation>Period (ms)</translation>
+    </message>
+    <message>
+        <source>单次</source>
+        <translation>Once</translation>
+    </message>
+    <message>
+        <source>循环</source>
+        <translation>Poll</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+</context>
+</TS>
