@@ -1,6 +1,7 @@
 // Any command line (arguments separated by NUL bytes): it is either answered
 // on standard output with status 0, refused in one line on standard error
-// with status 2, or left to the window without a word.
+// with status 2, or left to the window without a word (a language only when
+// one was asked for).
 #include "fuzz_check.h"
 #include "app/command_line.h"
 
@@ -22,9 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QTextStream outStream(&out);
     QTextStream errStream(&err);
 
-    const std::optional<int> status = kv::answerCommandLine(arguments, QStringLiteral("1.0"), outStream, errStream);
+    const kv::CommandLineAnswer answer = kv::answerCommandLine(arguments, QStringLiteral("1.0"), outStream, errStream);
+    const std::optional<int> status = answer.exitStatus;
     if (!status) {
         require(out.isEmpty() && err.isEmpty());
+        require(!answer.language || line.contains("lang"));
     } else if (*status == 0) {
         require(!out.isEmpty() && err.isEmpty());
     } else {

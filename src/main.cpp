@@ -2,8 +2,10 @@
 #include "app/compact_style.h"
 #include "app/tool_window.h"
 #include "app/quit_on_signals.h"
+#include "app/window_language.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QTextStream>
 
 int main(int argc, char* argv[])
@@ -13,12 +15,15 @@ int main(int argc, char* argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (const std::optional<int> status = kv::answerCommandLine(arguments, QStringLiteral(KV9240B_VERSION), out, err))
-        return *status;
+    const kv::CommandLineAnswer answer = kv::answerCommandLine(arguments, QStringLiteral(KV9240B_VERSION), out, err);
+    if (answer.exitStatus)
+        return *answer.exitStatus;
 
     QApplication app(argc, argv);
     kv::useCompactStyle();
     QApplication::setApplicationName(QStringLiteral("Orvane"));
+    // Before any window: its texts are translated as its controls are made.
+    const kv::WindowLanguage language(answer.language.value_or(kv::defaultLanguage(QLocale::system().uiLanguages())));
     kv::QuitOnSignals quitOnSignals;
 
     kv::ToolWindow window;

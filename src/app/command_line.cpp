@@ -53,8 +53,8 @@ QString refusal(const QCommandLineParser& parser)
 
 } // namespace
 
-std::optional<int> answerCommandLine(const QStringList& arguments, const QString& version, QTextStream& out,
-                                     QTextStream& err)
+CommandLineAnswer answerCommandLine(const QStringList& arguments, const QString& version, QTextStream& out,
+                                    QTextStream& err)
 {
     QCommandLineParser parser;
     // The toolkit's options are spelt with one dash: "-platform" is one word.
@@ -66,28 +66,43 @@ std::optional<int> answerCommandLine(const QStringList& arguments, const QString
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
     const QCommandLineOption showVersion({QStringLiteral("v"), QStringLiteral("version")},
                                          QStringLiteral("Show the version and exit."));
+    const QCommandLineOption language(
+        QStringLiteral("lang"),
+        QStringLiteral("Language of the window: zh (simplified Chinese) or en (English). Without it the window\n"
+                       "is Chinese for a Chinese locale and for the C locale, English for any other."),
+        QStringLiteral("zh|en"));
     parser.addOption(help);
     parser.addOption(showVersion);
+    parser.addOption(language);
     letToolkitOptionsThrough(parser);
 
     const QString program = arguments.isEmpty() ? ToolName : QFileInfo(arguments.constFirst()).fileName();
-    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        err << oneLine(program) << ": " << refusal(parser) << " Try '" << oneLine(program) << " --help'.\n";
+    const auto refuse = [&](const QString& why) {
+        err << oneLine(program) << ": " << why << " Try '" << oneLine(program) << " --help'.\n";
         err.flush();
-        return 2;
-    }
+        return CommandLineAnswer{2, {}};
+    };
+    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty())
+        return refuse(refusal(parser));
     if (parser.isSet(help)) {
         // Without an application object the parser cannot know the program's name.
         out << parser.helpText().replace(QStringLiteral("<executable_name>"), program);
         out.flush();
-        return 0;
+        return {0, {}};
     }
     if (parser.isSet(showVersion)) {
         out << program << ' ' << version << '\n';
         out.flush();
-        return 0;
+        return {0, {}};
     }
-    return std::nullopt;
+    if (!parser.isSet(language))
+        return {};
+    // The last one given wins, as with any option repeated.
+    const QString named = parser.values(language).constLast();
+    const std::optional<Language> chosen = languageNamed(named);
+    if (!chosen)
+        return refuse(oneLine(QStringLiteral("Unknown language '%1' for --lang: zh or en.").arg(named)));
+    return {std::nullopt, chosen};
 }
 
 } // namespace kv

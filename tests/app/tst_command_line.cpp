@@ -52,13 +52,14 @@ void tst_CommandLine::answeredWithoutAWindow_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("shown"); // lines the output must hold
     const QStringList help{QStringLiteral("Usage: kv9240b-tool [options]"), QStringLiteral("-h, --help"),
-                           QStringLiteral("-v, --version")};
+                           QStringLiteral("-v, --version"), QStringLiteral("--lang <zh|en>")};
     const QStringList version{QStringLiteral("kv9240b-tool " KV9240B_VERSION "\n")};
     QTest::newRow("--help") << QStringList{"--help"} << help;
     QTest::newRow("-h") << QStringList{"-h"} << help;
     QTest::newRow("--version") << QStringList{"--version"} << version;
     QTest::newRow("-v") << QStringList{"-v"} << version;
     QTest::newRow("help wins over what follows") << QStringList{"--help", "--version"} << help;
+    QTest::newRow("help beside a language") << QStringList{"--lang", "en", "--help"} << help;
 }
 
 void tst_CommandLine::answeredWithoutAWindow()
@@ -86,6 +87,10 @@ void tst_CommandLine::refused_data()
     QTest::newRow("unknown beside help") << QStringList{"--help", "--bogus"} << "bogus";
     QTest::newRow("line break in an argument") << QStringList{"COM\n3"} << "COM\\x0a3";
     QTest::newRow("line break in an option") << QStringList{"--a\nb"} << "a\\x0ab";
+    QTest::newRow("unknown language") << QStringList{"--lang", "fr"} << "'fr' for --lang";
+    QTest::newRow("language in capitals") << QStringList{"--lang=EN"} << "'EN'";
+    QTest::newRow("language without its name") << QStringList{"--lang"} << "lang";
+    QTest::newRow("line break in a language") << QStringList{"--lang", "e\nn"} << "e\\x0an";
 }
 
 void tst_CommandLine::refused()
