@@ -56,11 +56,11 @@
     </message>
     <message>
         <source>开始记录…</source>
-        <translation>Record…</translation>
+        <translation>Start recording…</translation>
     </message>
     <message>
         <source>停止记录</source>
-        <translation>Stop</translation>
+        <translation>Stop recording</translation>
     </message>
     <message>
         <source>尚无读数</source>

@@ -166,6 +166,14 @@ QStringList unfitCaptions(const QWidget& window, int& checked)
                          .arg(fit->needed)
                          .arg(fit->room);
         }
+        // A control pushed past its container's edge is cut off there, whatever room it has itself.
+        const QRect container = control->parentWidget()->rect();
+        if (control != &window && !container.contains(control->geometry())) {
+            unfit << QStringLiteral("%1: runs past its container, %2 beyond %3 px")
+                         .arg(nameOf(*control, fit->text))
+                         .arg(control->geometry().right() + 1)
+                         .arg(container.width());
+        }
     }
     return unfit;
 }
