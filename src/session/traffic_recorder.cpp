@@ -75,6 +75,7 @@ void TrafficRecorder::setCapacity(qsizetype capacity)
 void TrafficRecorder::clear()
 {
     m_frames.clear();
+    m_dropped = 0;
     emit cleared();
 }
 

@@ -41,9 +41,9 @@ public:
 
     qsizetype size() const { return static_cast<qsizetype>(m_frames.size()); }
     const TrafficFrame& at(qsizetype row) const { return m_frames[static_cast<std::size_t>(row)]; }
-    // Frames that fell off the top since the start (not counting clear()).
+    // Frames that fell off the top since the start or the last clear().
     std::uint64_t dropped() const { return m_dropped; }
-    // Empties the log; the statistics stay.
+    // Empties the log; the statistics stay. What follows is the whole log again.
     void clear();
 
     const TrafficStatistics& statistics() const { return m_statistics; }

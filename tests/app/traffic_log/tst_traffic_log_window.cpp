@@ -281,6 +281,9 @@ void tst_TrafficLogWindow::saysHowManyFellOff()
         exchange(log.recorder, i * 100, Answer);
     QTRY_COMPARE(log.table().model()->rowCount(), 4);
     QVERIFY2(log.status().contains(QStringLiteral("已有 6 帧最早的记录超出 4 帧的上限而移除")), qPrintable(log.status()));
+
+    log.click("actionClear"); // from here on the log is whole again
+    QVERIFY(!log.status().contains(QStringLiteral("移除")));
 }
 
 void tst_TrafficLogWindow::timingNoteOnTheTable()
