@@ -32,6 +32,7 @@ TrafficLogModel::TrafficLogModel(TrafficRecorder& recorder, QObject* parent)
     , m_recorder(recorder)
     , m_problemIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning))
     , m_lostIcon(QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical))
+    , m_hexFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
 {
     m_batch.setSingleShot(true);
     m_batch.setInterval(BatchInterval);
@@ -108,7 +109,7 @@ QVariant TrafficLogModel::data(const QModelIndex& index, int role) const
         return {};
     case Qt::FontRole:
         if (column == LogColumn::Hex)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return m_hexFont;
         return {};
     default:
         return {};
@@ -177,8 +178,8 @@ void TrafficLogModel::catchUp()
         endRemoveRows();
     }
     m_gone = 0;
-    const int fresh = static_cast<int>(m_recorder.size()) - m_rows;
-    if (!m_paused && fresh > 0) {
+    const int fresh = m_paused ? 0 : static_cast<int>(m_recorder.size()) - m_rows;
+    if (fresh > 0) {
         // A frame whose request is already shown may make that row matter
         // to a filter (a problem shows the request it answers): say so.
         const TrafficFrame& first = m_recorder.at(m_rows);
@@ -189,7 +190,7 @@ void TrafficLogModel::catchUp()
         if (request >= 0 && first.isProblem())
             emit dataChanged(index(request, 0), index(request, LogColumnCount - 1));
     }
-    emit caughtUp();
+    emit caughtUp(std::max(gone, 0), std::max(fresh, 0));
 }
 
 } // namespace kv

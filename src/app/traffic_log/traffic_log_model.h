@@ -3,6 +3,7 @@
 #include "app/traffic_log/frame_columns.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QIcon>
 #include <QTimer>
 
@@ -22,7 +23,7 @@ class TrafficLogModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    static constexpr std::chrono::milliseconds BatchInterval{100};
+    static constexpr std::chrono::milliseconds BatchInterval{250};
 
     explicit TrafficLogModel(TrafficRecorder& recorder, QObject* parent = nullptr);
 
@@ -53,8 +54,9 @@ public:
     TrafficRecorder& recorder() const { return m_recorder; }
 
 signals:
+    // Around each batch: rows removed at the top, then rows appended.
     void aboutToCatchUp();
-    void caughtUp();
+    void caughtUp(int removedAtTop, int appended);
 
 private:
     void schedule();
@@ -67,6 +69,7 @@ private:
     bool m_paused = false;
     QIcon m_problemIcon;
     QIcon m_lostIcon;
+    QFont m_hexFont;
 };
 
 } // namespace kv

@@ -3,6 +3,7 @@
 #include "app/file_dialog.h"
 #include "app/message_box.h"
 #include "app/traffic_log/log_file.h"
+#include "app/traffic_log/log_item_delegate.h"
 #include "app/traffic_log/statistics_text.h"
 #include "session/traffic_recorder.h"
 
@@ -12,10 +13,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -43,22 +44,19 @@ TrafficLogWindow::TrafficLogWindow(TrafficRecorder& recorder, QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 6, 6, 0);
     auto* figures = new QHBoxLayout;
-    m_statistics = new QLabel(central);
+    m_statistics = new TextLine(central);
     m_statistics->setObjectName(QStringLiteral("statistics"));
-    m_statistics->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A longer line must not widen the window each time a count grows.
-    m_statistics->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_resetStatistics = new QPushButton(tr("重置"), central);
     m_resetStatistics->setObjectName(QStringLiteral("resetStatistics"));
     m_resetStatistics->setToolTip(tr("统计从零开始，记录保留"));
     figures->addWidget(m_statistics, 1);
     figures->addWidget(m_resetStatistics);
     layout->addLayout(figures);
-    m_table = new QTableView(central);
+    m_table = new LogTableView(central);
     m_table->setObjectName(QStringLiteral("trafficTable"));
     layout->addWidget(m_table, 1);
     setCentralWidget(central);
-    m_status = new QLabel(this);
+    m_status = new TextLine(this);
     m_status->setObjectName(QStringLiteral("logStatus"));
     statusBar()->addWidget(m_status, 1);
 
@@ -74,10 +72,21 @@ TrafficLogWindow::TrafficLogWindow(TrafficRecorder& recorder, QWidget* parent)
     connect(&m_log, &TrafficLogModel::aboutToCatchUp, this, [this] {
         const QScrollBar* bar = m_table->verticalScrollBar();
         m_following = bar->value() >= bar->maximum();
+        // Narrowed, rows come and go anywhere: the table repaints as usual.
+        if (!narrowed())
+            m_table->beginBatch();
     });
-    connect(&m_log, &TrafficLogModel::caughtUp, this, [this] {
-        if (m_following && !m_log.isPaused())
+    connect(&m_log, &TrafficLogModel::caughtUp, this, [this](int removedAtTop, int appended) {
+        const bool follow = m_following && !m_log.isPaused();
+        if (!narrowed())
+            m_table->endBatch(removedAtTop, appended, follow);
+        else if (follow)
             m_table->scrollToBottom();
+        refreshSoon();
+    });
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(FiguresInterval);
+    connect(&m_refresh, &QTimer::timeout, this, [this] {
         if (m_statisticsStale)
             refreshStatistics();
         refreshStatus();
@@ -90,6 +99,7 @@ TrafficLogWindow::TrafficLogWindow(TrafficRecorder& recorder, QWidget* parent)
 void TrafficLogWindow::buildTable()
 {
     m_table->setModel(&m_log);
+    m_table->setItemDelegate(new LogItemDelegate(m_table));
     m_table->setToolTip(TrafficLogModel::timingNote());
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -102,7 +112,6 @@ void TrafficLogWindow::buildTable()
     // Every row one line high, fixed: a hundred thousand rows scroll without
     // a row ever being measured.
     QHeaderView* rows = m_table->verticalHeader();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(fontMetrics().height() + 4);
     rows->hide();
     QHeaderView* columns = m_table->horizontalHeader();
@@ -115,7 +124,9 @@ void TrafficLogWindow::buildTable()
     m_table->setColumnWidth(static_cast<int>(LogColumn::Delta), width(QStringLiteral("00000.0")));
     m_table->setColumnWidth(static_cast<int>(LogColumn::Direction), width(tr("方向")) + 8);
     m_table->setColumnWidth(static_cast<int>(LogColumn::Length), width(tr("长度")));
-    m_table->setColumnWidth(static_cast<int>(LogColumn::Hex), 310);
+    // A whole 15-byte answer fits; longer frames end in an ellipsis.
+    const QFontMetrics hex(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_table->setColumnWidth(static_cast<int>(LogColumn::Hex), hex.horizontalAdvance(QString(15 * 3, u'0')) + 12);
     m_table->setColumnWidth(static_cast<int>(LogColumn::Verdict), 170);
 }
 
@@ -197,9 +208,14 @@ void TrafficLogWindow::showProblemsOnly(bool only)
     refreshStatus();
 }
 
+bool TrafficLogWindow::narrowed() const
+{
+    return m_table->model() == &m_problems;
+}
+
 int TrafficLogWindow::logRow(int shownRow) const
 {
-    if (m_table->model() == &m_problems)
+    if (narrowed())
         return m_problems.mapToSource(m_problems.index(shownRow, 0)).row();
     return shownRow;
 }
@@ -265,6 +281,12 @@ void TrafficLogWindow::saveLog()
     statusBar()->showMessage(tr("已将 %1 帧保存到 %2").arg(frames).arg(QDir::toNativeSeparators(path)), 10000);
 }
 
+void TrafficLogWindow::refreshSoon()
+{
+    if (!m_refresh.isActive())
+        m_refresh.start();
+}
+
 void TrafficLogWindow::refreshStatistics()
 {
     m_statisticsStale = false;
@@ -276,7 +298,7 @@ void TrafficLogWindow::refreshStatistics()
 void TrafficLogWindow::refreshStatus()
 {
     QString text = tr("共 %1 帧").arg(m_recorder.size());
-    if (m_table->model() == &m_problems)
+    if (narrowed())
         text += tr("，显示其中 %1 行").arg(m_problems.rowCount());
     if (m_log.isPaused())
         text += tr("；已暂停，%1 帧待显示").arg(m_log.waiting());

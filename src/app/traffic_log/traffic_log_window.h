@@ -1,14 +1,15 @@
 #pragma once
 
+#include "app/traffic_log/log_table_view.h"
 #include "app/traffic_log/problem_filter.h"
+#include "app/traffic_log/text_line.h"
 #include "app/traffic_log/traffic_log_model.h"
 
 #include <QMainWindow>
+#include <QTimer>
 
 class QAction;
-class QLabel;
 class QPushButton;
-class QTableView;
 
 namespace kv {
 
@@ -22,10 +23,12 @@ class TrafficLogWindow : public QMainWindow {
     Q_OBJECT
 
 public:
+    static constexpr std::chrono::milliseconds FiguresInterval{500};
+
     explicit TrafficLogWindow(TrafficRecorder& recorder, QWidget* parent = nullptr);
 
     TrafficLogModel& log() { return m_log; }
-    QTableView& table() const { return *m_table; }
+    LogTableView& table() const { return *m_table; }
 
     // The frames of the selected rows, one line each, as they are copied.
     QString selectedRowsText() const;
@@ -43,16 +46,20 @@ private:
     void setPaused(bool paused);
     void refreshStatistics();
     void refreshStatus();
+    void refreshSoon();
     // The source row of a row of the table as it is shown (narrowed or not).
     int logRow(int shownRow) const;
+    bool narrowed() const;
 
     TrafficRecorder& m_recorder;
     TrafficLogModel m_log;
     ProblemFilter m_problems;
-    QTableView* m_table = nullptr;
-    QLabel* m_statistics = nullptr;
+    LogTableView* m_table = nullptr;
+    TextLine* m_statistics = nullptr;
     QPushButton* m_resetStatistics = nullptr;
-    QLabel* m_status = nullptr;
+    TextLine* m_status = nullptr;
+    // The figures change with every frame; they are read at this pace.
+    QTimer m_refresh;
     QAction* m_pause = nullptr;
     QAction* m_problemsOnly = nullptr;
     QString m_saveDirectory;
