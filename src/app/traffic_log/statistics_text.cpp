@@ -23,7 +23,7 @@ QString count(const char* label, std::uint64_t value)
 
 QString statisticsText(const TrafficStatistics& s)
 {
-    QStringList parts{
+    const QStringList counts{
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "请求"), s.requests),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "正常"), s.ok),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "无应答"), s.noReply),
@@ -33,11 +33,13 @@ QString statisticsText(const TrafficStatistics& s)
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "不符"), s.unexpected),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "未请求"), s.unsolicited),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "端口丢失"), s.portLost),
+    };
+    const QStringList figures{
         QCoreApplication::translate("kv::TrafficLog", "丢失率 %1 %").arg(s.lossPercent(), 0, 'f', 1),
         QCoreApplication::translate("kv::TrafficLog", "响应时间 最小/中位/95%/最大 %1 / %2 / %3 / %4 ms")
             .arg(millis(s.minimum()), millis(s.quantile(0.5)), millis(s.quantile(0.95)), millis(s.maximum())),
     };
-    return parts.join(QStringLiteral("　"));
+    return counts.join(QStringLiteral("　")) + QLatin1Char('\n') + figures.join(QStringLiteral("　"));
 }
 
 } // namespace kv

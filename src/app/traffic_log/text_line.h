@@ -4,15 +4,16 @@
 
 namespace kv {
 
-// One line of text that changes often (running counts). Unlike a label it
+// A few lines of text that change often (running counts). Unlike a label it
 // never asks the window to lay itself out again when its text changes: it is
-// one line high whatever it says, and repaints itself alone. Text that does
-// not fit ends in an ellipsis; the whole of it is the tooltip.
+// as many lines high as it was made for, whatever it says, and repaints
+// itself alone. A line that does not fit ends in an ellipsis; the whole text
+// is the tooltip.
 class TextLine : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TextLine(QWidget* parent = nullptr);
+    explicit TextLine(QWidget* parent = nullptr, int lines = 1);
 
     QString text() const { return m_text; }
     void setText(const QString& text);
@@ -25,6 +26,7 @@ protected:
 
 private:
     QString m_text;
+    int m_lines;
 };
 
 } // namespace kv

@@ -44,7 +44,7 @@ TrafficLogWindow::TrafficLogWindow(TrafficRecorder& recorder, QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 6, 6, 0);
     auto* figures = new QHBoxLayout;
-    m_statistics = new TextLine(central);
+    m_statistics = new TextLine(central, 2);
     m_statistics->setObjectName(QStringLiteral("statistics"));
     m_resetStatistics = new QPushButton(tr("重置"), central);
     m_resetStatistics->setObjectName(QStringLiteral("resetStatistics"));
@@ -93,7 +93,7 @@ TrafficLogWindow::TrafficLogWindow(TrafficRecorder& recorder, QWidget* parent)
     });
     refreshStatistics();
     refreshStatus();
-    resize(960, 520);
+    resize(1180, 600);
 }
 
 void TrafficLogWindow::buildTable()
