@@ -105,7 +105,8 @@ bool LogItemDelegate::drawDigits(QPainter* painter, const QRect& area, const QSt
             | c.unicode();
         auto found = m_digits.find(key);
         if (found == m_digits.end())
-            found = m_digits.insert(key, {drawn(QString(c), font, colour, pixelRatio), QFontMetrics(font).horizontalAdvance(c)});
+            found = m_digits.insert(key, {drawn(QString(c), font, colour, pixelRatio),
+                                          QFontMetrics(font).horizontalAdvance(c)});
         glyphs.append(&*found);
         width += found->advance;
     }

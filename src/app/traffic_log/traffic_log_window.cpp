@@ -158,6 +158,7 @@ void TrafficLogWindow::buildTools()
     copy->setObjectName(QStringLiteral("actionCopy"));
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(copy); // the shortcut works wherever the focus is in the window
     copy->setToolTip(tr("将选中的行作为文本复制"));
     connect(copy, &QAction::triggered, this, &TrafficLogWindow::copySelectedRows);
 
@@ -165,6 +166,7 @@ void TrafficLogWindow::buildTools()
     save->setObjectName(QStringLiteral("actionSave"));
     save->setShortcut(QKeySequence::Save);
     save->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(save);
     save->setToolTip(tr("将整个记录保存为 CSV 或文本文件"));
     connect(save, &QAction::triggered, this, &TrafficLogWindow::saveLog);
 }

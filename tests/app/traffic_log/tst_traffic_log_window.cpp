@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
+#include <QHelpEvent>
 
 using namespace kv;
 using namespace kv::test;
@@ -290,8 +292,16 @@ void tst_TrafficLogWindow::saysHowManyFellOff()
 void tst_TrafficLogWindow::timingNoteOnTheTable()
 {
     OpenLog log;
-    QVERIFY(log.table().toolTip().contains(QStringLiteral("USB")));
-    QVERIFY(log.table().toolTip().contains(QStringLiteral("1 毫秒")));
+    // Hovering over a row shows what the times are.
+    QWidget* rows = log.table().viewport();
+    const QPoint over = log.table().visualRect(log.table().model()->index(1, 0)).center();
+    QHelpEvent hover(QEvent::ToolTip, over, rows->mapToGlobal(over));
+    QApplication::sendEvent(rows, &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(QToolTip::text().contains(QStringLiteral("数据到达本程序的时刻")));
+    QVERIFY(QToolTip::text().contains(QStringLiteral("USB")));
+    QVERIFY(QToolTip::text().contains(QStringLiteral("1 毫秒")));
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(tst_TrafficLogWindow)
