@@ -195,8 +195,6 @@ void TrafficLogWindow::setPaused(bool paused)
 {
     m_pause->setText(paused ? tr("继续") : tr("暂停"));
     m_pause->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
-    if (!paused)
-        m_following = true;
     m_log.setPaused(paused);
     refreshStatus();
 }
