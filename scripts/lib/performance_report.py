@@ -4,6 +4,8 @@ import os
 import platform
 import sys
 
+from performance_traffic_log import traffic_log_section
+
 out, polls = sys.argv[1], sys.argv[2]
 
 
@@ -133,7 +135,10 @@ print("mbpoll is a command-line loop that prints a line per poll; the tool is a 
       "same frame, the same value) are no longer laid out again. Together these took the cost from "
       "about 1.25 to about 1.1 ms per poll; at a 50 ms period that is about 2 % of one core.\n")
 
-print("\n## Commands\n")
+print()
+traffic_log_section(figures, number)
+
+print("## Commands\n")
 print("```sh\n./scripts/bench                        # all of the above, about 15 minutes\n"
       "./scripts/bench chart                  # only the chart's section, about a minute\n"
       "build/bench/poll_bench poll 9600 50 600 5   # one polling run\n"

@@ -221,8 +221,30 @@ void tst_TrafficRecorder::capacityDropsTheOldest()
     QCOMPARE(recorder.at(2).number, 9u);
     QCOMPARE(recorder.statistics().requests, 5u); // the statistics keep counting
 
+    // A larger log lets its oldest go a hundredth at a time: at least the
+    // capacity is kept, never more than a hundredth over it.
+    TrafficRecorder large;
+    large.setCapacity(200);
+    QSignalSpy trimmed(&large, &TrafficRecorder::framesDropped);
+    qsizetype smallest = 0;
+    qsizetype largest = 0;
+    for (int i = 0; i < 300; ++i) {
+        large.written(ReadFive, (i + 1) * 10 * Ms, Baud);
+        if (large.dropped() > 0) {
+            smallest = smallest == 0 ? large.size() : std::min(smallest, large.size());
+            largest = std::max(largest, large.size());
+        }
+    }
+    QCOMPARE(smallest, 200);
+    QCOMPARE(largest, 202);
+    QCOMPARE(large.dropped() + static_cast<std::uint64_t>(large.size()), 599u);
+    QCOMPARE(trimmed.count(), static_cast<int>(large.dropped() / 3));
+    QCOMPARE(large.at(large.size() - 1).number, 599u);
+
     recorder.clear();
     QCOMPARE(recorder.size(), 0);
+    QCOMPARE(recorder.dropped(), 0u); // what follows is complete again
+    QCOMPARE(recorder.statistics().requests, 5u);
     recorder.resetStatistics();
     QCOMPARE(recorder.statistics().requests, 0u);
 }
