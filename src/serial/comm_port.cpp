@@ -98,9 +98,12 @@ bool CommPort::setPortOpen(bool open)
     }
 
     m_lastError.clear();
+    m_openFailure = OpenFailure::None;
+    m_openFailureDetail.clear();
     const PortDevice device = m_device.isEmpty() ? portDevice(m_commPort) : PortDevice{m_device, {}, {}, {}};
     m_devicePath = device.path;
     if (device.path.isEmpty()) {
+        m_openFailure = OpenFailure::NoDevice;
         m_lastError = QStringLiteral("COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。").arg(m_commPort);
         return false;
     }
@@ -108,12 +111,16 @@ bool CommPort::setPortOpen(bool open)
     m_port.setPortName(device.path);
     applySettings(m_lineSettings);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_openFailure = classifyOpenFailure();
+        m_openFailureDetail = m_port.errorString();
         m_lastError = describeOpenFailure();
         return false;
     }
     // The open itself must succeed before the line settings are checked:
     // a device that refuses them is no use to us.
     if (!applySettings(m_lineSettings)) {
+        m_openFailure = OpenFailure::Settings;
+        m_openFailureDetail = m_port.errorString();
         m_lastError = QStringLiteral("%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
         m_port.close();
         return false;
@@ -126,20 +133,35 @@ bool CommPort::setPortOpen(bool open)
     return true;
 }
 
-QString CommPort::describeOpenFailure() const
+CommPort::OpenFailure CommPort::classifyOpenFailure() const
 {
-    const QString path = m_devicePath;
 #ifdef Q_OS_UNIX
-    if (QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
-        return QStringLiteral("当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
-                              "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
-            .arg(path);
-    }
+    // The serial port reports a device it may not open and one that another
+    // program holds alike: the file's own access rights tell them apart.
+    if (QFileInfo::exists(m_devicePath) && ::access(QFile::encodeName(m_devicePath).constData(), R_OK | W_OK) != 0)
+        return OpenFailure::Permission;
 #endif
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("设备 %1 不存在：请检查转换器是否已插好。").arg(path);
+        return OpenFailure::Missing;
     case QSerialPort::PermissionError:
+        return OpenFailure::Busy;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+QString CommPort::describeOpenFailure() const
+{
+    const QString path = m_devicePath;
+    switch (m_openFailure) {
+    case OpenFailure::Permission:
+        return QStringLiteral("当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
+                              "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
+            .arg(path);
+    case OpenFailure::Missing:
+        return QStringLiteral("设备 %1 不存在：请检查转换器是否已插好。").arg(path);
+    case OpenFailure::Busy:
         return QStringLiteral("%1 正被其他程序占用，请先关闭该程序。（%2）").arg(path, m_port.errorString());
     default:
         return QStringLiteral("无法打开 %1：%2").arg(path, m_port.errorString());

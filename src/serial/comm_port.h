@@ -23,6 +23,17 @@ class CommPort : public QObject {
     Q_OBJECT
 
 public:
+    // Why the last open failed, as a kind a caller can word in its own language.
+    enum class OpenFailure {
+        None,
+        NoDevice,   // the port number stands for no device present
+        Missing,    // the device does not exist
+        Permission, // the user may not read and write the device (the dialout group)
+        Busy,       // another program holds the device
+        Settings,   // the device refuses the line settings
+        Other,      // see openFailureDetail()
+    };
+
     // Codes left in commEvent() when onComm() is raised.
     enum Event : int {
         NoEvent = 0,
@@ -91,6 +102,9 @@ public:
     // Why the last open failed, in the user's words, and the device it concerned.
     QString lastError() const { return m_lastError; }
     QString devicePath() const { return m_devicePath; }
+    // The same failure as a kind, and the system's own words for it (English).
+    OpenFailure openFailure() const { return m_openFailure; }
+    QString openFailureDetail() const { return m_openFailureDetail; }
 
     // Nanoseconds on CLOCK_MONOTONIC, the clock of the chunks' times.
     static qint64 monotonicNow();
@@ -113,6 +127,7 @@ private:
     void closeLostPort();
     void raise(Event event);
     bool applySettings(const LineSettings& settings);
+    OpenFailure classifyOpenFailure() const;
     QString describeOpenFailure() const;
 
     QSerialPort m_port;
@@ -121,6 +136,8 @@ private:
     LineSettings m_lineSettings;
     QString m_lastError;
     QString m_devicePath;
+    OpenFailure m_openFailure = OpenFailure::None;
+    QString m_openFailureDetail;
     QString m_device; // set by setDevice()
     // Fires when a reply short of the threshold has stopped coming: its bytes
     // wait in the driver (see tuneWakeUp) and are taken so listeners see them.

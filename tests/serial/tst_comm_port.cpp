@@ -142,12 +142,14 @@ private slots:
         QVERIFY(!port.portOpen());
         QVERIFY(!port.lastError().isEmpty());
         QCOMPARE(port.devicePath(), QStringLiteral("/dev/kv9240b-no-such-device"));
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::Missing);
 
         QVERIFY(port.setCommPort(UnwiredPort));
         QVERIFY(!port.setPortOpen(true));
         QVERIFY(!port.portOpen());
         QVERIFY(port.lastError().contains(QStringLiteral("COM%1").arg(UnwiredPort)));
         QVERIFY(port.devicePath().isEmpty());
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::NoDevice);
     }
 
     void busyPort()
@@ -163,10 +165,13 @@ private slots:
         QVERIFY(!port.setPortOpen(true));
         QVERIFY(!port.portOpen());
         QVERIFY(!port.lastError().isEmpty());
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::Busy);
+        QVERIFY(!port.openFailureDetail().isEmpty());
 
         other.close();
         QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
         QVERIFY(port.lastError().isEmpty());
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::None);
     }
 
     void receiveThreshold()
