@@ -28,6 +28,7 @@ ModbusMaster::ModbusMaster(CommPort& port, QObject* parent)
     m_timeout.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, &ModbusMaster::timedOut);
     connect(&m_port, &CommPort::onComm, this, &ModbusMaster::onPortEvent);
+    connect(&m_port, &CommPort::chunkArrived, this, [this](const QByteArray&, qint64 at) { m_lastHeardAt = at; });
 }
 
 ModbusMaster::~ModbusMaster() = default;
@@ -39,6 +40,14 @@ std::chrono::milliseconds ModbusMaster::timeoutFor(std::span<const std::uint8_t>
     const int replyBytes = std::max(expectedReplyLength(request), ExceptionLength);
     const auto onWire = exchangeTime(static_cast<int>(request.size()), replyBytes, m_port.baudRate(), NominalTurnaround);
     return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance;
+}
+
+qint64 ModbusMaster::lineQuietAt() const
+{
+    if (m_sentAt == 0)
+        return 0;
+    const qint64 requestGone = m_sentAt + frameTime(static_cast<int>(m_request.size()), m_port.baudRate()).count();
+    return std::max(requestGone, m_lastHeardAt) + silentInterval(m_port.baudRate()).count();
 }
 
 bool ModbusMaster::start(const Frame& request)

@@ -51,6 +51,7 @@ private slots:
     void faults();
     void chunksWithinTheSilenceMakeOneFrame();
     void noReplyAfterASecond();
+    void closingCompletesTheLog();
     void garbageIsCutIntoFrames();
     void capacityDropsTheOldest();
     void statisticsOfResponseTimes();
@@ -193,6 +194,31 @@ void tst_TrafficRecorder::noReplyAfterASecond()
     idle.settle(20 * Ms);
     QCOMPARE(verdicts(idle), QList<FrameVerdict>{FrameVerdict::Unsolicited});
     QCOMPARE(idle.statistics().unsolicited, 1u);
+}
+
+void tst_TrafficRecorder::closingCompletesTheLog()
+{
+    // A request nobody answered yet is stated at once, with the time waited.
+    TrafficRecorder unanswered;
+    unanswered.written(ReadFive, 100 * Ms, Baud);
+    unanswered.close(230 * Ms);
+    QCOMPARE(verdicts(unanswered), (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::NoReply}));
+    QCOMPARE(unanswered.at(1).waited, 130 * Ms);
+
+    // Bytes of an answer still arriving end as the (partial) answer.
+    TrafficRecorder cut;
+    cut.written(ReadFive, 100 * Ms, Baud);
+    cut.arrived(Answer.left(6), 130 * Ms, Baud);
+    cut.close(131 * Ms);
+    QCOMPARE(verdicts(cut), (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::Partial}));
+    QCOMPARE(cut.at(1).bytes, Answer.left(6));
+
+    // An answered request leaves nothing to state.
+    TrafficRecorder answered;
+    answered.written(ReadFive, 100 * Ms, Baud);
+    answered.arrived(Answer, 140 * Ms, Baud);
+    answered.close(150 * Ms);
+    QCOMPARE(verdicts(answered), (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::Ok}));
 }
 
 void tst_TrafficRecorder::garbageIsCutIntoFrames()
