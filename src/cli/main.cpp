@@ -1,0 +1,13 @@
+// kv9240b: the sensor from the command line.
+#include "cli/commands.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char* argv[])
+{
+    // The plain event loop wakes less and costs less per poll than glib's.
+    if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+    QCoreApplication app(argc, argv);
+    return kv::cli::run(QCoreApplication::arguments().mid(1));
+}
