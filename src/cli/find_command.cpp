@@ -106,6 +106,10 @@ int runFind(const Options& options)
 
     if (ended == Ended::ReaderGone)
         return Success;
+    // Not one port would open: nothing was looked through, and that is the
+    // port's fault, not the sensors'.
+    if (failedDevices == devices.size())
+        return PortError;
     const QString tally = QStringLiteral("found %1 %2 in %3 s")
                               .arg(found)
                               .arg(found == 1 ? "sensor" : "sensors")
@@ -117,10 +121,7 @@ int runFind(const Options& options)
         writeToStandardError(tally);
     if (ended != Ended::No)
         return ended == Ended::ReaderGone ? Success : Failure;
-    if (found > 0)
-        return Success;
-    // Not one port would open: that is the port's fault, not the sensors'.
-    return failedDevices == devices.size() ? PortError : Failure;
+    return found > 0 ? Success : Failure;
 }
 
 } // namespace kv::cli
