@@ -5,6 +5,7 @@
 //
 //   soak_exchanges [EXCHANGES]     default 100000
 #include "app/main_window.h"
+#include "app/pick_list.h"
 #include "process_figures.h"
 #include "app/handlers/measurement_query.h"
 #include "serial/comm_port.h"
@@ -31,7 +32,8 @@ int main(int argc, char* argv[])
     // Memory is compared from the end of the warm-up: 1,000 exchanges, or half a short run.
     const long warmup = std::min(1000L, std::max(1L, target / 2));
 
-    // A fast line keeps the run short; the pseudo-terminal itself has no rate.
+    // A fast line keeps the run short; the window is set to the sensor's rate,
+    // since the simulated sensor ignores requests sent at another.
     test::SimulatedWindow bench({QStringLiteral("--quiet"), QStringLiteral("--baud"), QStringLiteral("19200"),
                                  QStringLiteral("--turnaround-ms"), QStringLiteral("1")});
     if (!bench.sim.isRunning()) {
@@ -39,6 +41,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     frmMain& window = bench.window;
+    window.controls().get<PickList>(u"Combo2")->chooseText(QStringLiteral("19200"));
     Form& form = window.form();
 
     long exchanges = 0;

@@ -18,6 +18,8 @@ private slots:
     void parsing();
     void damage_data();
     void damage();
+    void wrongStation_data();
+    void wrongStation();
     void certainAndImpossibleRules();
 };
 
@@ -34,10 +36,13 @@ void tst_SimFaults::parsing_data()
     QTest::newRow("extra-bytes never") << "extra-bytes:0" << true << FaultKind::ExtraBytes << 0.0 << 200;
     QTest::newRow("delay with its default") << "delay:0.5" << true << FaultKind::Delay << 0.5 << 200;
     QTest::newRow("delay with its time") << "delay:0.5:750" << true << FaultKind::Delay << 0.5 << 750;
+    QTest::newRow("wrong-station") << "wrong-station:0.1" << true << FaultKind::WrongStation << 0.1 << 200;
+    QTest::newRow("time on wrong-station") << "wrong-station:0.1:5" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("unknown kind") << "garble:0.5" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("no probability") << "partial" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("probability above 1") << "exception:1.5" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("negative probability") << "exception:-0.1" << false << FaultKind::NoReply << 0.0 << 0;
+    QTest::newRow("probability not a number") << "bad-crc:nan" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time on a kind without one") << "partial:0.5:100" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time that is no number") << "delay:0.5:soon" << false << FaultKind::NoReply << 0.0 << 0;
 }
@@ -102,6 +107,43 @@ void tst_SimFaults::damage()
             QVERIFY(std::equal(reply.begin(), reply.end(), damaged.begin()));
         }
     }
+}
+
+void tst_SimFaults::wrongStation_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("alsoBadCrc");
+    QTest::addColumn<QString>("arrives");
+
+    QTest::newRow("station 1 becomes 2") << "01 03 02 09 C4" << false << "02 03 02 09 C4";
+    QTest::newRow("station 246 becomes 247") << "F6 06 0A 00 00 96" << false << "F7 06 0A 00 00 96";
+    QTest::newRow("station 247 wraps to 1") << "F7 03 02 09 C4" << false << "01 03 02 09 C4";
+    QTest::newRow("the shared station's own 250 wraps to 1") << "FA 83 02" << false << "01 83 02";
+    QTest::newRow("with a bad CRC on top") << "01 03 02 09 C4" << true << "02 03 02 09 C4";
+}
+
+void tst_SimFaults::wrongStation()
+{
+    QFETCH(QString, reply);
+    QFETCH(bool, alsoBadCrc);
+    QFETCH(QString, arrives);
+
+    const auto framed = [](const QString& hex) {
+        const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+        return kv::sim::withCrc(Frame(bytes.begin(), bytes.end()));
+    };
+    Frame damaged = framed(reply);
+    DrawnFaults faults;
+    faults.wrongStation = true;
+    faults.badCrc = alsoBadCrc;
+    QRandomGenerator random(3);
+    const QStringList changes = kv::sim::damageReply(damaged, faults, random);
+
+    QCOMPARE(changes.value(0), QStringLiteral("wrong-station %1 for %2").arg(framed(arrives)[0]).arg(framed(reply)[0]));
+    const Frame expected = framed(arrives);
+    // Everything but the station (and the CRC to match) arrives as sent.
+    QVERIFY(std::equal(expected.begin(), expected.end() - 2, damaged.begin()));
+    QCOMPARE(kv::sim::hasIntactCrc(damaged), !alsoBadCrc);
 }
 
 void tst_SimFaults::certainAndImpossibleRules()

@@ -1,5 +1,7 @@
 #include "device_line.h"
 
+#include "termios_speed.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -13,27 +15,13 @@ namespace kv::sim {
 
 namespace {
 
-// termios rather than QSerialPort: the simulator waits on one descriptor with
-// sub-millisecond deadlines, which the event loop's timers cannot give.
-speed_t speedFor(int baudRate)
-{
-    switch (baudRate) {
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 19200:
-        return B19200;
-    default:
-        return B9600;
-    }
-}
-
 QString systemError(const char* what)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+// termios rather than QSerialPort: the simulator waits on one descriptor with
+// sub-millisecond deadlines, which the event loop's timers cannot give.
 bool configure(int fd, int baudRate, QString& error)
 {
     termios line{};
@@ -45,8 +33,8 @@ bool configure(int fd, int baudRate, QString& error)
     line.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
     line.c_cflag |= CS8 | CREAD | CLOCAL; // CLOCAL: no modem lines on RS-485
     line.c_iflag &= ~(IXON | IXOFF | IXANY);
-    ::cfsetispeed(&line, speedFor(baudRate));
-    ::cfsetospeed(&line, speedFor(baudRate));
+    ::cfsetispeed(&line, speedCode(baudRate));
+    ::cfsetospeed(&line, speedCode(baudRate));
     if (::tcsetattr(fd, TCSANOW, &line) != 0) {
         error = systemError("cannot set the port to 8N1");
         return false;
@@ -72,6 +60,7 @@ public:
     int descriptor() const override { return m_fd; }
     QString devicePath() const override { return m_path; }
     bool pacedByHardware() const override { return true; }
+    std::optional<int> peerBaudRate() const override { return std::nullopt; }
 
     LineState receive(Frame& into) override
     {

@@ -7,16 +7,18 @@ namespace kv::sim {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, FaultKind>, 6> KindNames{{
+constexpr std::array<std::pair<const char*, FaultKind>, 7> KindNames{{
     {"bad-crc", FaultKind::BadCrc},
     {"no-reply", FaultKind::NoReply},
     {"partial", FaultKind::Partial},
     {"extra-bytes", FaultKind::ExtraBytes},
     {"exception", FaultKind::Exception},
     {"delay", FaultKind::Delay},
+    {"wrong-station", FaultKind::WrongStation},
 }};
 
 constexpr int MaxExtraBytes = 4;
+constexpr std::uint8_t LastOrdinaryStation = 247;
 
 std::optional<FaultKind> kindNamed(const QString& name)
 {
@@ -34,7 +36,7 @@ std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
     const QStringList parts = text.split(QLatin1Char(':'));
     const std::optional<FaultKind> kind = kindNamed(parts.value(0));
     if (!kind) {
-        error = QStringLiteral("unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay)").arg(text);
+        error = QStringLiteral("unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay, wrong-station)").arg(text);
         return std::nullopt;
     }
     const qsizetype allowedParts = *kind == FaultKind::Delay ? 3 : 2;
@@ -46,7 +48,8 @@ std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
     rule.kind = *kind;
     bool ok = false;
     rule.probability = parts[1].toDouble(&ok);
-    if (!ok || rule.probability < 0 || rule.probability > 1) {
+    // Written so that "nan", which reads as a number, fails it too.
+    if (!ok || !(rule.probability >= 0 && rule.probability <= 1)) {
         error = QStringLiteral("probability in fault \"%1\" should lie between 0 and 1").arg(text);
         return std::nullopt;
     }
@@ -87,14 +90,30 @@ DrawnFaults drawFaults(std::span<const FaultRule> rules, QRandomGenerator& rando
         case FaultKind::Delay:
             drawn.delay += rule.delay;
             break;
+        case FaultKind::WrongStation:
+            drawn.wrongStation = true;
+            break;
         }
     }
     return drawn;
 }
 
+std::uint8_t neighbourStation(std::uint8_t station)
+{
+    return station >= LastOrdinaryStation ? 1 : static_cast<std::uint8_t>(station + 1);
+}
+
 QStringList damageReply(Frame& reply, const DrawnFaults& faults, QRandomGenerator& random)
 {
     QStringList changes;
+    // First, so that the damage below can still spoil the re-addressed reply.
+    if (faults.wrongStation && reply.size() >= 3) {
+        const std::uint8_t rightful = reply[0];
+        Frame body(reply.begin(), reply.end() - 2);
+        body[0] = neighbourStation(rightful);
+        reply = withCrc(std::move(body));
+        changes << QStringLiteral("wrong-station %1 for %2").arg(reply[0]).arg(rightful);
+    }
     if (faults.badCrc && reply.size() >= 2) {
         const std::size_t at = reply.size() - 2 + random.bounded(2u);
         reply[at] ^= static_cast<std::uint8_t>(1u << random.bounded(8u));

@@ -7,12 +7,13 @@
 #include <QStringList>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <span>
 
 namespace kv::sim {
 
-enum class FaultKind { BadCrc, NoReply, Partial, ExtraBytes, Exception, Delay };
+enum class FaultKind { BadCrc, NoReply, Partial, ExtraBytes, Exception, Delay, WrongStation };
 
 // One --fault option: how often a kind of fault hits a reply.
 struct FaultRule {
@@ -32,14 +33,19 @@ struct DrawnFaults {
     bool badCrc = false;
     bool partial = false;
     bool extraBytes = false;
+    bool wrongStation = false;
     std::chrono::milliseconds delay{0};
 };
 
 // Every rule draws on its own for every reply.
 DrawnFaults drawFaults(std::span<const FaultRule> rules, QRandomGenerator& random);
 
-// Spoils a reply as drawn (bad CRC, cut short, trailing bytes) and describes
-// each change for the log.
+// The station a wrong-station reply comes from: the next one, 247 followed by 1,
+// so that it is always an ordinary station and never the one asked.
+std::uint8_t neighbourStation(std::uint8_t station);
+
+// Spoils a reply as drawn (from the neighbouring station with a CRC to match,
+// bad CRC, cut short, trailing bytes) and describes each change for the log.
 QStringList damageReply(Frame& reply, const DrawnFaults& faults, QRandomGenerator& random);
 
 } // namespace kv::sim

@@ -1,15 +1,15 @@
 // kv9240b-sim: a simulated KV9240B sensor for trying the tool without hardware.
 
 #include "device_line.h"
-#include "measurement_model.h"
 #include "pty_line.h"
-#include "sensor_device.h"
+#include "sensor_bus.h"
 #include "shutdown_signals.h"
 #include "sim_log.h"
 #include "sim_options.h"
 #include "sim_server.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -31,7 +31,8 @@ int main(int argc, char* argv[])
     // Before anything can block, so no signal is lost.
     const sigset_t waitMask = takeOverShutdownSignals();
 
-    const std::unique_ptr<SerialLine> line = options->port.isEmpty() ? openPseudoTerminal(error) : openDeviceLine(options->port, options->baudRate, error);
+    const std::unique_ptr<SerialLine> line = options->port.isEmpty() ? openPseudoTerminal(options->baudRate, error)
+                                                                     : openDeviceLine(options->port, options->baudRate, error);
     if (!line) {
         std::fprintf(stderr, "kv9240b-sim: %s\n", qPrintable(error));
         return 1;
@@ -42,10 +43,16 @@ int main(int argc, char* argv[])
     // Without --seed a seed is still chosen and shown, so a run can be repeated.
     const quint32 seed = options->seed.value_or(QRandomGenerator::system()->generate());
     QRandomGenerator random(seed);
-    log.note(SimServer::Clock::now(), QStringLiteral("station %1, %2 baud, seed %3").arg(options->station).arg(options->baudRate).arg(seed));
-
-    SensorDevice device(options->station, options->baudRate);
-    MeasurementModel measurement(options->temperature, options->humidity, options->drift, random);
-    SimServer server(*line, device, measurement, random, log, {options->turnaround, options->faults});
+    SensorBus bus = layOutBus(options->stations, options->baudRate, options->temperature, options->humidity,
+                              options->drift, random);
+    QStringList stations;
+    for (const std::uint8_t station : options->stations)
+        stations << QString::number(station);
+    log.note(SimServer::Clock::now(), QStringLiteral("%1 %2, %3 baud, seed %4")
+                                          .arg(stations.size() == 1 ? QStringLiteral("station") : QStringLiteral("stations"),
+                                               stations.join(QLatin1Char(',')))
+                                          .arg(options->baudRate)
+                                          .arg(seed));
+    SimServer server(*line, bus, random, log, {options->turnaround, options->faults});
     return server.run(waitMask);
 }

@@ -1,5 +1,7 @@
 #include "pty_line.h"
 
+#include "termios_speed.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +28,16 @@ public:
     int descriptor() const override { return m_master; }
     QString devicePath() const override { return m_path; }
     bool pacedByHardware() const override { return false; }
+
+    // On Linux the master reads the terminal settings of the slave, which is
+    // where the program at the other end has put its rate.
+    std::optional<int> peerBaudRate() const override
+    {
+        termios line{};
+        if (::tcgetattr(m_master, &line) != 0)
+            return 0;
+        return baudRateOf(::cfgetospeed(&line));
+    }
 
     LineState receive(Frame& into) override
     {
@@ -65,7 +77,8 @@ public:
     }
 
     void drain() override {}
-    // A pseudo-terminal has no rate: the pacing alone carries it.
+    // The pacing alone carries the sensors' rate. The terminal settings stay
+    // as they are: they are the other program's end of the line.
     bool setBaudRate(int, QString&) override { return true; }
 
 private:
@@ -75,7 +88,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialLine> openPseudoTerminal(QString& error)
+std::unique_ptr<SerialLine> openPseudoTerminal(int baudRate, QString& error)
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     const auto fail = [&](const char* what) {
@@ -94,8 +107,12 @@ std::unique_ptr<SerialLine> openPseudoTerminal(QString& error)
     if (::tcgetattr(master, &line) != 0)
         return fail("cannot read the pseudo-terminal's settings");
     ::cfmakeraw(&line);
+    // A program that opens the line without choosing a rate finds the
+    // sensors' rate, as on a port somebody has set up before.
+    ::cfsetispeed(&line, speedCode(baudRate));
+    ::cfsetospeed(&line, speedCode(baudRate));
     if (::tcsetattr(master, TCSANOW, &line) != 0)
-        return fail("cannot put the pseudo-terminal in raw mode");
+        return fail("cannot put the pseudo-terminal in raw mode at the sensors' rate");
     const char* path = ::ptsname(master);
     if (path == nullptr)
         return fail("cannot name the pseudo-terminal");

@@ -6,7 +6,8 @@
 
 namespace kv::sim {
 
-// A fresh pseudo-terminal in raw mode; the tool opens its other end.
-std::unique_ptr<SerialLine> openPseudoTerminal(QString& error);
+// A fresh pseudo-terminal in raw mode at the given rate; the tool opens its
+// other end and may set another rate there.
+std::unique_ptr<SerialLine> openPseudoTerminal(int baudRate, QString& error);
 
 } // namespace kv::sim

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace kv::sim {
@@ -28,6 +29,12 @@ public:
     // True when a UART shifts the bytes out at the baud rate by itself, so a
     // reply is handed over whole; a pseudo-terminal needs every byte paced.
     virtual bool pacedByHardware() const = 0;
+
+    // The rate the program at the other end has set on its side, where the
+    // line can tell: a pseudo-terminal shows it (0 for a rate without a
+    // number), a real port does not, and there bytes sent at another rate
+    // arrive garbled anyway.
+    virtual std::optional<int> peerBaudRate() const = 0;
 
     // Appends whatever has arrived.
     virtual LineState receive(Frame& into) = 0;

@@ -14,7 +14,7 @@ namespace kv::sim {
 struct SimOptions {
     QString port; // empty: a fresh pseudo-terminal
     int baudRate = 9600;
-    std::uint8_t station = 1;
+    std::vector<std::uint8_t> stations{1}; // one sensor each, in the order given
     double temperature = 25.0;
     double humidity = 60.0;
     bool drift = false;

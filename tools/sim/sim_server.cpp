@@ -1,7 +1,7 @@
 #include "sim_server.h"
 
-#include "measurement_model.h"
-#include "sensor_device.h"
+#include "bus_notes.h"
+#include "sensor_bus.h"
 #include "serial_line.h"
 #include "shutdown_signals.h"
 #include "sim_log.h"
@@ -45,15 +45,14 @@ QString ignoredReason(Reception reception, const Frame& frame)
 
 } // namespace
 
-SimServer::SimServer(SerialLine& line, SensorDevice& device, MeasurementModel& measurement, QRandomGenerator& random, const SimLog& log, Settings settings)
+SimServer::SimServer(SerialLine& line, SensorBus& bus, QRandomGenerator& random, const SimLog& log, Settings settings)
     : m_line(line)
-    , m_device(device)
-    , m_measurement(measurement)
+    , m_bus(bus)
     , m_random(random)
     , m_log(log)
     , m_settings(std::move(settings))
     , m_started(Clock::now())
-    , m_lineBaudRate(device.baudRate())
+    , m_lineBaudRate(bus.device(0).baudRate())
 {
 }
 
@@ -65,7 +64,7 @@ int SimServer::run(const sigset_t& waitMask)
         const Clock::time_point now = Clock::now();
         if (m_outgoing)
             sendDueBytes(now);
-        if (!m_incoming.empty() && now >= m_lastByteIn + silentInterval(m_lineBaudRate))
+        if (!m_incoming.empty() && now >= frameEnd())
             frameEnded(now);
     }
     return m_failed ? 1 : 0;
@@ -73,7 +72,15 @@ int SimServer::run(const sigset_t& waitMask)
 
 SimServer::Clock::time_point SimServer::transmissionEnd() const
 {
-    return m_outgoing->start + characterTime(m_lineBaudRate) * static_cast<long long>(m_outgoing->bytes.size());
+    return m_outgoing->start + characterTime(m_outgoing->baudRate) * static_cast<long long>(m_outgoing->bytes.size());
+}
+
+SimServer::Clock::time_point SimServer::frameEnd() const
+{
+    // The silence is timed at the rate the bytes came at, as a receiver at
+    // that rate would time it.
+    const int rate = m_incomingBaudRate > 0 ? m_incomingBaudRate : m_lineBaudRate;
+    return m_lastByteIn + silentInterval(rate);
 }
 
 std::optional<SimServer::Clock::time_point> SimServer::nextDeadline() const
@@ -83,12 +90,11 @@ std::optional<SimServer::Clock::time_point> SimServer::nextDeadline() const
         if (m_line.pacedByHardware())
             deadline = m_outgoing->written == 0 ? m_outgoing->start : transmissionEnd();
         else
-            deadline = m_outgoing->start + characterTime(m_lineBaudRate) * static_cast<long long>(m_outgoing->written + 1);
+            deadline = m_outgoing->start
+                + characterTime(m_outgoing->baudRate) * static_cast<long long>(m_outgoing->written + 1);
     }
-    if (!m_incoming.empty()) {
-        const Clock::time_point frameEnd = m_lastByteIn + silentInterval(m_lineBaudRate);
-        deadline = deadline ? std::min(*deadline, frameEnd) : frameEnd;
-    }
+    if (!m_incoming.empty())
+        deadline = deadline ? std::min(*deadline, frameEnd()) : frameEnd();
     return deadline;
 }
 
@@ -126,6 +132,10 @@ bool SimServer::takeInput(short events)
     const std::size_t before = m_incoming.size();
     const LineState state = m_line.receive(m_incoming);
     const bool gotBytes = m_incoming.size() > before;
+    if (gotBytes && before == 0) {
+        // Read as the frame begins: the rate its bytes went out at.
+        m_incomingBaudRate = m_line.peerBaudRate().value_or(m_lineBaudRate);
+    }
     if (gotBytes) {
         m_lastByteIn = Clock::now();
         m_incomingOverlapsReply = m_incomingOverlapsReply || m_outgoing.has_value();
@@ -150,36 +160,53 @@ void SimServer::frameEnded(Clock::time_point now)
         m_log.note(now, QStringLiteral("ignored: arrived while replying"));
         return;
     }
-    const Reception reception = m_device.receive(request);
+    const Reception reception = m_bus.receive(request);
     if (reception != Reception::Accepted) {
         m_log.note(now, ignoredReason(reception, request));
         return;
     }
-    startReply(std::move(request), now);
+    SensorBus::Audience audience = m_bus.audience(request, m_incomingBaudRate);
+    if (!audience.deaf.empty())
+        m_log.note(now, rateMismatch(m_bus, audience, m_incomingBaudRate));
+    if (!audience.hearing.empty())
+        startReply(std::move(request), std::move(audience.hearing), now);
 }
 
-void SimServer::startReply(Frame request, Clock::time_point now)
+void SimServer::startReply(Frame request, std::vector<std::size_t> senders, Clock::time_point now)
 {
-    const DrawnFaults faults = drawFaults(m_settings.faults, m_random);
+    DrawnFaults faults = drawFaults(m_settings.faults, m_random);
     // A sensor that does not answer or reports a failure has not carried out the request.
     if (faults.noReply) {
         m_log.fault(now, QStringLiteral("no-reply"));
         return;
     }
 
-    const Measured measured = m_measurement.at(now - m_started);
-    m_device.setMeasured(measured.temperature, measured.humidity);
-    const std::uint8_t stationBefore = m_device.station();
-    Frame reply;
-    if (faults.exception) {
-        constexpr std::uint8_t ServerDeviceFailure = 0x04;
-        reply = m_device.exception(request, ServerDeviceFailure);
+    std::vector<std::uint8_t> stationsBefore;
+    for (const std::size_t sender : senders)
+        stationsBefore.push_back(m_bus.device(sender).station());
+    constexpr std::uint8_t ServerDeviceFailure = 0x04;
+    const std::optional<std::uint8_t> failure = faults.exception ? std::optional(ServerDeviceFailure) : std::nullopt;
+    const std::vector<Frame> replies = m_bus.answer(request, senders, now - m_started, failure);
+    if (faults.exception)
         m_log.fault(now, QStringLiteral("exception 04"));
-    } else {
-        reply = m_device.answer(request);
+    for (std::size_t i = 0; i < senders.size(); ++i) {
+        const std::uint8_t station = m_bus.device(senders[i]).station();
+        if (station == stationsBefore[i])
+            continue;
+        const QString note = QStringLiteral("station now %1").arg(station);
+        m_log.note(now, m_bus.size() == 1 ? note : note + QStringLiteral(" (was %1)").arg(stationsBefore[i]));
     }
-    if (m_device.station() != stationBefore)
-        m_log.note(now, QStringLiteral("station now %1").arg(m_device.station()));
+
+    Frame reply;
+    if (replies.size() == 1) {
+        reply = replies.front();
+    } else {
+        reply = collide(replies);
+        m_log.note(now, QStringLiteral("collision of %1 replies (%2)").arg(replies.size())
+                            .arg(stationsText(stationsBefore)));
+        // The overlay is garbled already: there is no one station to misattribute it to.
+        faults.wrongStation = false;
+    }
     for (const QString& change : damageReply(reply, faults, m_random))
         m_log.fault(now, change);
     if (faults.delay.count() > 0)
@@ -188,7 +215,7 @@ void SimServer::startReply(Frame request, Clock::time_point now)
     // The turnaround counts from the end of the request; at low rates the
     // silence that marks that end may already have taken longer.
     const Clock::time_point start = std::max(m_lastByteIn + m_settings.turnaround, now) + faults.delay;
-    m_outgoing = Outgoing{std::move(reply), start, 0};
+    m_outgoing = Outgoing{std::move(reply), start, m_incomingBaudRate, std::move(senders)};
 }
 
 void SimServer::sendDueBytes(Clock::time_point now)
@@ -209,7 +236,7 @@ void SimServer::sendDueBytes(Clock::time_point now)
     }
     // Deadlines count from the start, so a late wake-up sends the bytes that
     // are due and the next ones are on time again: no drift builds up.
-    const auto character = characterTime(m_lineBaudRate);
+    const auto character = characterTime(out.baudRate);
     std::size_t due = out.written;
     while (due < out.bytes.size() && now >= out.start + character * static_cast<long long>(due + 1))
         ++due;
@@ -224,17 +251,31 @@ void SimServer::sendDueBytes(Clock::time_point now)
 void SimServer::replySent(Clock::time_point now)
 {
     m_log.sent(now, m_outgoing->bytes);
+    const Outgoing sent = std::move(*m_outgoing);
     m_outgoing.reset();
-    if (m_device.baudRate() == m_lineBaudRate)
+
+    // A new rate, written through this request, applies once its reply is out.
+    std::vector<std::uint8_t> changed;
+    int newRate = 0;
+    for (const std::size_t sender : sent.senders) {
+        if (m_bus.device(sender).baudRate() != sent.baudRate) {
+            changed.push_back(m_bus.device(sender).station());
+            newRate = m_bus.device(sender).baudRate();
+        }
+    }
+    if (changed.empty())
         return;
+    // A real port runs at one rate and follows the change; sensors left at
+    // another rate can no longer hear it.
     QString error;
-    if (!m_line.setBaudRate(m_device.baudRate(), error)) {
+    if (!m_line.setBaudRate(newRate, error)) {
         std::fprintf(stderr, "kv9240b-sim: %s\n", qPrintable(error));
         m_failed = true;
         return;
     }
-    m_lineBaudRate = m_device.baudRate();
-    m_log.note(now, QStringLiteral("baud rate now %1").arg(m_lineBaudRate));
+    m_lineBaudRate = newRate;
+    const QString note = QStringLiteral("baud rate now %1").arg(newRate);
+    m_log.note(now, m_bus.size() == 1 ? note : note + QStringLiteral(" at ") + stationsText(changed));
 }
 
 } // namespace kv::sim
