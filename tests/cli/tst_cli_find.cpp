@@ -25,6 +25,7 @@ class tst_CliFind : public QObject {
 private slots:
     void findsTheSensor_data();
     void findsTheSensor();
+    void severalSensorsAtAnotherRate();
     void silentLine();
     void collisionStartsAScan();
     void ctrlCEndsTheSearch();
@@ -69,6 +70,26 @@ void tst_CliFind::findsTheSensor()
     QCOMPARE(found["temperature_c"].toDouble(), 18.25);
     QCOMPARE(found["humidity_rh"].toDouble(), 70.0);
     QVERIFY2(out[0].contains("\"humidity_rh\":70.00"), qPrintable(out[0]));
+}
+
+void tst_CliFind::severalSensorsAtAnotherRate()
+{
+    // Three sensors listening at 19200: silence at 9600, a collision of their
+    // answers to 250 at 19200, then each found by its own station.
+    SimProcess sim({"--station", "3,8,200", "--baud", "19200"});
+    const QString device = sim.devicePath();
+    const CliRun run = runCli({"find", "--ports", device, "--bauds", "9600,19200", "-t", "40"}, 30000);
+    QCOMPARE(run.exitCode, 0);
+    const QStringList out = run.outLines();
+    QCOMPARE(out.size(), 4);
+    QCOMPARE(out.mid(0, 3), (QStringList{device + "  19200 baud  station 3  25.00 °C  60.00 %RH",
+                                         device + "  19200 baud  station 8  26.00 °C  62.00 %RH",
+                                         device + "  19200 baud  station 200  27.00 °C  64.00 %RH"}));
+    QCOMPARE(Tally.match(out[3]).captured(1), QStringLiteral("3"));
+    QCOMPARE(run.errLines(), QStringList{QStringLiteral("kv9240b: %1 at 19200 baud: the answers to station 250 collide "
+                                                        "(bad-crc): several sensors; asking stations 1 to 247 one by one")
+                                             .arg(device)});
+    QCOMPARE(sim.lines("RX").size(), 2 + 247);
 }
 
 void tst_CliFind::silentLine()

@@ -176,29 +176,35 @@ void tst_CliPolling::influxRecords()
 void tst_CliPolling::failureKinds_data()
 {
     QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<QStringList>("cliArguments");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("no reply") << QStringList{"--fault", "no-reply:1"} << "no-reply" << "no reply (timeout 129 ms)";
-    QTest::newRow("partial") << QStringList{"--fault", "partial:1"} << "partial" << "partial (";
-    QTest::newRow("bad CRC") << QStringList{"--fault", "bad-crc:1"} << "bad-crc" << "bad CRC";
-    QTest::newRow("exception") << QStringList{"--fault", "exception:1"} << "exception-04"
+    QTest::newRow("no reply") << QStringList{"--fault", "no-reply:1"} << QStringList{} << "no-reply"
+                              << "no reply (timeout 129 ms)";
+    QTest::newRow("wrong rate") << QStringList{} << QStringList{"-b", "4800"} << "no-reply" << "no reply (timeout 156 ms)";
+    QTest::newRow("partial") << QStringList{"--fault", "partial:1"} << QStringList{} << "partial" << "partial (";
+    QTest::newRow("bad CRC") << QStringList{"--fault", "bad-crc:1"} << QStringList{} << "bad-crc" << "bad CRC";
+    QTest::newRow("exception") << QStringList{"--fault", "exception:1"} << QStringList{} << "exception-04"
                                << "exception 04 (server device failure)";
+    QTest::newRow("another station") << QStringList{"--fault", "wrong-station:1"} << QStringList{} << "unexpected"
+                                     << "unexpected reply (another station)";
 }
 
 void tst_CliPolling::failureKinds()
 {
     QFETCH(QStringList, simArguments);
+    QFETCH(QStringList, cliArguments);
     QFETCH(QString, status);
     QFETCH(QString, text);
     SimProcess sim(simArguments);
 
-    const CliRun csv = runCli({"read", "-p", sim.devicePath(), "-f", "csv"});
+    const CliRun csv = runCli(QStringList{"read", "-p", sim.devicePath(), "-f", "csv"} + cliArguments);
     QCOMPARE(csv.exitCode, 1);
     QCOMPARE(csv.outLines().size(), 2);
     QCOMPARE(csv.outLines()[1].section(',', 1), QStringLiteral("1,,,,,,") + status);
 
-    const CliRun human = runCli({"read", "-p", sim.devicePath()});
+    const CliRun human = runCli(QStringList{"read", "-p", sim.devicePath()} + cliArguments);
     QCOMPARE(human.exitCode, 1);
     QVERIFY2(human.out.startsWith(QStringLiteral("station 1  ") + text), qPrintable(human.out));
 }

@@ -57,6 +57,7 @@ class tst_SensorSweep : public QObject {
 private slots:
     void findsTheSensorThroughStation250();
     void silentLineTriesEachRateOnce();
+    void severalSensorsCollide();
     void garbledAnswerStartsAScan();
     void unopenablePortIsSkipped();
     void stopEndsAtOnce();
@@ -106,6 +107,32 @@ void tst_SensorSweep::silentLineTriesEachRateOnce()
     const QByteArray sent = line.drain();
     const Frame request = withCrc(addressReadHead());
     QCOMPARE(sent, QByteArray(reinterpret_cast<const char*>(request.data()), 8).repeated(4));
+}
+
+void tst_SensorSweep::severalSensorsCollide()
+{
+    // Two sensors at 19200: silent at the other rates, their answers to 250
+    // collide at theirs, and the scan finds each.
+    SimProcess sim({"--station", "5,240", "--baud", "19200"});
+    QVERIFY(sim.isRunning());
+    SensorSweep sweep;
+    SweepLog log(sweep);
+    QVERIFY(sweep.start({{sim.devicePath()}, {9600, 19200, 2400}, false, std::chrono::milliseconds(35)}));
+    QTRY_COMPARE_WITH_TIMEOUT(log.finishings, 1, 60000);
+
+    QCOMPARE(log.collisions, QStringList{"19200 bad-crc"});
+    QCOMPARE(log.found.size(), 2);
+    QCOMPARE(log.found[0].station, 5);
+    QCOMPARE(log.found[0].baudRate, 19200);
+    QCOMPARE(log.found[0].values.temperature, 2500);
+    QCOMPARE(log.found[1].station, 240);
+    QCOMPARE(log.found[1].values.temperature, 2600);
+    QCOMPARE(log.finishedCount, 2);
+    QVERIFY(log.unreadable.isEmpty());
+    // 250 at each rate, and the scan at 19200 only.
+    QCOMPARE(log.tried.size(), 3 + 247);
+    QVERIFY(log.tried[2].endsWith(QLatin1String("@19200:1")));
+    QVERIFY(log.tried.last().endsWith(QLatin1String("@2400:250")));
 }
 
 void tst_SensorSweep::garbledAnswerStartsAScan()
