@@ -20,7 +20,7 @@ CommPort::CommPort(QObject* parent)
     : QObject(parent)
     , m_settingsText(settingsText(9600))
 {
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(m_port.readAll()); });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(takeBuffered()); });
     connect(&m_port, &QSerialPort::errorOccurred, this, &CommPort::handlePortError);
     connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
         if (m_sThreshold > 0 && m_port.bytesToWrite() < m_sThreshold)
@@ -28,6 +28,9 @@ CommPort::CommPort(QObject* parent)
     });
     m_stragglers.setSingleShot(true);
     connect(&m_stragglers, &QTimer::timeout, this, &CommPort::collectStragglers);
+    m_hold.setSingleShot(true);
+    m_hold.setTimerType(Qt::PreciseTimer);
+    connect(&m_hold, &QTimer::timeout, this, &CommPort::holdEnded);
 }
 
 qint64 CommPort::monotonicNow()
@@ -88,6 +91,7 @@ bool CommPort::setPortOpen(bool open)
     if (!open) {
         m_losingPort = false;
         m_stragglers.stop();
+        releaseNotifier();
         if (m_port.isOpen())
             m_port.close();
         return true;
@@ -174,9 +178,17 @@ int CommPort::inBufferCount() const
     return std::min(m_inBufferSize, static_cast<int>(m_inBuffer.size()) + held);
 }
 
+QByteArray CommPort::takeBuffered()
+{
+    // Exactly what waits: readAll() would take a 16 KiB block for every few
+    // bytes, and the heap would grow and shrink around it on every exchange.
+    const qint64 waiting = m_port.bytesAvailable();
+    return waiting > 0 ? m_port.read(waiting) : QByteArray();
+}
+
 QByteArray CommPort::readFromDriver()
 {
-    QByteArray arrived = m_port.readAll();
+    QByteArray arrived = takeBuffered();
     if (line_driver::pending(m_port.handle()) > 0)
         arrived += line_driver::readPending(m_port.handle(), m_inBufferSize);
     return arrived;
@@ -209,6 +221,10 @@ void CommPort::tuneWakeUp()
         m_stragglers.stop();
         return;
     }
+    // While reception is held nothing wakes us: the driver is told what to
+    // wait for when the hold ends, once, rather than for each change meanwhile.
+    if (holding())
+        return;
     // Wake when the receive event is due; without a threshold, for every byte.
     const int missing = m_rThreshold > 0 ? m_rThreshold - static_cast<int>(m_inBuffer.size()) : 1;
     const int wanted = m_straggling ? 1 : std::clamp(missing, 1, 255);
@@ -223,6 +239,62 @@ void CommPort::tuneWakeUp()
     } else {
         m_stragglers.stop();
     }
+}
+
+QSocketNotifier* CommPort::readNotifier() const
+{
+    // The serial port watches its device with a read notifier of its own, a
+    // child object, and offers no way to pause it: it is found among its
+    // children. Without one (a Qt that does it otherwise) nothing is held.
+    const auto notifiers = m_port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+    for (QSocketNotifier* notifier : notifiers) {
+        if (notifier->type() == QSocketNotifier::Read && notifier->socket() == m_port.handle() && notifier->isEnabled())
+            return notifier;
+    }
+    return nullptr;
+}
+
+void CommPort::holdReception(std::chrono::nanoseconds span)
+{
+    if (!m_port.isOpen() || holding() || span <= std::chrono::nanoseconds::zero())
+        return;
+    QSocketNotifier* notifier = readNotifier();
+    if (!notifier)
+        return;
+    notifier->setEnabled(false);
+    m_heldNotifier = notifier;
+    m_stragglers.stop(); // the hold's end takes them, and sets the next wait
+
+    // Rounded down: the hold must not end after the bytes could all be there.
+    m_hold.start(std::chrono::floor<std::chrono::milliseconds>(span));
+}
+
+void CommPort::endHold()
+{
+    if (!holding())
+        return;
+    releaseNotifier();
+    tuneWakeUp();
+}
+
+void CommPort::releaseNotifier()
+{
+    m_hold.stop();
+    if (m_heldNotifier)
+        m_heldNotifier->setEnabled(true);
+    m_heldNotifier.clear();
+}
+
+void CommPort::holdEnded()
+{
+    releaseNotifier();
+    if (!m_port.isOpen())
+        return;
+    const QByteArray arrived = readFromDriver();
+    if (arrived.isEmpty())
+        tuneWakeUp();
+    else
+        acceptArrived(arrived); // tunes the wake-up once the receiver has seen them
 }
 
 int CommPort::outBufferCount() const
@@ -296,7 +368,13 @@ bool CommPort::output(const QByteArray& bytes)
         return false;
     if (m_port.write(bytes) != bytes.size())
         return false;
-    m_port.flush(); // hand the frame to the driver now rather than at the next event loop turn
+    // Hand the frame to the driver now rather than at the next event loop
+    // turn. The first flush writes it; once the driver has taken it all, the
+    // second ends the write (bytesWritten, no more watching for room on the
+    // line), which would otherwise cost an extra turn of the event loop.
+    m_port.flush();
+    if (m_port.bytesToWrite() == 0)
+        m_port.flush();
     emit chunkWritten(bytes, monotonicNow());
     return true;
 }
@@ -315,11 +393,14 @@ void CommPort::acceptArrived(const QByteArray& arrived)
 {
     publishArrived(arrived);
     const bool overran = !keep(arrived);
-    tuneWakeUp();
+    // The receiver usually takes the bytes and sets the next threshold in the
+    // event: the driver is told what to wait for after that, once, since each
+    // change of the line settings costs a round through the terminal layer.
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
     if (overran)
         raise(ReceiveOverrun);
+    tuneWakeUp();
 }
 
 void CommPort::publishArrived(const QByteArray& arrived)
@@ -358,6 +439,7 @@ void CommPort::closeLostPort()
         return;
     m_losingPort = false;
     m_stragglers.stop();
+    releaseNotifier();
     if (m_port.isOpen())
         m_port.close();
     m_inBuffer.clear();

@@ -4,9 +4,13 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
+
+#include <chrono>
 
 namespace kv {
 
@@ -94,6 +98,15 @@ public:
 
     int commEvent() const { return m_commEvent; }
 
+    // Stops watching the line for `span`: bytes that arrive meanwhile wait in
+    // the driver and are taken when it is over (published, kept, the receive
+    // event raised as due). A reply that cannot be whole before then arrives
+    // without waking the program for each of its bytes. endHold() and closing
+    // the port end it early.
+    void holdReception(std::chrono::nanoseconds span);
+    void endHold();
+    bool holding() const { return !m_heldNotifier.isNull(); }
+
     // The receive path: bytes that came off the line join the receive buffer
     // (what does not fit is dropped and reported) and raise the receive event
     // once the threshold is reached.
@@ -119,9 +132,13 @@ signals:
 private:
     bool keep(const QByteArray& arrived); // false when some did not fit
     void publishArrived(const QByteArray& arrived);
+    QByteArray takeBuffered();
     QByteArray readFromDriver();
     void takeHeldBytes();
     void collectStragglers();
+    QSocketNotifier* readNotifier() const;
+    void holdEnded();
+    void releaseNotifier();
     void tuneWakeUp();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
@@ -142,6 +159,9 @@ private:
     // Fires when a reply short of the threshold has stopped coming: its bytes
     // wait in the driver (see tuneWakeUp) and are taken so listeners see them.
     QTimer m_stragglers;
+    // While reception is held: the serial port's own read notifier, paused.
+    QTimer m_hold;
+    QPointer<QSocketNotifier> m_heldNotifier;
     int m_commPort = 1;
     int m_inBufferSize = 1024;
     int m_outBufferSize = 512;
