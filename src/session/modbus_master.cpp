@@ -60,12 +60,20 @@ bool ModbusMaster::start(const Frame& request)
     m_port.setInBufferCount(0);
     m_port.setInputLen(0);
     m_port.setInputMode(CommPort::BinaryInput);
+    // No answer, not even the shortest (an exception), can be whole before
+    // the request has left and five bytes have come back: until then the line
+    // need not wake us for every byte that arrives. Held first, so that the
+    // threshold below reaches the driver once, when the hold ends.
+    const int baud = m_port.baudRate();
+    m_port.holdReception(frameTime(static_cast<int>(request.size()), baud) + silentInterval(baud)
+                         + frameTime(ExceptionLength, baud));
     // Wake once the shortest reply (an exception) can be there; then for the rest.
     const int expected = expectedReplyLength(request);
     m_port.setRThreshold(std::min(expected > 0 ? expected : ExceptionLength, ExceptionLength));
     m_busy = true;
     m_sentAt = CommPort::monotonicNow();
     if (!m_port.output(m_request)) {
+        m_port.endHold();
         m_busy = false;
         return false;
     }
@@ -77,6 +85,7 @@ void ModbusMaster::cancel()
 {
     if (!m_busy)
         return;
+    m_port.endHold();
     m_timeout.stop();
     m_busy = false;
     m_port.setRThreshold(0);
@@ -128,8 +137,10 @@ void ModbusMaster::onPortEvent()
         finish();
         return;
     }
-    // Wait for what the frame still needs, as its header tells it.
+    // Wait for what the frame still needs, as its header tells it; those
+    // bytes take their time on the line before they can all be there.
     const int missing = std::max(1, m_check.expected - static_cast<int>(m_reply.size()));
+    m_port.holdReception(frameTime(missing, m_port.baudRate()));
     m_port.setRThreshold(missing);
 }
 
@@ -143,6 +154,7 @@ void ModbusMaster::timedOut()
 
 void ModbusMaster::finish(bool portLost)
 {
+    m_port.endHold();
     m_timeout.stop();
     m_busy = false;
     m_port.setRThreshold(0);
