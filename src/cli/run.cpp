@@ -4,12 +4,17 @@
 
 #include <QLocale>
 
+#include <csignal>
+
 namespace kv::cli {
 
 int run(const QStringList& arguments)
 {
     // Numbers are read and written with '.', whatever the user's language.
     QLocale::setDefault(QLocale::c());
+    // A reader that goes away (| head) makes a write fail, which every command
+    // takes as the end of its output, rather than killing the program.
+    std::signal(SIGPIPE, SIG_IGN);
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     switch (parsed.action) {
     case ParsedCommandLine::Action::Help: {

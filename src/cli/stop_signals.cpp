@@ -35,7 +35,6 @@ void handle(int signalNumber)
 StopSignals::StopSignals(QObject* parent)
     : QObject(parent)
 {
-    ::signal(SIGPIPE, SIG_IGN);
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);

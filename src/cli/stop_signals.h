@@ -9,8 +9,7 @@ namespace kv::cli {
 
 // Ctrl-C (SIGINT) and SIGTERM as a Qt signal on the event loop, so a command
 // can end after the record in flight; a second one ends the program at once.
-// A closed pipe (SIGPIPE) no longer kills the program: its write fails instead,
-// and the command ends quietly. One instance at a time.
+// One instance at a time.
 class StopSignals : public QObject {
     Q_OBJECT
 
