@@ -92,6 +92,7 @@ bool CommPort::setPortOpen(bool open)
         m_losingPort = false;
         m_stragglers.stop();
         releaseNotifier();
+        m_readNotifier.clear(); // the serial port makes a new one at the next opening
         if (m_port.isOpen())
             m_port.close();
         return true;
@@ -241,17 +242,21 @@ void CommPort::tuneWakeUp()
     }
 }
 
-QSocketNotifier* CommPort::readNotifier() const
+QSocketNotifier* CommPort::readNotifier()
 {
     // The serial port watches its device with a read notifier of its own, a
     // child object, and offers no way to pause it: it is found among its
-    // children. Without one (a Qt that does it otherwise) nothing is held.
-    const auto notifiers = m_port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
-    for (QSocketNotifier* notifier : notifiers) {
-        if (notifier->type() == QSocketNotifier::Read && notifier->socket() == m_port.handle() && notifier->isEnabled())
-            return notifier;
+    // children (once for each opening). Without one (a Qt that does it
+    // otherwise) nothing is held.
+    if (!m_readNotifier || m_readNotifier->socket() != m_port.handle()) {
+        m_readNotifier.clear();
+        const auto notifiers = m_port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+        for (QSocketNotifier* notifier : notifiers) {
+            if (notifier->type() == QSocketNotifier::Read && notifier->socket() == m_port.handle())
+                m_readNotifier = notifier;
+        }
     }
-    return nullptr;
+    return m_readNotifier && m_readNotifier->isEnabled() ? m_readNotifier.data() : nullptr;
 }
 
 void CommPort::holdReception(std::chrono::nanoseconds span)
@@ -440,6 +445,7 @@ void CommPort::closeLostPort()
     m_losingPort = false;
     m_stragglers.stop();
     releaseNotifier();
+    m_readNotifier.clear();
     if (m_port.isOpen())
         m_port.close();
     m_inBuffer.clear();

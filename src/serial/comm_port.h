@@ -136,7 +136,7 @@ private:
     QByteArray readFromDriver();
     void takeHeldBytes();
     void collectStragglers();
-    QSocketNotifier* readNotifier() const;
+    QSocketNotifier* readNotifier();
     void holdEnded();
     void releaseNotifier();
     void tuneWakeUp();
@@ -162,6 +162,7 @@ private:
     // While reception is held: the serial port's own read notifier, paused.
     QTimer m_hold;
     QPointer<QSocketNotifier> m_heldNotifier;
+    QPointer<QSocketNotifier> m_readNotifier; // the serial port's, once found
     int m_commPort = 1;
     int m_inBufferSize = 1024;
     int m_outBufferSize = 512;

@@ -6,7 +6,9 @@
 #include "session/traffic_recorder.h"
 #include "sim_process.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 
 using namespace kv;
@@ -298,7 +300,12 @@ void tst_TrafficRecorder::polledSimulator()
     constexpr int Polls = 4;
     for (int i = 0; i < Polls; ++i) {
         master.exchange(withCrc(readRegistersHead(1, 0, 5)));
-        QTest::qWait(20); // the line falls silent: stray bytes end their frame
+        // The line falls silent: stray bytes end their frame. A real event
+        // loop, as the program runs: qWait() naps in 10 ms slices, and bytes
+        // taken that late would look like frames of their own.
+        QEventLoop silence;
+        QTimer::singleShot(20, &silence, &QEventLoop::quit);
+        silence.exec();
     }
     // The last request's answer may still be open; one more request states it.
     master.exchange(withCrc(readRegistersHead(1, 0, 5)));
