@@ -2,6 +2,7 @@
 // either refused with one line saying why, or read into options that are all
 // within their ranges. Arguments are separated by NUL bytes in the input.
 #include "cli/command_line.h"
+#include "cli/station_list.h"
 #include "fuzz_check.h"
 #include "protocol/wire_timing.h"
 
