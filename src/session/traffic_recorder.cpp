@@ -175,6 +175,14 @@ void TrafficRecorder::settle(qint64 now)
     armTimers();
 }
 
+void TrafficRecorder::close(qint64 now)
+{
+    endPendingFrame();
+    if (m_request && !m_request->answered)
+        stateNoReply(now, false);
+    armTimers();
+}
+
 void TrafficRecorder::takeWholeAnswer()
 {
     if (!m_request || m_request->answered || m_pending.isEmpty())

@@ -58,6 +58,9 @@ public:
     void portLost(qint64 at);
     // States whatever the silence since `now` has settled: a frame ended, no reply.
     void settle(qint64 now);
+    // The line is let go of at `now`: bytes still arriving end as a frame and a
+    // request still open is stated unanswered, so the log is complete.
+    void close(qint64 now);
 
 signals:
     void framesAdded(qsizetype count);   // appended at the end
