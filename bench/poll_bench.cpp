@@ -2,6 +2,9 @@
 //
 //   poll_bench poll BAUD PERIOD_MS POLLS [REGISTERS]
 //   poll_bench startup RUNS
+//   poll_bench log BAUD PERIOD_MS POLLS BLOCKS fresh|full
+//   poll_bench log-scroll ROWS
+//   poll_bench log-burst
 //
 // Prints "key value" lines; scripts/bench turns them into docs/performance.md.
 // Every time is taken on CLOCK_MONOTONIC, the clock the simulator stamps its
@@ -14,6 +17,7 @@
 #include "serial/comm_port.h"
 #include "sim_process.h"
 #include "simulated_window.h"
+#include "traffic_log_bench.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -176,6 +180,14 @@ int main(int argc, char* argv[])
         return startup(argv[0], args.value(2, QStringLiteral("10")).toInt());
     if (args.value(1) == QLatin1String("startup-child"))
         return startupChild();
-    std::fprintf(stderr, "usage: poll_bench poll BAUD PERIOD_MS POLLS [REGISTERS] | startup RUNS\n");
+    if (args.value(1) == QLatin1String("log") && args.size() >= 7)
+        return bench::trafficLogPolling(args[2].toInt(), args[3].toInt(), args[4].toInt(), args[5].toInt(),
+                                        args[6] == QLatin1String("full"));
+    if (args.value(1) == QLatin1String("log-scroll"))
+        return bench::trafficLogScroll(args.value(2, QStringLiteral("100000")).toInt());
+    if (args.value(1) == QLatin1String("log-burst"))
+        return bench::trafficLogBurst();
+    std::fprintf(stderr, "usage: poll_bench poll BAUD PERIOD_MS POLLS [REGISTERS] | startup RUNS\n"
+                         "       poll_bench log BAUD PERIOD_MS POLLS BLOCKS fresh|full | log-scroll ROWS | log-burst\n");
     return 2;
 }

@@ -378,6 +378,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
         <source>关于…(&amp;A)</source>
         <translation>&amp;About…</translation>
     </message>
+    <message>
+        <source>通信记录…(&amp;L)</source>
+        <translation>&amp;Traffic log…</translation>
+    </message>
 </context>
 <context>
     <name>kv::Traffic</name>
@@ -536,6 +540,210 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>串口设备已断开</source>
         <translation>serial device disconnected</translation>
+    </message>
+</context>
+<context>
+    <name>kv::TrafficLog</name>
+    <message>
+        <source>时间	间隔 (ms)	方向	长度	数据（十六进制）	判断	含义</source>
+        <translation>Time	Gap (ms)	Direction	Length	Data (hex)	Verdict	Meaning</translation>
+    </message>
+    <message>
+        <source>请求</source>
+        <translation>Requests</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>No reply</translation>
+    </message>
+    <message>
+        <source>不完整</source>
+        <translation>Incomplete</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC errors</translation>
+    </message>
+    <message>
+        <source>异常</source>
+        <translation>Exceptions</translation>
+    </message>
+    <message>
+        <source>不符</source>
+        <translation>Mismatched</translation>
+    </message>
+    <message>
+        <source>未请求</source>
+        <translation>Unasked</translation>
+    </message>
+    <message>
+        <source>端口丢失</source>
+        <translation>Port lost</translation>
+    </message>
+    <message>
+        <source>丢失率 %1 %</source>
+        <translation>Loss %1 %</translation>
+    </message>
+    <message>
+        <source>响应时间 最小/中位/95%/最大 %1 / %2 / %3 / %4 ms</source>
+        <translation>Response time min/median/95%/max %1 / %2 / %3 / %4 ms</translation>
+    </message>
+    <message>
+        <source>&#x3000;</source>
+        <comment>between the figures of the statistics</comment>
+        <translation>   </translation>
+    </message>
+</context>
+<context>
+    <name>kv::TrafficLogModel</name>
+    <message>
+        <source>时间是数据到达本程序的时刻。USB 转换器按块转交数据（由其延迟计时器决定），所以经由这类转换器看不到小于 1 毫秒的间隔。</source>
+        <translation>The time is when the data reached this program. USB adapters hand data over in blocks (as their latency timer decides), so through such an adapter no gap shorter than 1 ms can be seen.</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>间隔 (ms)</source>
+        <translation>Gap (ms)</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>数据（十六进制）</source>
+        <translation>Data (hex)</translation>
+    </message>
+    <message>
+        <source>判断</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>含义</source>
+        <translation>Meaning</translation>
+    </message>
+</context>
+<context>
+    <name>kv::TrafficLogWindow</name>
+    <message>
+        <source>通信记录</source>
+        <translation>Traffic Log</translation>
+    </message>
+    <message>
+        <source>重置</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>统计从零开始，记录保留</source>
+        <translation>Start the statistics from zero; the log is kept</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>工具</source>
+        <translation>Tools</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>暂停显示；通信照常记录和统计，继续时补上</source>
+        <translation>Pause the display; the traffic is still logged and counted, and shown when you resume</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>清空记录；统计保留</source>
+        <translation>Empty the log; the statistics are kept</translation>
+    </message>
+    <message>
+        <source>只看问题</source>
+        <translation>Problems only</translation>
+    </message>
+    <message>
+        <source>只显示有问题的帧和它们所应答的请求</source>
+        <translation>Show only the frames with a problem and the requests they answer</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>将选中的行作为文本复制</source>
+        <translation>Copy the selected rows as text</translation>
+    </message>
+    <message>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <source>将整个记录保存为 CSV 或文本文件</source>
+        <translation>Save the whole log as a CSV or text file</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <source>通信记录-%1.csv</source>
+        <translation>traffic-log-%1.csv</translation>
+    </message>
+    <message>
+        <source>保存通信记录</source>
+        <translation>Save Traffic Log</translation>
+    </message>
+    <message>
+        <source>无法保存到 %1：%2
+通信记录没有丢失，可以另选位置再保存。</source>
+        <translation>Cannot save to %1: %2
+The log is not lost: you can save it somewhere else.</translation>
+    </message>
+    <message>
+        <source>已将 %1 帧保存到 %2</source>
+        <translation>Saved %1 frames to %2</translation>
+    </message>
+    <message>
+        <source>共 %1 帧</source>
+        <translation>%1 frames</translation>
+    </message>
+    <message>
+        <source>，显示其中 %1 行</source>
+        <translation>, %1 rows shown</translation>
+    </message>
+    <message>
+        <source>；已暂停，%1 帧待显示</source>
+        <translation>; paused, %1 frames waiting</translation>
+    </message>
+    <message>
+        <source>；已有 %1 帧最早的记录超出 %2 帧的上限而移除</source>
+        <translation>; the %1 oldest frames were removed beyond the limit of %2</translation>
     </message>
 </context>
 <context>

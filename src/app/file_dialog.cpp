@@ -14,17 +14,20 @@ Chooser& chooser()
 
 } // namespace
 
-QString askSaveFileName(QWidget* parent, const Request& request)
+SaveAnswer askSaveFile(const SaveQuestion& question)
 {
     if (chooser())
-        return chooser()(request);
-    QFileDialog dialog(parent, request.title, request.suggestedName, request.filter);
+        return chooser()(question);
+    QFileDialog dialog(question.parent, question.caption, question.suggestedPath,
+                       question.filters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, request.appends);
+    dialog.setDefaultSuffix(question.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, question.appends);
+    if (!question.filters.isEmpty())
+        dialog.selectNameFilter(question.filters.first());
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles().value(0);
+    return {dialog.selectedFiles().value(0), dialog.selectedNameFilter()};
 }
 
 void setChooser(Chooser replacement)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -8,22 +9,27 @@ class QWidget;
 
 namespace kv {
 
-// Every "save to which file?" question of the tool goes through here. Tests
-// put an answer in place of the dialog so nothing ever blocks on it.
+// Every file the tool asks the user for goes through here. Tests put a chooser
+// in place of the real dialog so nothing ever blocks on it.
 namespace FileDialog {
 
-struct Request {
-    QString title;
-    QString filter;           // "CSV 文件 (*.csv)"
-    QString suggestedName;    // file name the dialog starts with
-    QString defaultSuffix;    // added to a name typed without one
-    bool appends = false;     // the file is added to, not replaced: no "replace it?" question
+struct SaveQuestion {
+    QWidget* parent = nullptr;
+    QString caption;
+    QString suggestedPath;
+    QStringList filters;   // "CSV 文件 (*.csv)", ...; the first is chosen at the start
+    QString defaultSuffix; // added to a name typed without one
+    bool appends = false;  // the file is added to, not replaced: no "replace it?" question
 };
 
-// The file the user chose, or empty when they cancelled.
-QString askSaveFileName(QWidget* parent, const Request& request);
+struct SaveAnswer {
+    QString path;   // empty: the user cancelled
+    QString filter; // the filter chosen, one of the question's
+};
 
-using Chooser = std::function<QString(const Request&)>;
+SaveAnswer askSaveFile(const SaveQuestion& question);
+
+using Chooser = std::function<SaveAnswer(const SaveQuestion&)>;
 // Replaces the dialog; an empty chooser restores it.
 void setChooser(Chooser chooser);
 

@@ -2,6 +2,7 @@
 
 #include "app/about_box.h"
 #include "app/main_window.h"
+#include "app/traffic_log/traffic_log_window.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -14,6 +15,9 @@ ToolWindow::ToolWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("ToolWindow"));
     setCentralWidget(m_form);
+    // Recording starts with the window, so a log opened late still shows
+    // what happened before.
+    m_traffic.attach(m_form->serialPort());
     // The form's caption and icon are the window's.
     setWindowTitle(m_form->windowTitle());
     setWindowIcon(m_form->windowIcon());
@@ -21,7 +25,11 @@ ToolWindow::ToolWindow(QWidget* parent)
     fitToForm();
 }
 
-ToolWindow::~ToolWindow() = default;
+ToolWindow::~ToolWindow()
+{
+    // The log reads the recorder, which goes before the window's children.
+    delete m_trafficLog;
+}
 
 void ToolWindow::load()
 {
@@ -36,6 +44,9 @@ void ToolWindow::buildMenus()
     // not shown (see fitToForm).
     m_tools = bar->addMenu(tr("工具(&T)"));
     m_tools->setObjectName(QStringLiteral("menuTools"));
+    QAction* log = m_tools->addAction(tr("通信记录…(&L)"), this, &ToolWindow::showTrafficLog);
+    log->setObjectName(QStringLiteral("actionTrafficLog"));
+    log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     QMenu* help = bar->addMenu(tr("帮助(&H)"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* about = help->addAction(tr("关于…(&A)"), this, &ToolWindow::showAbout);
@@ -49,6 +60,23 @@ void ToolWindow::fitToForm()
     // The form has a fixed size: the window is that plus the menu bar.
     const QSize form = m_form->size();
     setFixedSize(form.width(), form.height() + menuBar()->sizeHint().height());
+}
+
+void ToolWindow::showTrafficLog()
+{
+    if (!m_trafficLog) {
+        m_trafficLog = new TrafficLogWindow(m_traffic, this);
+        // Closed, it goes: a log nobody looks at costs the recording alone.
+        m_trafficLog->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_trafficLog->show();
+    m_trafficLog->raise();
+    m_trafficLog->activateWindow();
+}
+
+TrafficLogWindow* ToolWindow::trafficLog() const
+{
+    return m_trafficLog;
 }
 
 void ToolWindow::showAbout()

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "session/traffic_recorder.h"
+
 #include <QMainWindow>
+#include <QPointer>
 
 class QMenu;
 
 namespace kv {
 
 class frmMain;
+class TrafficLogWindow;
 
 // The tool's top-level window: the form `frmMain` as it was designed, with a
 // menu bar above it that reaches the tool's further windows. The form keeps
@@ -25,13 +29,22 @@ public:
 
     QMenu* toolsMenu() const { return m_tools; }
 
+    // Everything that crosses the form's port, from the window's start on.
+    TrafficRecorder& traffic() { return m_traffic; }
+    // Opens the traffic log, or brings it to the front when it is open.
+    void showTrafficLog();
+    // The traffic log while it is open; null otherwise.
+    TrafficLogWindow* trafficLog() const;
+
 private:
     void buildMenus();
     void showAbout();
     void fitToForm();
 
     frmMain* m_form;
+    TrafficRecorder m_traffic;
     QMenu* m_tools = nullptr;
+    QPointer<TrafficLogWindow> m_trafficLog;
 };
 
 } // namespace kv

@@ -21,7 +21,7 @@ CommPort::CommPort(QObject* parent)
     : QObject(parent)
     , m_settingsText(settingsText(9600))
 {
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(m_port.readAll()); });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(takeBuffered()); });
     connect(&m_port, &QSerialPort::errorOccurred, this, &CommPort::handlePortError);
     connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
         if (m_sThreshold > 0 && m_port.bytesToWrite() < m_sThreshold)
@@ -29,6 +29,9 @@ CommPort::CommPort(QObject* parent)
     });
     m_stragglers.setSingleShot(true);
     connect(&m_stragglers, &QTimer::timeout, this, &CommPort::collectStragglers);
+    m_hold.setSingleShot(true);
+    m_hold.setTimerType(Qt::PreciseTimer);
+    connect(&m_hold, &QTimer::timeout, this, &CommPort::holdEnded);
 }
 
 qint64 CommPort::monotonicNow()
@@ -89,6 +92,8 @@ bool CommPort::setPortOpen(bool open)
     if (!open) {
         m_losingPort = false;
         m_stragglers.stop();
+        releaseNotifier();
+        m_readNotifier.clear(); // the serial port makes a new one at the next opening
         if (m_port.isOpen())
             m_port.close();
         return true;
@@ -99,9 +104,12 @@ bool CommPort::setPortOpen(bool open)
     }
 
     m_lastError.clear();
+    m_openFailure = OpenFailure::None;
+    m_openFailureDetail.clear();
     const PortDevice device = m_device.isEmpty() ? portDevice(m_commPort) : PortDevice{m_device, {}, {}, {}};
     m_devicePath = device.path;
     if (device.path.isEmpty()) {
+        m_openFailure = OpenFailure::NoDevice;
         m_lastError = QCoreApplication::translate("kv::CommPort",
                                                   "COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。")
                           .arg(m_commPort);
@@ -114,12 +122,16 @@ bool CommPort::setPortOpen(bool open)
     m_port.setPortName(canonical.isEmpty() ? device.path : canonical);
     applySettings(m_lineSettings);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        m_openFailure = classifyOpenFailure();
+        m_openFailureDetail = m_port.errorString();
         m_lastError = describeOpenFailure();
         return false;
     }
     // The open itself must succeed before the line settings are checked:
     // a device that refuses them is no use to us.
     if (!applySettings(m_lineSettings)) {
+        m_openFailure = OpenFailure::Settings;
+        m_openFailureDetail = m_port.errorString();
         m_lastError = QCoreApplication::translate("kv::CommPort", "%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
         m_port.close();
         return false;
@@ -132,21 +144,36 @@ bool CommPort::setPortOpen(bool open)
     return true;
 }
 
+CommPort::OpenFailure CommPort::classifyOpenFailure() const
+{
+#ifdef Q_OS_UNIX
+    // The serial port reports a device it may not open and one that another
+    // program holds alike: the file's own access rights tell them apart.
+    if (QFileInfo::exists(m_devicePath) && ::access(QFile::encodeName(m_devicePath).constData(), R_OK | W_OK) != 0)
+        return OpenFailure::Permission;
+#endif
+    switch (m_port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::Missing;
+    case QSerialPort::PermissionError:
+        return OpenFailure::Busy;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
 QString CommPort::describeOpenFailure() const
 {
     const QString path = m_devicePath;
-#ifdef Q_OS_UNIX
-    if (QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
+    switch (m_openFailure) {
+    case OpenFailure::Permission:
         return QCoreApplication::translate("kv::CommPort",
                                            "当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
                                            "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
             .arg(path);
-    }
-#endif
-    switch (m_port.error()) {
-    case QSerialPort::DeviceNotFoundError:
+    case OpenFailure::Missing:
         return QCoreApplication::translate("kv::CommPort", "设备 %1 不存在：请检查转换器是否已插好。").arg(path);
-    case QSerialPort::PermissionError:
+    case OpenFailure::Busy:
         return QCoreApplication::translate("kv::CommPort", "%1 正被其他程序占用，请先关闭该程序。（%2）")
             .arg(path, m_port.errorString());
     default:
@@ -160,9 +187,17 @@ int CommPort::inBufferCount() const
     return std::min(m_inBufferSize, static_cast<int>(m_inBuffer.size()) + held);
 }
 
+QByteArray CommPort::takeBuffered()
+{
+    // Exactly what waits: readAll() would take a 16 KiB block for every few
+    // bytes, and the heap would grow and shrink around it on every exchange.
+    const qint64 waiting = m_port.bytesAvailable();
+    return waiting > 0 ? m_port.read(waiting) : QByteArray();
+}
+
 QByteArray CommPort::readFromDriver()
 {
-    QByteArray arrived = m_port.readAll();
+    QByteArray arrived = takeBuffered();
     if (line_driver::pending(m_port.handle()) > 0)
         arrived += line_driver::readPending(m_port.handle(), m_inBufferSize);
     return arrived;
@@ -195,6 +230,10 @@ void CommPort::tuneWakeUp()
         m_stragglers.stop();
         return;
     }
+    // While reception is held nothing wakes us: the driver is told what to
+    // wait for when the hold ends, once, rather than for each change meanwhile.
+    if (holding())
+        return;
     // Wake when the receive event is due; without a threshold, for every byte.
     const int missing = m_rThreshold > 0 ? m_rThreshold - static_cast<int>(m_inBuffer.size()) : 1;
     const int wanted = m_straggling ? 1 : std::clamp(missing, 1, 255);
@@ -209,6 +248,66 @@ void CommPort::tuneWakeUp()
     } else {
         m_stragglers.stop();
     }
+}
+
+QSocketNotifier* CommPort::readNotifier()
+{
+    // The serial port watches its device with a read notifier of its own, a
+    // child object, and offers no way to pause it: it is found among its
+    // children (once for each opening). Without one (a Qt that does it
+    // otherwise) nothing is held.
+    if (!m_readNotifier || m_readNotifier->socket() != m_port.handle()) {
+        m_readNotifier.clear();
+        const auto notifiers = m_port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+        for (QSocketNotifier* notifier : notifiers) {
+            if (notifier->type() == QSocketNotifier::Read && notifier->socket() == m_port.handle())
+                m_readNotifier = notifier;
+        }
+    }
+    return m_readNotifier && m_readNotifier->isEnabled() ? m_readNotifier.data() : nullptr;
+}
+
+void CommPort::holdReception(std::chrono::nanoseconds span)
+{
+    if (!m_port.isOpen() || holding() || span <= std::chrono::nanoseconds::zero())
+        return;
+    QSocketNotifier* notifier = readNotifier();
+    if (!notifier)
+        return;
+    notifier->setEnabled(false);
+    m_heldNotifier = notifier;
+    m_stragglers.stop(); // the hold's end takes them, and sets the next wait
+
+    // Rounded down: the hold must not end after the bytes could all be there.
+    m_hold.start(std::chrono::floor<std::chrono::milliseconds>(span));
+}
+
+void CommPort::endHold()
+{
+    if (!holding())
+        return;
+    releaseNotifier();
+    tuneWakeUp();
+}
+
+void CommPort::releaseNotifier()
+{
+    m_hold.stop();
+    if (m_heldNotifier)
+        m_heldNotifier->setEnabled(true);
+    m_heldNotifier.clear();
+}
+
+void CommPort::holdEnded()
+{
+    releaseNotifier();
+    if (!m_port.isOpen())
+        return;
+    const QByteArray arrived = readFromDriver();
+    if (arrived.isEmpty())
+        tuneWakeUp();
+    else
+        acceptArrived(arrived); // tunes the wake-up once the receiver has seen them
 }
 
 int CommPort::outBufferCount() const
@@ -282,7 +381,13 @@ bool CommPort::output(const QByteArray& bytes)
         return false;
     if (m_port.write(bytes) != bytes.size())
         return false;
-    m_port.flush(); // hand the frame to the driver now rather than at the next event loop turn
+    // Hand the frame to the driver now rather than at the next event loop
+    // turn. The first flush writes it; once the driver has taken it all, the
+    // second ends the write (bytesWritten, no more watching for room on the
+    // line), which would otherwise cost an extra turn of the event loop.
+    m_port.flush();
+    if (m_port.bytesToWrite() == 0)
+        m_port.flush();
     emit chunkWritten(bytes, monotonicNow());
     return true;
 }
@@ -301,11 +406,14 @@ void CommPort::acceptArrived(const QByteArray& arrived)
 {
     publishArrived(arrived);
     const bool overran = !keep(arrived);
-    tuneWakeUp();
+    // The receiver usually takes the bytes and sets the next threshold in the
+    // event: the driver is told what to wait for after that, once, since each
+    // change of the line settings costs a round through the terminal layer.
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
     if (overran)
         raise(ReceiveOverrun);
+    tuneWakeUp();
 }
 
 void CommPort::publishArrived(const QByteArray& arrived)
@@ -349,6 +457,8 @@ void CommPort::closeLostPort()
         return;
     m_losingPort = false;
     m_stragglers.stop();
+    releaseNotifier();
+    m_readNotifier.clear();
     if (m_port.isOpen())
         m_port.close();
     m_inBuffer.clear();

@@ -4,9 +4,13 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
+
+#include <chrono>
 
 namespace kv {
 
@@ -23,6 +27,17 @@ class CommPort : public QObject {
     Q_OBJECT
 
 public:
+    // Why the last open failed, as a kind a caller can word in its own language.
+    enum class OpenFailure {
+        None,
+        NoDevice,   // the port number stands for no device present
+        Missing,    // the device does not exist
+        Permission, // the user may not read and write the device (the dialout group)
+        Busy,       // another program holds the device
+        Settings,   // the device refuses the line settings
+        Other,      // see openFailureDetail()
+    };
+
     // Codes left in commEvent() when onComm() is raised.
     enum Event : int {
         NoEvent = 0,
@@ -83,6 +98,15 @@ public:
 
     int commEvent() const { return m_commEvent; }
 
+    // Stops watching the line for `span`: bytes that arrive meanwhile wait in
+    // the driver and are taken when it is over (published, kept, the receive
+    // event raised as due). A reply that cannot be whole before then arrives
+    // without waking the program for each of its bytes. endHold() and closing
+    // the port end it early.
+    void holdReception(std::chrono::nanoseconds span);
+    void endHold();
+    bool holding() const { return !m_heldNotifier.isNull(); }
+
     // The receive path: bytes that came off the line join the receive buffer
     // (what does not fit is dropped and reported) and raise the receive event
     // once the threshold is reached.
@@ -91,6 +115,9 @@ public:
     // Why the last open failed, in the user's words, and the device it concerned.
     QString lastError() const { return m_lastError; }
     QString devicePath() const { return m_devicePath; }
+    // The same failure as a kind, and the system's own words for it (English).
+    OpenFailure openFailure() const { return m_openFailure; }
+    QString openFailureDetail() const { return m_openFailureDetail; }
 
     // Nanoseconds on CLOCK_MONOTONIC, the clock of the chunks' times.
     static qint64 monotonicNow();
@@ -105,14 +132,19 @@ signals:
 private:
     bool keep(const QByteArray& arrived); // false when some did not fit
     void publishArrived(const QByteArray& arrived);
+    QByteArray takeBuffered();
     QByteArray readFromDriver();
     void takeHeldBytes();
     void collectStragglers();
+    QSocketNotifier* readNotifier();
+    void holdEnded();
+    void releaseNotifier();
     void tuneWakeUp();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
     void raise(Event event);
     bool applySettings(const LineSettings& settings);
+    OpenFailure classifyOpenFailure() const;
     QString describeOpenFailure() const;
 
     QSerialPort m_port;
@@ -121,10 +153,16 @@ private:
     LineSettings m_lineSettings;
     QString m_lastError;
     QString m_devicePath;
+    OpenFailure m_openFailure = OpenFailure::None;
+    QString m_openFailureDetail;
     QString m_device; // set by setDevice()
     // Fires when a reply short of the threshold has stopped coming: its bytes
     // wait in the driver (see tuneWakeUp) and are taken so listeners see them.
     QTimer m_stragglers;
+    // While reception is held: the serial port's own read notifier, paused.
+    QTimer m_hold;
+    QPointer<QSocketNotifier> m_heldNotifier;
+    QPointer<QSocketNotifier> m_readNotifier; // the serial port's, once found
     int m_commPort = 1;
     int m_inBufferSize = 1024;
     int m_outBufferSize = 512;

@@ -145,6 +145,23 @@ PortDevice portDevice(int portNumber)
     return lookUp(portNumber, presentPorts());
 }
 
+QStringList everyPortDevice()
+{
+    QStringList paths;
+#ifndef Q_OS_WIN
+    for (int portNumber = 1; portNumber <= 255; ++portNumber) {
+        const QString wired = qEnvironmentVariable(portEnvironmentVariable(portNumber).toLatin1().constData());
+        if (!wired.isEmpty() && !paths.contains(wired))
+            paths << wired;
+    }
+#endif
+    for (const QSerialPortInfo& info : presentPorts()) {
+        if (!paths.contains(info.systemLocation()))
+            paths << info.systemLocation();
+    }
+    return paths;
+}
+
 QString portToolTip(int portNumber)
 {
     return describe(portNumber, portDevice(portNumber));

@@ -21,6 +21,11 @@ struct PortDevice {
 
 PortDevice portDevice(int portNumber);
 
+// Every device a sweep of "all ports" should try: the devices port numbers
+// are wired to (in port-number order), then every serial device present that
+// is not among them, in port-number order. Each path once.
+QStringList everyPortDevice();
+
 // One line for the port list's tooltip: the device a port number stands for.
 QString portToolTip(int portNumber);
 // The tooltips of ports 1 to count, looking the devices up only once.

@@ -28,6 +28,7 @@ ModbusMaster::ModbusMaster(CommPort& port, QObject* parent)
     m_timeout.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, &ModbusMaster::timedOut);
     connect(&m_port, &CommPort::onComm, this, &ModbusMaster::onPortEvent);
+    connect(&m_port, &CommPort::chunkArrived, this, [this](const QByteArray&, qint64 at) { m_lastHeardAt = at; });
 }
 
 ModbusMaster::~ModbusMaster() = default;
@@ -41,6 +42,14 @@ std::chrono::milliseconds ModbusMaster::timeoutFor(std::span<const std::uint8_t>
     return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance;
 }
 
+qint64 ModbusMaster::lineQuietAt() const
+{
+    if (m_sentAt == 0)
+        return 0;
+    const qint64 requestGone = m_sentAt + frameTime(static_cast<int>(m_request.size()), m_port.baudRate()).count();
+    return std::max(requestGone, m_lastHeardAt) + silentInterval(m_port.baudRate()).count();
+}
+
 bool ModbusMaster::start(const Frame& request)
 {
     if (m_busy || !m_port.portOpen())
@@ -51,12 +60,20 @@ bool ModbusMaster::start(const Frame& request)
     m_port.setInBufferCount(0);
     m_port.setInputLen(0);
     m_port.setInputMode(CommPort::BinaryInput);
+    // No answer, not even the shortest (an exception), can be whole before
+    // the request has left and five bytes have come back: until then the line
+    // need not wake us for every byte that arrives. Held first, so that the
+    // threshold below reaches the driver once, when the hold ends.
+    const int baud = m_port.baudRate();
+    m_port.holdReception(frameTime(static_cast<int>(request.size()), baud) + silentInterval(baud)
+                         + frameTime(ExceptionLength, baud));
     // Wake once the shortest reply (an exception) can be there; then for the rest.
     const int expected = expectedReplyLength(request);
     m_port.setRThreshold(std::min(expected > 0 ? expected : ExceptionLength, ExceptionLength));
     m_busy = true;
     m_sentAt = CommPort::monotonicNow();
     if (!m_port.output(m_request)) {
+        m_port.endHold();
         m_busy = false;
         return false;
     }
@@ -68,6 +85,7 @@ void ModbusMaster::cancel()
 {
     if (!m_busy)
         return;
+    m_port.endHold();
     m_timeout.stop();
     m_busy = false;
     m_port.setRThreshold(0);
@@ -119,8 +137,10 @@ void ModbusMaster::onPortEvent()
         finish();
         return;
     }
-    // Wait for what the frame still needs, as its header tells it.
+    // Wait for what the frame still needs, as its header tells it; those
+    // bytes take their time on the line before they can all be there.
     const int missing = std::max(1, m_check.expected - static_cast<int>(m_reply.size()));
+    m_port.holdReception(frameTime(missing, m_port.baudRate()));
     m_port.setRThreshold(missing);
 }
 
@@ -134,6 +154,7 @@ void ModbusMaster::timedOut()
 
 void ModbusMaster::finish(bool portLost)
 {
+    m_port.endHold();
     m_timeout.stop();
     m_busy = false;
     m_port.setRThreshold(0);

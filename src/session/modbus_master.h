@@ -41,6 +41,12 @@ public:
 
     bool busy() const { return m_busy; }
 
+    // When the line will have been silent for 3.5 characters since the last
+    // byte that crossed it, our request or anything heard (CLOCK_MONOTONIC ns):
+    // the earliest moment the next request may go out, or frames on the bus
+    // run together. 0 before the first transaction.
+    qint64 lineQuietAt() const;
+
     // Sends the request; finished() follows exactly once, later, on the event
     // loop. Returns false (and sends nothing) while busy or with the port closed.
     bool start(const Frame& request);
@@ -69,6 +75,7 @@ private:
     QByteArray m_reply;
     qint64 m_sentAt = 0;      // monotonic ns when the request was handed over
     qint64 m_lastByteAt = 0;  // monotonic ns when the reply's last chunk was taken
+    qint64 m_lastHeardAt = 0; // monotonic ns of the last chunk off the line, awaited or not
     ReplyCheck m_check;
 };
 

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace kv {
 
 namespace {
@@ -152,13 +155,17 @@ QByteArray recordLineBytes(RecordFormat format, const Reading& reading)
 
 QString isoTime(const QDateTime& time)
 {
+    // Digit by digit: toString() reads its format pattern again on every call,
+    // and a record is written for every reading of a watch.
+    const QDate date = time.date();
+    const QTime clock = time.time();
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
-        + QStringLiteral("%1%2:%3")
-              .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-              .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", date.year(), date.month(),
+                  date.day(), clock.hour(), clock.minute(), clock.second(), clock.msec(), offset < 0 ? '-' : '+',
+                  minutes / 60, minutes % 60);
+    return QString::fromLatin1(text);
 }
 
 QString failureText(const Reading& reading)

@@ -62,19 +62,23 @@ void TrafficRecorder::attach(CommPort& port)
 void TrafficRecorder::setCapacity(qsizetype capacity)
 {
     m_capacity = std::max<qsizetype>(1, capacity);
-    qsizetype excess = 0;
-    while (size() > m_capacity) {
-        m_frames.pop_front();
-        ++m_dropped;
-        ++excess;
-    }
-    if (excess > 0)
-        emit framesDropped(excess);
+    dropDownTo(m_capacity);
+}
+
+void TrafficRecorder::dropDownTo(qsizetype keep)
+{
+    const qsizetype excess = size() - keep;
+    if (excess <= 0)
+        return;
+    m_frames.erase(m_frames.begin(), m_frames.begin() + excess);
+    m_dropped += static_cast<std::uint64_t>(excess);
+    emit framesDropped(excess);
 }
 
 void TrafficRecorder::clear()
 {
     m_frames.clear();
+    m_dropped = 0;
     emit cleared();
 }
 
@@ -168,6 +172,14 @@ void TrafficRecorder::settle(qint64 now)
     const qint64 noReplyAfter = std::chrono::nanoseconds(NoReplyAfter).count();
     if (m_request && !m_request->answered && m_pending.isEmpty() && now - m_request->at >= noReplyAfter)
         stateNoReply(m_request->at + noReplyAfter, false);
+    armTimers();
+}
+
+void TrafficRecorder::close(qint64 now)
+{
+    endPendingFrame();
+    if (m_request && !m_request->answered)
+        stateNoReply(now, false);
     armTimers();
 }
 
@@ -284,11 +296,8 @@ void TrafficRecorder::push(TrafficFrame frame)
     m_lastAt = frame.at;
     m_frames.push_back(std::move(frame));
     emit framesAdded(1);
-    if (size() > m_capacity) {
-        m_frames.pop_front();
-        ++m_dropped;
-        emit framesDropped(1);
-    }
+    if (size() > m_capacity + m_capacity / 100)
+        dropDownTo(m_capacity);
 }
 
 void TrafficRecorder::armTimers()

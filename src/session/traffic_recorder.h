@@ -19,7 +19,9 @@ class CommPort;
 // while the serial driver may still hold its rest); each answer is paired with its
 // request and judged; a request nobody answers is stated as such when the next
 // request goes out or after a second of silence; bytes with no request open
-// are unsolicited. Keeps the newest frames up to its capacity, and running
+// are unsolicited. Keeps the newest frames up to its capacity (older ones are
+// let go a hundredth of the capacity at a time, so a view of a full log is
+// trimmed now and then rather than with every frame), and running
 // statistics. Works on any line, the window's or a transaction's.
 class TrafficRecorder : public QObject {
     Q_OBJECT
@@ -36,14 +38,15 @@ public:
     // Records what crosses this port from now on.
     void attach(CommPort& port);
 
+    // Keeps at least the newest `capacity` frames and at most a hundredth more.
     void setCapacity(qsizetype capacity);
     qsizetype capacity() const { return m_capacity; }
 
     qsizetype size() const { return static_cast<qsizetype>(m_frames.size()); }
     const TrafficFrame& at(qsizetype row) const { return m_frames[static_cast<std::size_t>(row)]; }
-    // Frames that fell off the top since the start (not counting clear()).
+    // Frames that fell off the top since the start or the last clear().
     std::uint64_t dropped() const { return m_dropped; }
-    // Empties the log; the statistics stay.
+    // Empties the log; the statistics stay. What follows is the whole log again.
     void clear();
 
     const TrafficStatistics& statistics() const { return m_statistics; }
@@ -55,6 +58,9 @@ public:
     void portLost(qint64 at);
     // States whatever the silence since `now` has settled: a frame ended, no reply.
     void settle(qint64 now);
+    // The line is let go of at `now`: bytes still arriving end as a frame and a
+    // request still open is stated unanswered, so the log is complete.
+    void close(qint64 now);
 
 signals:
     void framesAdded(qsizetype count);   // appended at the end
@@ -72,6 +78,7 @@ private:
     };
 
     void push(TrafficFrame frame);
+    void dropDownTo(qsizetype size);
     void endPendingFrame();
     void answer(const QByteArray& bytes, const ReplyCheck& check);
     void stateNoReply(qint64 at, bool beforeNextRequest);

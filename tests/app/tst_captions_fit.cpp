@@ -5,10 +5,14 @@
 #include "app/window_language.h"
 #include "app/main_window.h"
 #include "app/pick_list.h"
+#include "app/traffic_log/text_line.h"
+#include "app/traffic_log/traffic_log_window.h"
 #include "session/reading_history.h"
+#include "session/traffic_recorder.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTest>
+#include <QToolButton>
 
 using namespace kv;
 
@@ -127,8 +132,46 @@ std::optional<Fit> pickListFit(const QComboBox& list)
     return widest;
 }
 
+// A few lines that end in an ellipsis when they do not fit.
+std::optional<Fit> textLineFit(const TextLine& line)
+{
+    if (line.text().isEmpty())
+        return std::nullopt;
+    return Fit{line.text(), widestLine(line.fontMetrics(), line.text()), line.contentsRect().width()};
+}
+
+// A tool button is as wide as its icon and text need, unless squeezed.
+std::optional<Fit> toolButtonFit(const QToolButton& button)
+{
+    if (button.toolButtonStyle() == Qt::ToolButtonIconOnly || button.text().isEmpty())
+        return std::nullopt;
+    return Fit{withoutMnemonic(button.text()), button.sizeHint().width(), button.width()};
+}
+
+// The widest column title against its column, less the header's margins.
+std::optional<Fit> headerFit(const QHeaderView& header)
+{
+    if (header.orientation() != Qt::Horizontal || !header.model())
+        return std::nullopt;
+    const int margins = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+    std::optional<Fit> tightest;
+    for (int section = 0; section < header.count(); ++section) {
+        const QString title = header.model()->headerData(section, Qt::Horizontal).toString();
+        const Fit fit{title, header.fontMetrics().horizontalAdvance(title), header.sectionSize(section) - margins};
+        if (!tightest || fit.room - fit.needed < tightest->room - tightest->needed)
+            tightest = fit;
+    }
+    return tightest;
+}
+
 std::optional<Fit> captionFit(const QWidget& control)
 {
+    if (auto* line = qobject_cast<const TextLine*>(&control))
+        return textLineFit(*line);
+    if (auto* button = qobject_cast<const QToolButton*>(&control))
+        return toolButtonFit(*button);
+    if (auto* header = qobject_cast<const QHeaderView*>(&control))
+        return headerFit(*header);
     if (auto* label = qobject_cast<const QLabel*>(&control))
         return labelFit(*label);
     if (auto* button = qobject_cast<const QPushButton*>(&control))
@@ -191,6 +234,8 @@ private slots:
     void menuBar();
     void chartWindow_data() { form_data(); }
     void chartWindow();
+    void trafficLogWindow_data() { form_data(); }
+    void trafficLogWindow();
     void aCaptionTooLongIsCaught_data();
     void aCaptionTooLongIsCaught();
 };
@@ -250,6 +295,21 @@ void tst_CaptionsFit::chartWindow()
     const QStringList unfit = unfitCaptions(window, checked);
     QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
     QVERIFY2(checked >= 20, qPrintable(QString::number(checked)));
+}
+
+void tst_CaptionsFit::trafficLogWindow()
+{
+    QFETCH(Language, language);
+    const WindowLanguage chosen(language);
+    TrafficRecorder recorder;
+    TrafficLogWindow window(recorder);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    int checked = 0;
+    const QStringList unfit = unfitCaptions(window, checked);
+    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
+    // The statistics, the status line, the column titles, the reset button and the tools.
+    QVERIFY2(checked >= 9, qPrintable(QString::number(checked)));
 }
 
 void tst_CaptionsFit::aCaptionTooLongIsCaught_data()

@@ -43,7 +43,11 @@ void tst_ToolWindow::menuBarAboveTheUnchangedForm()
         if (action->isVisible())
             titles << action->text();
     }
-    QCOMPARE(titles.last(), QStringLiteral("帮助(&H)"));
+    QCOMPARE(titles, (QStringList{QStringLiteral("工具(&T)"), QStringLiteral("帮助(&H)")}));
+    const QList<QAction*> tools = window.toolsMenu()->actions();
+    QCOMPARE(tools.size(), 1);
+    QCOMPARE(tools.first()->text(), QStringLiteral("通信记录…(&L)"));
+    QCOMPARE(tools.first()->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
     QVERIFY(messages.shown.isEmpty());
 }
 

@@ -143,12 +143,14 @@ private slots:
         QVERIFY(!port.portOpen());
         QVERIFY(!port.lastError().isEmpty());
         QCOMPARE(port.devicePath(), QStringLiteral("/dev/kv9240b-no-such-device"));
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::Missing);
 
         QVERIFY(port.setCommPort(UnwiredPort));
         QVERIFY(!port.setPortOpen(true));
         QVERIFY(!port.portOpen());
         QVERIFY(port.lastError().contains(QStringLiteral("COM%1").arg(UnwiredPort)));
         QVERIFY(port.devicePath().isEmpty());
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::NoDevice);
     }
 
     void busyPort()
@@ -164,10 +166,60 @@ private slots:
         QVERIFY(!port.setPortOpen(true));
         QVERIFY(!port.portOpen());
         QVERIFY(!port.lastError().isEmpty());
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::Busy);
+        QVERIFY(!port.openFailureDetail().isEmpty());
 
         other.close();
         QVERIFY2(port.setPortOpen(true), qPrintable(port.lastError()));
         QVERIFY(port.lastError().isEmpty());
+        QCOMPARE(port.openFailure(), CommPort::OpenFailure::None);
+    }
+
+    // While reception is held the bytes wait in the driver: nothing is
+    // published and no event raised until the hold ends, then all at once.
+    void heldReceptionTakesTheBytesWhenItEnds()
+    {
+        PtyPair pty;
+        PortWiring wiring(WiredPort, pty.slavePath());
+        CommPort port;
+        QVERIFY(openOn(port, pty));
+        QSignalSpy events(&port, &CommPort::onComm);
+        QSignalSpy chunks(&port, &CommPort::chunkArrived);
+        QVERIFY(port.setRThreshold(4));
+
+        port.holdReception(std::chrono::milliseconds(300));
+        QVERIFY(port.holding());
+        pty.send("\x01\x03");
+        pty.send(QByteArray("\x02\x00\xfa", 3));
+        QTest::qWait(150);
+        QCOMPARE(chunks.count(), 0);
+        QCOMPARE(events.count(), 0);
+
+        QTRY_COMPARE_WITH_TIMEOUT(events.count(), 1, 1000);
+        QVERIFY(!port.holding());
+        QCOMPARE(port.commEvent(), int(CommPort::ReceiveEvent));
+        QCOMPARE(chunks.count(), 1);
+        QCOMPARE(chunks.first().first().toByteArray(), QByteArray("\x01\x03\x02\x00\xfa", 5));
+        QCOMPARE(port.input(), QByteArray("\x01\x03\x02\x00\xfa", 5));
+
+        // Ended early, the line is watched again at once: a byte short of the
+        // threshold is taken once the rest has had its time, without an event.
+        port.holdReception(std::chrono::seconds(5));
+        pty.send("\x07");
+        QTest::qWait(50);
+        port.endHold();
+        QTRY_COMPARE_WITH_TIMEOUT(chunks.count(), 2, 1000);
+        QCOMPARE(chunks.last().first().toByteArray(), QByteArray("\x07"));
+        QCOMPARE(events.count(), 1);
+
+        // Closing ends it too, and a reopened port is watched as before.
+        port.holdReception(std::chrono::seconds(5));
+        QVERIFY(port.setPortOpen(false));
+        QVERIFY(!port.holding());
+        QVERIFY(port.setPortOpen(true));
+        QVERIFY(port.setRThreshold(1));
+        pty.send("\x08");
+        QTRY_COMPARE_WITH_TIMEOUT(events.count(), 2, 1000);
     }
 
     void receiveThreshold()

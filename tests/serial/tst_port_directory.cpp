@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSerialPortInfo>
 #include <QTest>
 
 #include <algorithm>
@@ -104,6 +105,22 @@ private slots:
         for (int n = 1; n <= 4; ++n)
             QCOMPARE(tips[n - 1], kv::portToolTip(n));
         QVERIFY2(tips[2].contains(QStringLiteral("/dev/pts/kv-test")), qPrintable(tips[2]));
+    }
+
+    // Wired devices come first, in port-number order, each once; then what is present.
+    void everyPortDeviceListsWiredThenPresent()
+    {
+        PortWiring second(7, QStringLiteral("/dev/pts/kv-second"));
+        PortWiring first(2, QStringLiteral("/dev/pts/kv-first"));
+        PortWiring again(9, QStringLiteral("/dev/pts/kv-first"));
+        const QStringList paths = kv::everyPortDevice();
+        QVERIFY2(paths.size() >= 2, qPrintable(paths.join(' ')));
+        QCOMPARE(paths.mid(0, 2), (QStringList{"/dev/pts/kv-first", "/dev/pts/kv-second"}));
+        QCOMPARE(paths.count(QStringLiteral("/dev/pts/kv-first")), 1);
+        QStringList present;
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+            present << info.portName();
+        QCOMPARE(paths.size(), 2 + kv::orderPortNames(present).size());
     }
 
     void wiringReadOnEveryCall()

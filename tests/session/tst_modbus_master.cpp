@@ -1,5 +1,6 @@
 #include "protocol/measurement.h"
 #include "protocol/request_frames.h"
+#include "protocol/wire_timing.h"
 #include "serial/comm_port.h"
 #include "session/modbus_master.h"
 #include "sim_process.h"
@@ -44,6 +45,7 @@ private slots:
     void replyIsDecodedAndTimed();
     void timeoutFollowsTheLineRate();
     void oneTransactionAtATime();
+    void lineQuietAfterTheLastByte();
     void portLost();
 };
 
@@ -87,6 +89,11 @@ void tst_ModbusMaster::outcomes()
         QVERIFY(outcome.reply.isEmpty());
     else
         QVERIFY(!outcome.reply.isEmpty());
+    // A whole frame ends the transaction as it arrives, short ones included
+    // (an exception): only silence and a frame cut short wait for the timeout.
+    if (kind != OutcomeKind::NoReply && kind != OutcomeKind::Partial)
+        QVERIFY2(outcome.waited < line.master.timeoutFor(request) - std::chrono::milliseconds(50),
+                 qPrintable(QString::number(outcome.waited.count())));
     QVERIFY(!line.master.busy());
 }
 
@@ -139,6 +146,25 @@ void tst_ModbusMaster::oneTransactionAtATime()
     QVERIFY(!finished.wait(300)); // exactly once
     QVERIFY(line.sim->waitForLines(QStringLiteral("TX"), 1));
     QCOMPARE(line.sim->lines(QStringLiteral("RX")).size(), 1);
+}
+
+void tst_ModbusMaster::lineQuietAfterTheLastByte()
+{
+    Line line({});
+    QCOMPARE(line.master.lineQuietAt(), 0);
+    const Outcome answered = line.master.exchange(ReadFive);
+    QVERIFY(answered.ok());
+    // 3.5 characters after the reply's last byte came in, which is just before
+    // the transaction ended.
+    const qint64 silence = silentInterval(9600).count();
+    QVERIFY(line.master.lineQuietAt() > answered.finishedAt);
+    QVERIFY(line.master.lineQuietAt() <= answered.finishedAt + silence);
+
+    // Without an answer: 3.5 characters after the request left, long past.
+    const Outcome silent = line.master.exchange(withCrc(readRegistersHead(9, 0, 5)));
+    QCOMPARE(silent.kind, OutcomeKind::NoReply);
+    QVERIFY(line.master.lineQuietAt() < silent.finishedAt);
+    QVERIFY(line.master.lineQuietAt() > silent.finishedAt - silent.waited.count());
 }
 
 void tst_ModbusMaster::portLost()

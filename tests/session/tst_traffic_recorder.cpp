@@ -6,7 +6,9 @@
 #include "session/traffic_recorder.h"
 #include "sim_process.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 
 using namespace kv;
@@ -51,6 +53,7 @@ private slots:
     void faults();
     void chunksWithinTheSilenceMakeOneFrame();
     void noReplyAfterASecond();
+    void closingCompletesTheLog();
     void garbageIsCutIntoFrames();
     void capacityDropsTheOldest();
     void statisticsOfResponseTimes();
@@ -195,6 +198,31 @@ void tst_TrafficRecorder::noReplyAfterASecond()
     QCOMPARE(idle.statistics().unsolicited, 1u);
 }
 
+void tst_TrafficRecorder::closingCompletesTheLog()
+{
+    // A request nobody answered yet is stated at once, with the time waited.
+    TrafficRecorder unanswered;
+    unanswered.written(ReadFive, 100 * Ms, Baud);
+    unanswered.close(230 * Ms);
+    QCOMPARE(verdicts(unanswered), (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::NoReply}));
+    QCOMPARE(unanswered.at(1).waited, 130 * Ms);
+
+    // Bytes of an answer still arriving end as the (partial) answer.
+    TrafficRecorder cut;
+    cut.written(ReadFive, 100 * Ms, Baud);
+    cut.arrived(Answer.left(6), 130 * Ms, Baud);
+    cut.close(131 * Ms);
+    QCOMPARE(verdicts(cut), (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::Partial}));
+    QCOMPARE(cut.at(1).bytes, Answer.left(6));
+
+    // An answered request leaves nothing to state.
+    TrafficRecorder answered;
+    answered.written(ReadFive, 100 * Ms, Baud);
+    answered.arrived(Answer, 140 * Ms, Baud);
+    answered.close(150 * Ms);
+    QCOMPARE(verdicts(answered), (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::Ok}));
+}
+
 void tst_TrafficRecorder::garbageIsCutIntoFrames()
 {
     TrafficRecorder recorder;
@@ -221,8 +249,30 @@ void tst_TrafficRecorder::capacityDropsTheOldest()
     QCOMPARE(recorder.at(2).number, 9u);
     QCOMPARE(recorder.statistics().requests, 5u); // the statistics keep counting
 
+    // A larger log lets its oldest go a hundredth at a time: at least the
+    // capacity is kept, never more than a hundredth over it.
+    TrafficRecorder large;
+    large.setCapacity(200);
+    QSignalSpy trimmed(&large, &TrafficRecorder::framesDropped);
+    qsizetype smallest = 0;
+    qsizetype largest = 0;
+    for (int i = 0; i < 300; ++i) {
+        large.written(ReadFive, (i + 1) * 10 * Ms, Baud);
+        if (large.dropped() > 0) {
+            smallest = smallest == 0 ? large.size() : std::min(smallest, large.size());
+            largest = std::max(largest, large.size());
+        }
+    }
+    QCOMPARE(smallest, 200);
+    QCOMPARE(largest, 202);
+    QCOMPARE(large.dropped() + static_cast<std::uint64_t>(large.size()), 599u);
+    QCOMPARE(trimmed.count(), static_cast<int>(large.dropped() / 3));
+    QCOMPARE(large.at(large.size() - 1).number, 599u);
+
     recorder.clear();
     QCOMPARE(recorder.size(), 0);
+    QCOMPARE(recorder.dropped(), 0u); // what follows is complete again
+    QCOMPARE(recorder.statistics().requests, 5u);
     recorder.resetStatistics();
     QCOMPARE(recorder.statistics().requests, 0u);
 }
@@ -272,7 +322,12 @@ void tst_TrafficRecorder::polledSimulator()
     constexpr int Polls = 4;
     for (int i = 0; i < Polls; ++i) {
         master.exchange(withCrc(readRegistersHead(1, 0, 5)));
-        QTest::qWait(20); // the line falls silent: stray bytes end their frame
+        // The line falls silent: stray bytes end their frame. A real event
+        // loop, as the program runs: qWait() naps in 10 ms slices, and bytes
+        // taken that late would look like frames of their own.
+        QEventLoop silence;
+        QTimer::singleShot(20, &silence, &QEventLoop::quit);
+        silence.exec();
     }
     // The last request's answer may still be open; one more request states it.
     master.exchange(withCrc(readRegistersHead(1, 0, 5)));

@@ -14,9 +14,10 @@ public:
     explicit FileDialogAnswers(QStringList answers = {})
         : answers(std::move(answers))
     {
-        FileDialog::setChooser([this](const FileDialog::Request& request) {
-            asked.append(request);
-            return this->answers.isEmpty() ? QString() : this->answers.takeFirst();
+        FileDialog::setChooser([this](const FileDialog::SaveQuestion& question) {
+            asked.append(question);
+            return FileDialog::SaveAnswer{this->answers.isEmpty() ? QString() : this->answers.takeFirst(),
+                                          question.filters.value(0)};
         });
     }
     ~FileDialogAnswers() { FileDialog::setChooser({}); }
@@ -24,7 +25,7 @@ public:
     FileDialogAnswers& operator=(const FileDialogAnswers&) = delete;
 
     QStringList answers;
-    QList<FileDialog::Request> asked;
+    QList<FileDialog::SaveQuestion> asked;
 };
 
 } // namespace kv::test

@@ -18,7 +18,8 @@ namespace kv::test {
 
 PtyPair::PtyPair()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    // Not inherited by programs the test starts: the line must hang up when the test closes it.
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_master < 0)
         return;
     if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {

@@ -213,8 +213,9 @@ void ChartWindow::showReadingAge()
 
 void ChartWindow::startRecording()
 {
-    const QString file = FileDialog::askSaveFileName(
-        this, {tr("开始记录"), tr("CSV 文件 (*.csv)"), suggestedName("readings", "csv"), QStringLiteral("csv"), true});
+    const QString file = FileDialog::askSaveFile({this, tr("开始记录"), suggestedName("readings", "csv"),
+                                                  {tr("CSV 文件 (*.csv)")}, QStringLiteral("csv"), true})
+                             .path;
     if (file.isEmpty())
         return;
     m_recorder.start(file); // a failure comes as failed()
@@ -263,8 +264,9 @@ void ChartWindow::showRecordingState()
 
 void ChartWindow::exportImage()
 {
-    const QString file = FileDialog::askSaveFileName(
-        this, {tr("导出图片"), tr("PNG 图片 (*.png)"), suggestedName("chart", "png"), QStringLiteral("png")});
+    const QString file = FileDialog::askSaveFile({this, tr("导出图片"), suggestedName("chart", "png"),
+                                                  {tr("PNG 图片 (*.png)")}, QStringLiteral("png")})
+                             .path;
     if (file.isEmpty())
         return;
     m_chart->refresh();

@@ -1,0 +1,445 @@
+#include "cli/command_line.h"
+
+#include "cli/station_list.h"
+#include "protocol/measurement.h"
+#include "protocol/wire_timing.h"
+#include "session/modbus_master.h"
+
+#include <QRegularExpression>
+
+#include <limits>
+#include <map>
+
+namespace kv::cli {
+
+namespace {
+
+enum class Id { Port, Baud, Station, Timeout, Format, Interval, Count, Output, Verbose, Help, Version, Ports, Bauds, Scan };
+
+struct OptionSpec {
+    Id id;
+    char shortName; // 0: none
+    const char* longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec Specs[] = {
+    {Id::Port, 'p', "port", true},
+    {Id::Baud, 'b', "baud", true},
+    {Id::Station, 's', "station", true},
+    {Id::Timeout, 't', "timeout", true},
+    {Id::Format, 'f', "format", true},
+    {Id::Interval, 'i', "interval", true},
+    {Id::Count, 'n', "count", true},
+    {Id::Output, 'o', "output", true},
+    {Id::Verbose, 'v', "verbose", false},
+    {Id::Help, 'h', "help", false},
+    {Id::Version, 0, "version", false},
+    {Id::Ports, 0, "ports", true},
+    {Id::Bauds, 0, "bauds", true},
+    {Id::Scan, 0, "scan", false},
+};
+
+constexpr int MinInterval = 50;
+constexpr int MaxMilliseconds = 60'000;
+
+const OptionSpec* specNamed(const QString& longName)
+{
+    for (const OptionSpec& spec : Specs) {
+        if (longName == QLatin1String(spec.longName))
+            return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec* specLettered(QChar letter)
+{
+    for (const OptionSpec& spec : Specs) {
+        if (spec.shortName != 0 && letter == QLatin1Char(spec.shortName))
+            return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec& specOf(Id id)
+{
+    for (const OptionSpec& spec : Specs) {
+        if (spec.id == id)
+            return spec;
+    }
+    return Specs[0];
+}
+
+QString dashed(Id id)
+{
+    return QStringLiteral("--") + QLatin1String(specOf(id).longName);
+}
+
+// "-1.2" and "-.5" are values: no option is a digit or a point.
+bool readsAsNegativeNumber(const QString& word)
+{
+    if (word.size() < 2 || word[0] != QLatin1Char('-'))
+        return false;
+    return word[1].isDigit() || (word[1] == QLatin1Char('.') && word.size() > 2 && word[2].isDigit());
+}
+
+std::optional<Command> commandNamed(const QString& word)
+{
+    if (word == QLatin1String("read"))
+        return Command::Read;
+    if (word == QLatin1String("watch"))
+        return Command::Watch;
+    if (word == QLatin1String("set"))
+        return Command::Set;
+    if (word == QLatin1String("address"))
+        return Command::Address;
+    if (word == QLatin1String("find"))
+        return Command::Find;
+    return std::nullopt;
+}
+
+QString commandName(Command command)
+{
+    switch (command) {
+    case Command::Read:
+        return QStringLiteral("read");
+    case Command::Watch:
+        return QStringLiteral("watch");
+    case Command::Set:
+        return QStringLiteral("set");
+    case Command::Address:
+        return QStringLiteral("address");
+    case Command::Find:
+        return QStringLiteral("find");
+    }
+    return {};
+}
+
+// Why an option given does not go with the command; empty when it does.
+QString misplaced(Command command, Id id)
+{
+    switch (id) {
+    case Id::Interval:
+    case Id::Count:
+        return command == Command::Watch ? QString() : dashed(id) + QStringLiteral(" is for watch only");
+    case Id::Ports:
+    case Id::Bauds:
+    case Id::Scan:
+        return command == Command::Find ? QString() : dashed(id) + QStringLiteral(" is for find only");
+    case Id::Port:
+        return command == Command::Find ? QStringLiteral("find takes --ports, not --port") : QString();
+    case Id::Baud:
+        return command == Command::Find ? QStringLiteral("find takes --bauds, not --baud") : QString();
+    case Id::Station:
+        if (command == Command::Address)
+            return QStringLiteral("address reads through station 250 and takes no --station");
+        if (command == Command::Find)
+            return QStringLiteral("find looks for the stations itself and takes no --station");
+        return {};
+    default:
+        return {};
+    }
+}
+
+ParsedCommandLine refused(const QString& problem)
+{
+    ParsedCommandLine parsed;
+    parsed.action = ParsedCommandLine::Action::UsageError;
+    parsed.problem = problem;
+    return parsed;
+}
+
+std::optional<int> readBaudRate(const QString& text)
+{
+    const std::optional<qint64> rate = readWholeNumber(text, 1, 19200);
+    if (!rate || !isSupportedBaudRate(static_cast<int>(*rate)))
+        return std::nullopt;
+    return static_cast<int>(*rate);
+}
+
+} // namespace
+
+std::optional<int> comPortNumber(const QString& port)
+{
+    static const QRegularExpression com(QStringLiteral("^[Cc][Oo][Mm]([0-9]{1,3})$"));
+    const QRegularExpressionMatch match = com.match(port);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toInt();
+}
+
+std::chrono::milliseconds shortestPeriod(int baudRate, int stations)
+{
+    const auto exchange = exchangeTime(8, 5 + 2 * MeasurementRows, baudRate, ModbusMaster::NominalTurnaround);
+    const auto round = exchange * stations + silentInterval(baudRate) * std::max(0, stations - 1);
+    return std::chrono::ceil<std::chrono::milliseconds>(round);
+}
+
+ParsedCommandLine parseCommandLine(const QStringList& arguments)
+{
+    std::map<Id, QString> given;
+    QStringList words;
+    bool optionsEnded = false;
+
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != QLatin1Char('-') || readsAsNegativeNumber(argument)) {
+            words << argument;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        std::optional<QString> attached;
+        if (argument.startsWith(QLatin1String("--"))) {
+            const qsizetype equals = argument.indexOf(QLatin1Char('='));
+            spec = specNamed(argument.mid(2, equals < 0 ? -1 : equals - 2));
+            if (!spec)
+                return refused(QStringLiteral("unknown option %1").arg(argument.left(equals < 0 ? argument.size() : equals)));
+            if (equals >= 0)
+                attached = argument.mid(equals + 1);
+            if (attached && !spec->takesValue)
+                return refused(QStringLiteral("%1 takes no value").arg(dashed(spec->id)));
+        } else {
+            // A cluster of flags ("-vh"), or one letter with its value attached ("-b9600").
+            for (qsizetype at = 1; at < argument.size(); ++at) {
+                spec = specLettered(argument[at]);
+                if (!spec)
+                    return refused(QStringLiteral("unknown option -%1").arg(argument[at]));
+                if (spec->takesValue) {
+                    if (at + 1 < argument.size())
+                        attached = argument.mid(at + 1);
+                    break;
+                }
+                if (at + 1 < argument.size())
+                    given[spec->id] = QString();
+            }
+        }
+        if (spec->takesValue && !attached) {
+            if (i + 1 >= arguments.size())
+                return refused(QStringLiteral("%1 needs a value").arg(dashed(spec->id)));
+            attached = arguments[++i];
+        }
+        given[spec->id] = attached.value_or(QString());
+    }
+
+    ParsedCommandLine parsed;
+    if (given.count(Id::Help)) {
+        parsed.action = ParsedCommandLine::Action::Help;
+        return parsed;
+    }
+    if (given.count(Id::Version)) {
+        parsed.action = ParsedCommandLine::Action::Version;
+        return parsed;
+    }
+
+    if (words.isEmpty())
+        return refused(QStringLiteral("no command given: read, watch, set, address or find"));
+    const std::optional<Command> command = commandNamed(words.first());
+    if (!command)
+        return refused(QStringLiteral("unknown command '%1': read, watch, set, address or find").arg(words.first()));
+    Options& options = parsed.options;
+    options.command = *command;
+    const qsizetype operands = *command == Command::Set ? 2 : 0;
+    if (words.size() - 1 < operands)
+        return refused(QStringLiteral("set needs a setting and its value, e.g. set temperature-offset 1.5"));
+    if (words.size() - 1 > operands)
+        return refused(QStringLiteral("unexpected '%1' after %2").arg(words[operands + 1], commandName(*command)));
+
+    for (const auto& [id, value] : given) {
+        const QString problem = misplaced(*command, id);
+        if (!problem.isEmpty())
+            return refused(problem);
+    }
+    const auto valueOf = [&](Id id) -> const QString* {
+        const auto found = given.find(id);
+        return found == given.end() ? nullptr : &found->second;
+    };
+
+    if (const QString* port = valueOf(Id::Port)) {
+        if (port->isEmpty())
+            return refused(QStringLiteral("--port needs a port: COM<n> or a device path"));
+        const std::optional<int> number = comPortNumber(*port);
+        if (number && (*number < 1 || *number > 255))
+            return refused(QStringLiteral("%1: port numbers run from COM1 to COM255").arg(*port));
+        options.port = *port;
+    }
+    if (const QString* baud = valueOf(Id::Baud)) {
+        const std::optional<int> rate = readBaudRate(*baud);
+        if (!rate)
+            return refused(QStringLiteral("--baud must be 2400, 4800, 9600 or 19200, not '%1'").arg(*baud));
+        options.baudRate = *rate;
+    }
+    if (const QString* stations = valueOf(Id::Station)) {
+        QString problem;
+        const std::optional<QList<std::uint8_t>> list = readStationList(*stations, problem);
+        if (!list)
+            return refused(QStringLiteral("--station: ") + problem);
+        options.stations = *list;
+        options.stationGiven = true;
+    }
+    if (const QString* timeout = valueOf(Id::Timeout)) {
+        const std::optional<qint64> ms = readWholeNumber(*timeout, 1, MaxMilliseconds);
+        if (!ms)
+            return refused(QStringLiteral("--timeout must be a whole number of milliseconds from 1 to 60000"));
+        options.timeout = std::chrono::milliseconds(*ms);
+    }
+    if (const QString* format = valueOf(Id::Format)) {
+        const std::optional<RecordFormat> named = recordFormatNamed(*format);
+        if (!named)
+            return refused(QStringLiteral("--format must be text, csv, json or influx, not '%1'").arg(*format));
+        if (*named == RecordFormat::Influx && (*command == Command::Address || *command == Command::Find))
+            return refused(QStringLiteral("--format influx is for read, watch and set"));
+        options.format = *named;
+    }
+    if (const QString* interval = valueOf(Id::Interval)) {
+        const std::optional<qint64> ms = readWholeNumber(*interval, MinInterval, MaxMilliseconds);
+        if (!ms)
+            return refused(QStringLiteral("--interval must be a whole number of milliseconds from 50 to 60000"));
+        options.interval = std::chrono::milliseconds(*ms);
+    }
+    if (const QString* count = valueOf(Id::Count)) {
+        const std::optional<qint64> n = readWholeNumber(*count, 1, std::numeric_limits<qint64>::max());
+        if (!n)
+            return refused(QStringLiteral("--count must be a whole number from 1"));
+        options.count = *n;
+    }
+    if (const QString* output = valueOf(Id::Output)) {
+        if (output->isEmpty())
+            return refused(QStringLiteral("--output needs a file name"));
+        options.output = *output;
+    }
+    options.verbose = given.count(Id::Verbose) > 0;
+    options.scan = given.count(Id::Scan) > 0;
+    if (const QString* ports = valueOf(Id::Ports)) {
+        options.ports = ports->split(QLatin1Char(','));
+        if (options.ports.contains(QString()))
+            return refused(QStringLiteral("--ports needs a comma-separated list of ports: COM<n> or device paths"));
+    }
+    if (const QString* bauds = valueOf(Id::Bauds)) {
+        options.baudRates.clear();
+        for (const QString& item : bauds->split(QLatin1Char(','))) {
+            const std::optional<int> rate = readBaudRate(item);
+            if (!rate)
+                return refused(QStringLiteral("--bauds: '%1' is not 2400, 4800, 9600 or 19200").arg(item));
+            if (!options.baudRates.contains(*rate))
+                options.baudRates << *rate;
+        }
+    }
+
+    if (*command == Command::Set) {
+        if (options.stations.size() > 1)
+            return refused(QStringLiteral("set reads the setting back from one station, not from a list"));
+        QString problem;
+        options.setting = readSettingChange(words[1], words[2], problem);
+        if (!options.setting)
+            return refused(problem);
+    }
+    if (*command == Command::Watch) {
+        const auto shortest = shortestPeriod(options.baudRate, static_cast<int>(options.stations.size()));
+        if (options.interval < shortest) {
+            return refused(QStringLiteral("--interval %1 is shorter than polling %2 on the wire at %3 baud takes: "
+                                          "the shortest period is %4 ms")
+                               .arg(options.interval.count())
+                               .arg(options.stations.size() == 1 ? QStringLiteral("one station")
+                                                                 : QStringLiteral("%1 stations").arg(options.stations.size()))
+                               .arg(options.baudRate)
+                               .arg(shortest.count()));
+        }
+    }
+    parsed.action = ParsedCommandLine::Action::Run;
+    return parsed;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: kv9240b [options] COMMAND [ARGUMENTS]\n"
+        "\n"
+        "Reads and sets KV9240B temperature and humidity sensors over Modbus RTU on an\n"
+        "RS-485 line: for scripts, loggers and buses of many sensors.\n"
+        "\n"
+        "Commands:\n"
+        "  read                 one reading of each station\n"
+        "  watch                poll until Ctrl-C (or SIGTERM) or --count\n"
+        "  set NAME VALUE       write a setting through station 250, then read it back\n"
+        "  address              read the station number through station 250\n"
+        "  find                 look for sensors on ports and rates\n"
+        "\n"
+        "Options (before or after the command):\n"
+        "  -p, --port PORT      COM<n>, numbered as the window numbers ports, or a device\n"
+        "                       path such as /dev/ttyUSB0; default COM1\n"
+        "  -b, --baud RATE      line rate: 2400, 4800, 9600 or 19200; default 9600\n"
+        "  -s, --station LIST   stations 1 to 247, read in turn, e.g. 1,3,5-9; default 1\n"
+        "                       (set: read the setting back from this station rather\n"
+        "                       than through station 250)\n"
+        "  -t, --timeout MS     how long to wait for a reply, 1 to 60000; default the\n"
+        "                       exchange's time on the wire at the rate plus 100 ms\n"
+        "  -f, --format FORMAT  text, csv, json (JSON Lines) or influx (InfluxDB line\n"
+        "                       protocol); default text\n"
+        "  -i, --interval MS    watch: from one poll to the next, 50 to 60000, at least\n"
+        "                       the exchange on the wire (29 ms at 9600 baud, 111 ms at\n"
+        "                       2400 for one station); default 1000\n"
+        "  -n, --count N        watch: stop after N polls (each reads every station)\n"
+        "  -o, --output FILE    append the records to FILE instead of standard output\n"
+        "  -v, --verbose        every frame to standard error: time, direction, hex bytes\n"
+        "                       and verdict\n"
+        "  -h, --help           this text\n"
+        "      --version        the program's version\n"
+        "\n"
+        "find:\n"
+        "      --ports LIST     ports to try, comma-separated; default every serial\n"
+        "                       device present (and those KV9240B_COM<n> names)\n"
+        "      --bauds LIST     rates to try; default 9600,19200,4800,2400\n"
+        "      --scan           where station 250 gets no answer, also ask stations 1 to\n"
+        "                       247 one by one (about 17 s a rate at 9600 baud)\n"
+        "  find reads the station number through station 250 at each port and rate,\n"
+        "  then the values of the sensor that answered. Several sensors on one line all\n"
+        "  answer 250 at once; find recognises the garbled answer and asks stations 1\n"
+        "  to 247 one by one at that rate.\n"
+        "\n"
+        "Settings for set:\n"
+        "  temperature-offset   -10.00 to 10.00 (°C)\n"
+        "  humidity-offset      -10.00 to 10.00 (%RH)\n"
+        "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
+        "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n"
+        "  The value read back is written as a record; a different one fails.\n"
+        "\n"
+        "Records (one a reading, written at once):\n"
+        "  text    station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"
+        "          station 3  no reply (timeout 129 ms)\n"
+        "  csv     time,station,temperature_c,humidity_rh,temperature_offset_c,\n"
+        "          humidity_offset_rh,baud,status: the header once, not when appending\n"
+        "          to a file that has lines already\n"
+        "  json    one object a line with the keys of csv; null where a reading failed\n"
+        "  influx  kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,\n"
+        "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i <ns>;\n"
+        "          failed readings go to standard error\n"
+        "  time is ISO 8601 with milliseconds and the UTC offset; status is ok,\n"
+        "  no-reply, partial, bad-crc, exception-NN, unexpected or port-lost.\n"
+        "  address writes \"station 7\" (csv and json: the station alone). find writes\n"
+        "  port, rate, station, temperature and humidity of each sensor as it is found,\n"
+        "  then how many it found and how long it took (to standard error in csv and\n"
+        "  json). watch ends with a summary on standard error: readings, ok, each kind\n"
+        "  of failure, loss, and response times.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  every reading succeeded (set: the write and its read-back; find: found one)\n"
+        "  1  a reading failed, the value read back differs, or find found nothing\n"
+        "  2  the command line is wrong\n"
+        "  3  the port cannot be opened\n"
+        "\n"
+        "Examples:\n"
+        "  kv9240b read -p /dev/ttyUSB0 -s 1,2,5-7\n"
+        "  kv9240b watch -i 5000 -f csv -o climate.csv\n"
+        "  kv9240b find --bauds 9600,19200\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("kv9240b " KV9240B_VERSION "\n");
+}
+
+} // namespace kv::cli

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "cli/command_line.h"
+#include "cli/frame_log.h"
+#include "cli/record_sink.h"
+#include "serial/comm_port.h"
+#include "session/modbus_master.h"
+
+#include <memory>
+
+namespace kv::cli {
+
+// The serial line a command talks on: the port the options name at their
+// rate, a master with their timeout, and the frame log for --verbose.
+class Line {
+public:
+    explicit Line(const Options& options);
+    ~Line();
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+
+    // Opens the port; when that fails, says why on standard error.
+    bool open();
+    // Waits, without serving the event loop, until the next request may go out.
+    void waitForQuiet() const;
+    // The line is done with: --verbose writes what is still open.
+    void finishLog();
+
+    CommPort port;
+    ModbusMaster master{port};
+
+private:
+    QString m_named;
+    std::unique_ptr<FrameLog> m_log;
+};
+
+// "kv9240b: " and the text, to standard error.
+void complain(const QString& text);
+
+// Opens where the records go; when that fails, says why on standard error.
+bool openSink(RecordSink& sink, const Options& options);
+
+// Writes a record line; a closed reader or a failure is noted in `ended`.
+enum class Ended { No, ReaderGone, WriteFailed };
+bool writeRecord(RecordSink& sink, const QString& line, Ended& ended);
+
+} // namespace kv::cli
