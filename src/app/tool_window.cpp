@@ -1,11 +1,13 @@
 #include "app/tool_window.h"
 
 #include "app/about_box.h"
+#include "app/chart/chart_window.h"
 #include "app/main_window.h"
 #include "app/traffic_log/traffic_log_window.h"
 
 #include <QAction>
 #include <QMenuBar>
+#include <QTimer>
 
 namespace kv {
 
@@ -18,6 +20,8 @@ ToolWindow::ToolWindow(QWidget* parent)
     // Recording starts with the window, so a log opened late still shows
     // what happened before.
     m_traffic.attach(m_form->serialPort());
+    // So are the readings, for a chart opened late.
+    connect(&m_form->readings(), &DecodedReadings::decoded, this, &ToolWindow::takeReading);
     // The form's caption and icon are the window's.
     setWindowTitle(m_form->windowTitle());
     setWindowIcon(m_form->windowIcon());
@@ -29,6 +33,7 @@ ToolWindow::~ToolWindow()
 {
     // The log reads the recorder, which goes before the window's children.
     delete m_trafficLog;
+    delete m_chart; // it draws from the history
 }
 
 void ToolWindow::load()
@@ -47,6 +52,9 @@ void ToolWindow::buildMenus()
     QAction* log = m_tools->addAction(tr("通信记录…(&L)"), this, &ToolWindow::showTrafficLog);
     log->setObjectName(QStringLiteral("actionTrafficLog"));
     log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    QAction* chart = m_tools->addAction(tr("记录与曲线…(&R)"), this, &ToolWindow::showChart);
+    chart->setObjectName(QStringLiteral("actionChart"));
+    chart->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     QMenu* help = bar->addMenu(tr("帮助(&H)"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* about = help->addAction(tr("关于…(&A)"), this, &ToolWindow::showAbout);
@@ -77,6 +85,37 @@ void ToolWindow::showTrafficLog()
 TrafficLogWindow* ToolWindow::trafficLog() const
 {
     return m_trafficLog;
+}
+
+void ToolWindow::showChart()
+{
+    if (!m_chart)
+        m_chart = new ChartWindow(m_history, this);
+    m_chart->setPollingPeriod(pollingPeriod());
+    m_chart->show();
+    m_chart->raise();
+    m_chart->activateWindow();
+}
+
+ChartWindow* ToolWindow::chart() const
+{
+    return m_chart;
+}
+
+void ToolWindow::takeReading(const Reading& reading)
+{
+    if (!m_history.append(reading) || !m_chart)
+        return;
+    m_chart->setPollingPeriod(pollingPeriod());
+    m_chart->readingAdded(reading);
+}
+
+// The period the readings come at: the polling timer's while it runs; single
+// shots have none, and their last reading never grows old.
+std::chrono::milliseconds ToolWindow::pollingPeriod()
+{
+    const QTimer& timer = m_form->pollTimer();
+    return timer.isActive() ? std::chrono::milliseconds(timer.interval()) : std::chrono::milliseconds(0);
 }
 
 void ToolWindow::showAbout()

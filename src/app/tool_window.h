@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/reading_history.h"
 #include "session/traffic_recorder.h"
 
 #include <QMainWindow>
@@ -10,7 +11,9 @@ class QMenu;
 namespace kv {
 
 class frmMain;
+class ChartWindow;
 class TrafficLogWindow;
+struct Reading;
 
 // The tool's top-level window: the form `frmMain` as it was designed, with a
 // menu bar above it that reaches the tool's further windows. The form keeps
@@ -36,15 +39,27 @@ public:
     // The traffic log while it is open; null otherwise.
     TrafficLogWindow* trafficLog() const;
 
+    // Every sound reading the form decoded, from the window's start on.
+    const ReadingHistory& readings() const { return m_history; }
+    // Opens the chart and recording window, or brings it to the front.
+    void showChart();
+    // The chart window once it was opened; null before.
+    ChartWindow* chart() const;
+
 private:
     void buildMenus();
     void showAbout();
     void fitToForm();
+    void takeReading(const Reading& reading);
+    std::chrono::milliseconds pollingPeriod();
 
     frmMain* m_form;
     TrafficRecorder m_traffic;
     QMenu* m_tools = nullptr;
     QPointer<TrafficLogWindow> m_trafficLog;
+    ReadingHistory m_history;
+    // Kept when closed: a recording goes on while the chart is out of sight.
+    QPointer<ChartWindow> m_chart;
 };
 
 } // namespace kv
