@@ -382,6 +382,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
         <source>通信记录…(&amp;L)</source>
         <translation>&amp;Traffic log…</translation>
     </message>
+    <message>
+        <source>记录与曲线…(&amp;R)</source>
+        <translation>&amp;Recording and chart…</translation>
+    </message>
 </context>
 <context>
     <name>kv::Traffic</name>
