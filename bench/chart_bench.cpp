@@ -8,6 +8,7 @@
 // Prints "key value" lines; scripts/bench turns them into docs/performance.md.
 // A redraw is timed from the user's action (the "全部" button, a new span on
 // the time axis) to the plot and the figures beside it painted, offscreen.
+#include "percentile.h"
 #include "app/chart/chart_window.h"
 #include "process_figures.h"
 #include "session/csv_recorder.h"
@@ -28,18 +29,11 @@ using test::monotonicSeconds;
 using test::peakResidentKilobytes;
 using test::residentKilobytes;
 
+using kv::bench::percentile;
+
 namespace {
 
 constexpr int Rounds = 30;
-
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(at, values.size() - 1)];
-}
 
 void printSpread(const char* name, const std::vector<double>& millis)
 {

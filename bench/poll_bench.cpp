@@ -9,6 +9,7 @@
 // Prints "key value" lines; scripts/bench turns them into docs/performance.md.
 // Every time is taken on CLOCK_MONOTONIC, the clock the simulator stamps its
 // log with, so a reply's last byte and its values in the window compare.
+#include "percentile.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/pick_list.h"
@@ -36,16 +37,9 @@ using test::monotonicSeconds;
 using test::residentKilobytes;
 using test::systemSeconds;
 
-namespace {
+using kv::bench::percentile;
 
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(at, values.size() - 1)];
-}
+namespace {
 
 void printSpread(const char* name, const std::vector<double>& millis)
 {

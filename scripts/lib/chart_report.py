@@ -6,25 +6,17 @@ import os
 import platform
 import sys
 
+from bench_figures import as_number, read_figures
+
 out, doc = sys.argv[1], sys.argv[2]
 HEADING = "## The chart and the recording"
 
 
 def figures(name):
-    values = {}
-    path = os.path.join(out, name)
-    if os.path.exists(path):
-        for line in open(path):
-            key, _, value = line.strip().partition(" ")
-            values[key] = value
-    return values
+    return read_figures(out, name)
 
 
-def number(values, key):
-    try:
-        return float(values.get(key, 0))
-    except ValueError:
-        return 0.0
+number = as_number
 
 
 def cpu_model():

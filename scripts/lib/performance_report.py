@@ -8,25 +8,17 @@ import os
 import platform
 import sys
 
+from bench_figures import as_number, read_figures
 from performance_traffic_log import traffic_log_section
+
 
 def command_line_section(out):
     """The command line's figures: its watch beside mbpoll, and find."""
 
     def read(name):
-        values = {}
-        path = os.path.join(out, name)
-        if os.path.exists(path):
-            for line in open(path):
-                key, _, value = line.strip().partition(" ")
-                values[key] = value
-        return values
+        return read_figures(out, name)
 
-    def num(values, key):
-        try:
-            return float(values.get(key, "0").split()[0])
-        except (ValueError, IndexError):
-            return 0.0
+    num = as_number
 
     lines = ["## The command line\n",
              f"Measured by `./scripts/bench --cli` on {datetime.date.today().isoformat()}. `kv9240b watch -f csv -o FILE` "
@@ -99,20 +91,10 @@ out, polls = sys.argv[1], sys.argv[2]
 
 
 def figures(name):
-    values = {}
-    path = os.path.join(out, name)
-    if os.path.exists(path):
-        for line in open(path):
-            key, _, value = line.strip().partition(" ")
-            values[key] = value
-    return values
+    return read_figures(out, name)
 
 
-def number(values, key, default=0.0):
-    try:
-        return float(values.get(key, default))
-    except ValueError:
-        return default
+number = as_number
 
 
 def cpu_model():
