@@ -1,6 +1,7 @@
 #include "app/tool_window.h"
 
 #include "app/about_box.h"
+#include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
 #include "app/traffic_log/traffic_log_window.h"
 
@@ -27,8 +28,10 @@ ToolWindow::ToolWindow(QWidget* parent)
 
 ToolWindow::~ToolWindow()
 {
-    // The log reads the recorder, which goes before the window's children.
+    // The log reads the recorder, which goes before the window's children;
+    // the search works on the form, which goes before it.
     delete m_trafficLog;
+    delete m_findSensor;
 }
 
 void ToolWindow::load()
@@ -47,6 +50,9 @@ void ToolWindow::buildMenus()
     QAction* log = m_tools->addAction(tr("通信记录…(&L)"), this, &ToolWindow::showTrafficLog);
     log->setObjectName(QStringLiteral("actionTrafficLog"));
     log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    QAction* find = m_tools->addAction(tr("查找传感器…(&F)"), this, &ToolWindow::showFindSensor);
+    find->setObjectName(QStringLiteral("actionFindSensor"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     QMenu* help = bar->addMenu(tr("帮助(&H)"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* about = help->addAction(tr("关于…(&A)"), this, &ToolWindow::showAbout);
@@ -77,6 +83,24 @@ void ToolWindow::showTrafficLog()
 TrafficLogWindow* ToolWindow::trafficLog() const
 {
     return m_trafficLog;
+}
+
+void ToolWindow::showFindSensor()
+{
+    if (!m_findSensor) {
+        m_findSensor = new FindSensorDialog(*m_form, this);
+        m_findSensor->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    // Modal to this window: while the search holds the line, nothing here
+    // may open the port again or send on it.
+    m_findSensor->open();
+    m_findSensor->raise();
+    m_findSensor->activateWindow();
+}
+
+FindSensorDialog* ToolWindow::findSensor() const
+{
+    return m_findSensor;
 }
 
 void ToolWindow::showAbout()

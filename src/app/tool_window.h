@@ -9,6 +9,7 @@ class QMenu;
 
 namespace kv {
 
+class FindSensorDialog;
 class frmMain;
 class TrafficLogWindow;
 
@@ -35,6 +36,10 @@ public:
     void showTrafficLog();
     // The traffic log while it is open; null otherwise.
     TrafficLogWindow* trafficLog() const;
+    // Opens the search for sensors over the form, or brings it to the front.
+    void showFindSensor();
+    // The search for sensors while it is open; null otherwise.
+    FindSensorDialog* findSensor() const;
 
 private:
     void buildMenus();
@@ -45,6 +50,7 @@ private:
     TrafficRecorder m_traffic;
     QMenu* m_tools = nullptr;
     QPointer<TrafficLogWindow> m_trafficLog;
+    QPointer<FindSensorDialog> m_findSensor;
 };
 
 } // namespace kv

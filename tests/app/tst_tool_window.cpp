@@ -45,9 +45,11 @@ void tst_ToolWindow::menuBarAboveTheUnchangedForm()
     }
     QCOMPARE(titles, (QStringList{QStringLiteral("工具(&T)"), QStringLiteral("帮助(&H)")}));
     const QList<QAction*> tools = window.toolsMenu()->actions();
-    QCOMPARE(tools.size(), 1);
+    QCOMPARE(tools.size(), 2);
     QCOMPARE(tools.first()->text(), QStringLiteral("通信记录…(&L)"));
     QCOMPARE(tools.first()->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
+    QCOMPARE(tools.last()->text(), QStringLiteral("查找传感器…(&F)"));
+    QCOMPARE(tools.last()->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
     QVERIFY(messages.shown.isEmpty());
 }
 
