@@ -111,14 +111,14 @@ void FindSensorDialog::buildControls()
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeader()->setSectionResizeMode(FoundSensorModel::DeviceColumn, QHeaderView::Stretch);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().lineSpacing() + 8);
+    fitColumns();
     layout->addWidget(m_table, 1);
 
     m_notes = new QPlainTextEdit(this);
     m_notes->setObjectName(QStringLiteral("notes"));
     m_notes->setReadOnly(true);
-    m_notes->setMaximumHeight(m_notes->fontMetrics().lineSpacing() * 5);
+    m_notes->setFixedHeight(m_notes->fontMetrics().lineSpacing() * 4 + 2 * m_notes->frameWidth() + 8);
     m_notes->setPlaceholderText(tr("查找过程中的提示显示在这里"));
     layout->addWidget(m_notes);
 
@@ -137,10 +137,39 @@ void FindSensorDialog::buildControls()
     connect(m_use, &QPushButton::clicked, this, &FindSensorDialog::useChosen);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FindSensorDialog::refreshButtons);
+    // The table taking the keyboard makes its first row current without
+    // choosing it; with one sensor found the arrow keys then could not choose
+    // it either. The current row is the chosen one.
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& row) {
+        if (row.isValid() && !m_table->selectionModel()->isRowSelected(row.row()))
+            m_table->selectRow(row.row());
+    });
     connect(m_table, &QTableView::doubleClicked, this, &FindSensorDialog::useChosen);
 
     resize(640, 520);
     m_start->setFocus();
+}
+
+void FindSensorDialog::fitColumns()
+{
+    // Each figure's column as wide as its widest value or its title, so that
+    // no row coming in is squeezed; the device path takes the rest.
+    QHeaderView* header = m_table->horizontalHeader();
+    const std::array<std::pair<int, QString>, 5> widest{{
+        {FoundSensorModel::PortColumn, QStringLiteral("COM25")},
+        {FoundSensorModel::RateColumn, QStringLiteral("19200")},
+        {FoundSensorModel::StationColumn, QStringLiteral("247")},
+        {FoundSensorModel::TemperatureColumn, hundredthsText(-4000)},
+        {FoundSensorModel::HumidityColumn, hundredthsText(10000)},
+    }};
+    const int padding = 3 * m_table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (const auto& [column, text] : widest) {
+        const QString title = m_found.headerData(column, Qt::Horizontal).toString();
+        const int width = std::max(m_table->fontMetrics().horizontalAdvance(text),
+                                   header->fontMetrics().horizontalAdvance(title));
+        header->resizeSection(column, width + padding);
+    }
+    header->setSectionResizeMode(FoundSensorModel::DeviceColumn, QHeaderView::Stretch);
 }
 
 QWidget* FindSensorDialog::buildPortList()
@@ -149,6 +178,8 @@ QWidget* FindSensorDialog::buildPortList()
     auto* layout = new QVBoxLayout(group);
     m_portList = new QListWidget(group);
     m_portList->setObjectName(QStringLiteral("portList"));
+    // A few ports in view; the sensors found get the room.
+    m_portList->setMaximumHeight(m_portList->fontMetrics().lineSpacing() * 6 + 2 * m_portList->frameWidth() + 8);
     for (const PortEntry& port : std::as_const(m_ports)) {
         auto* item = new QListWidgetItem(port.description, m_portList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -298,7 +329,6 @@ void FindSensorDialog::showTrying(const QString& device, int baudRate, int stati
 void FindSensorDialog::showFound(const FoundSensor& sensor)
 {
     m_found.append({m_portOfDevice.value(sensor.device), sensor});
-    m_table->resizeColumnsToContents();
 }
 
 void FindSensorDialog::showFinished(int found, qint64 elapsedMs)

@@ -47,6 +47,7 @@ private:
     };
 
     void buildControls();
+    void fitColumns();
     QWidget* buildPortList();
     QWidget* buildRates();
     void connectSweep();
