@@ -7,7 +7,6 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +17,9 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <array>
+#include <chrono>
 
 namespace kv {
 
