@@ -2,6 +2,7 @@
 
     performance_report.py OUT POLLS           the whole report
     performance_report.py --cli-section OUT   only the command line's section
+    performance_report.py --find-section OUT  only the section of the window's search for sensors
 """
 import datetime
 import os
@@ -9,6 +10,7 @@ import platform
 import sys
 
 from bench_figures import as_number, read_figures
+from performance_find import find_section
 from performance_traffic_log import traffic_log_section
 
 
@@ -85,6 +87,9 @@ def command_line_section(out):
 
 if len(sys.argv) > 1 and sys.argv[1] == "--cli-section":
     print(command_line_section(sys.argv[2]))
+    sys.exit(0)
+if len(sys.argv) > 1 and sys.argv[1] == "--find-section":
+    print(find_section(sys.argv[2]))
     sys.exit(0)
 
 out, polls = sys.argv[1], sys.argv[2]
@@ -213,12 +218,18 @@ print("\n<!-- cli:begin -->")
 print(command_line_section(out))
 print("<!-- cli:end -->")
 
+print("\n<!-- find:begin -->")
+print(find_section(out))
+print("<!-- find:end -->")
+
 print("\n## Commands\n")
 print("```sh\n./scripts/bench                        # all of the above, about 25 minutes\n"
       "./scripts/bench --cli                  # only the command line, about 3 minutes\n"
+      "./scripts/bench find                   # only the window's search for sensors, about 20 s\n"
       "./scripts/bench chart                  # only the chart's section, about a minute\n"
       "build/bench/poll_bench poll 9600 50 600 5   # one polling run\n"
       "build/bench/poll_bench startup 10\n"
+      "build/bench/find_bench 3               # three sweeps and a scan from the window's dialog\n"
       "build/bench/chart_bench window 24 50   # the chart window over 24 hours at 50 ms\n"
       "build/bench/chart_bench library 24 50  # the plot handed every point\n"
       "build/bench/chart_bench record 2000    # rows recorded, each synced to disk\n```")

@@ -2,6 +2,7 @@
 
 #include "app/about_box.h"
 #include "app/chart/chart_window.h"
+#include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
 #include "app/traffic_log/traffic_log_window.h"
 
@@ -31,9 +32,11 @@ ToolWindow::ToolWindow(QWidget* parent)
 
 ToolWindow::~ToolWindow()
 {
-    // The log reads the recorder, which goes before the window's children.
+    // The log reads the recorder, which goes before the window's children;
+    // the search works on the form, which goes before it.
     delete m_trafficLog;
     delete m_chart; // it draws from the history
+    delete m_findSensor;
 }
 
 void ToolWindow::load()
@@ -52,6 +55,9 @@ void ToolWindow::buildMenus()
     QAction* log = m_tools->addAction(tr("通信记录…(&L)"), this, &ToolWindow::showTrafficLog);
     log->setObjectName(QStringLiteral("actionTrafficLog"));
     log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    QAction* find = m_tools->addAction(tr("查找传感器…(&F)"), this, &ToolWindow::showFindSensor);
+    find->setObjectName(QStringLiteral("actionFindSensor"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     QAction* chart = m_tools->addAction(tr("记录与曲线…(&R)"), this, &ToolWindow::showChart);
     chart->setObjectName(QStringLiteral("actionChart"));
     chart->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
@@ -116,6 +122,24 @@ std::chrono::milliseconds ToolWindow::pollingPeriod()
 {
     const QTimer& timer = m_form->pollTimer();
     return timer.isActive() ? std::chrono::milliseconds(timer.interval()) : std::chrono::milliseconds(0);
+}
+
+void ToolWindow::showFindSensor()
+{
+    if (!m_findSensor) {
+        m_findSensor = new FindSensorDialog(*m_form, this);
+        m_findSensor->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    // Modal to this window: while the search holds the line, nothing here
+    // may open the port again or send on it.
+    m_findSensor->open();
+    m_findSensor->raise();
+    m_findSensor->activateWindow();
+}
+
+FindSensorDialog* ToolWindow::findSensor() const
+{
+    return m_findSensor;
 }
 
 void ToolWindow::showAbout()

@@ -10,6 +10,7 @@ class QMenu;
 
 namespace kv {
 
+class FindSensorDialog;
 class frmMain;
 class ChartWindow;
 class TrafficLogWindow;
@@ -38,6 +39,10 @@ public:
     void showTrafficLog();
     // The traffic log while it is open; null otherwise.
     TrafficLogWindow* trafficLog() const;
+    // Opens the search for sensors over the form, or brings it to the front.
+    void showFindSensor();
+    // The search for sensors while it is open; null otherwise.
+    FindSensorDialog* findSensor() const;
 
     // Every sound reading the form decoded, from the window's start on.
     const ReadingHistory& readings() const { return m_history; }
@@ -60,6 +65,7 @@ private:
     ReadingHistory m_history;
     // Kept when closed: a recording goes on while the chart is out of sight.
     QPointer<ChartWindow> m_chart;
+    QPointer<FindSensorDialog> m_findSensor;
 };
 
 } // namespace kv

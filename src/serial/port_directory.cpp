@@ -162,17 +162,31 @@ QStringList everyPortDevice()
     return paths;
 }
 
+QList<PortDevice> portDevices(int count)
+{
+    const QList<QSerialPortInfo> present = presentPorts();
+    QList<PortDevice> devices;
+    for (int portNumber = 1; portNumber <= count; ++portNumber)
+        devices << lookUp(portNumber, present);
+    return devices;
+}
+
 QString portToolTip(int portNumber)
 {
     return describe(portNumber, portDevice(portNumber));
 }
 
+QString portToolTip(int portNumber, const PortDevice& device)
+{
+    return describe(portNumber, device);
+}
+
 QStringList portToolTips(int count)
 {
-    const QList<QSerialPortInfo> present = presentPorts();
+    const QList<PortDevice> devices = portDevices(count);
     QStringList tips;
     for (int portNumber = 1; portNumber <= count; ++portNumber)
-        tips << describe(portNumber, lookUp(portNumber, present));
+        tips << describe(portNumber, devices[portNumber - 1]);
     return tips;
 }
 

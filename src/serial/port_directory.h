@@ -26,8 +26,12 @@ PortDevice portDevice(int portNumber);
 // is not among them, in port-number order. Each path once.
 QStringList everyPortDevice();
 
+// Ports 1 to count, looking the devices up only once.
+QList<PortDevice> portDevices(int count);
+
 // One line for the port list's tooltip: the device a port number stands for.
 QString portToolTip(int portNumber);
+QString portToolTip(int portNumber, const PortDevice& device);
 // The tooltips of ports 1 to count, looking the devices up only once.
 QStringList portToolTips(int count);
 
