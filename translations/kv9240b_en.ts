@@ -143,6 +143,111 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
 </context>
 <context>
+    <name>kv::FindSensorDialog</name>
+    <message>
+        <source>查找传感器</source>
+        <translation>Find sensor</translation>
+    </message>
+    <message>
+        <source>逐个地址扫描 (1-247)</source>
+        <translation>Scan stations 1-247</translation>
+    </message>
+    <message>
+        <source>站号 250 无应答时，逐个询问站号 1 到 247（每个波特率约需 17 秒）</source>
+        <translation>When station 250 gives no answer, ask stations 1 to 247 one by one (about 17 s per baud rate)</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>查找过程中的提示显示在这里</source>
+        <translation>Notes from the search appear here</translation>
+    </message>
+    <message>
+        <source>使用</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <source>关闭本窗口，并在主窗口中选好该传感器的串口、波特率和设备地址</source>
+        <translation>Close this window and choose this sensor's port, baud rate and station address in the main window</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>Ports</translation>
+    </message>
+    <message>
+        <source>未检测到串口设备</source>
+        <translation>No serial device found</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>%1 无法打开：%2</source>
+        <translation>%1 cannot be opened: %2</translation>
+    </message>
+    <message>
+        <source>%1：多个传感器同时应答，正在逐个地址扫描</source>
+        <translation>%1: several sensors answered at once, scanning station by station</translation>
+    </message>
+    <message>
+        <source>%1 · 站号 %2 的应答无法识别（%3），可能有两个传感器使用同一站号</source>
+        <translation>%1 · the answer of station %2 cannot be read (%3): two sensors may share this station address</translation>
+    </message>
+    <message>
+        <source>已停止主窗口的循环采集：查找期间串口由查找使用。</source>
+        <translation>Polling in the main window has stopped: the search uses the port while it runs.</translation>
+    </message>
+    <message>
+        <source>主窗口的串口 COM%1 已暂时关闭，查找结束后按原设置重新打开。</source>
+        <translation>The main window's port COM%1 is closed for now and opens again with its settings when the search ends.</translation>
+    </message>
+    <message>
+        <source>%1 · 站号 %2</source>
+        <translation>%1 · station %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>已停止，找到 %n 个传感器</source>
+        <translation>
+            <numerusform>Stopped, found %n sensor</numerusform>
+            <numerusform>Stopped, found %n sensors</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>未找到传感器</source>
+        <translation>No sensor found</translation>
+    </message>
+    <message numerus="yes">
+        <source>找到 %n 个传感器</source>
+        <translation>
+            <numerusform>Found %n sensor</numerusform>
+            <numerusform>Found %n sensors</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>用时 %1 秒</source>
+        <translation>took %1 s</translation>
+    </message>
+    <message>
+        <source>主窗口的串口 COM%1 无法重新打开：%2</source>
+        <translation>The main window's port COM%1 cannot be opened again: %2</translation>
+    </message>
+    <message>
+        <source>主窗口的串口 COM%1 已重新打开。</source>
+        <translation>The main window's port COM%1 is open again.</translation>
+    </message>
+</context>
+<context>
     <name>kv::FormLoad</name>
     <message>
         <source>VORT系统出错提示</source>
@@ -151,6 +256,37 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>请检查串口端口,串口端口%1无法打开!</source>
         <translation>Check the serial port: serial port %1 cannot be opened!</translation>
+    </message>
+</context>
+<context>
+    <name>kv::FoundSensorModel</name>
+    <message>
+        <source>读取测量值失败（%1）</source>
+        <translation>reading the measurements failed (%1)</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>温度 (℃)</source>
+        <translation>Temperature (℃)</translation>
+    </message>
+    <message>
+        <source>湿度 (%RH)</source>
+        <translation>Humidity (%RH)</translation>
     </message>
 </context>
 <context>
@@ -385,6 +521,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>记录与曲线…(&amp;R)</source>
         <translation>&amp;Recording and chart…</translation>
+    </message>
+    <message>
+        <source>查找传感器…(&amp;F)</source>
+        <translation>&amp;Find sensor…</translation>
     </message>
 </context>
 <context>

@@ -28,6 +28,25 @@ struct Message {
     QString name() const { return QStringLiteral("%1: \"%2\"").arg(context, source); }
 };
 
+// The text of a <translation>: its characters, or for a count ("%n sensors")
+// every plural form, one per line; empty when a form is still missing.
+QString translationText(QXmlStreamReader& xml)
+{
+    QStringList forms;
+    QString text;
+    while (xml.readNext() != QXmlStreamReader::Invalid) {
+        if (xml.isEndElement() && xml.name() == u"translation")
+            break;
+        if (xml.isCharacters())
+            text += xml.text();
+        else if (xml.isStartElement() && xml.name() == u"numerusform")
+            forms << xml.readElementText();
+    }
+    if (forms.isEmpty())
+        return text;
+    return forms.contains(QString()) ? QString() : forms.join(QLatin1Char('\n'));
+}
+
 QList<Message> readTranslations(const QString& path, QString* problem)
 {
     QFile file(path);
@@ -53,7 +72,7 @@ QList<Message> readTranslations(const QString& path, QString* problem)
             message.comment = xml.readElementText();
         } else if (element == u"translation") {
             message.type = xml.attributes().value(QStringLiteral("type")).toString();
-            message.translation = xml.readElementText();
+            message.translation = translationText(xml);
             messages.append(message);
         }
     }
