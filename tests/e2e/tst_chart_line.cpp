@@ -117,7 +117,11 @@ void tst_ChartLine::recordingWritesEverySoundReading()
     bench.click(u"cmdOneM");
     QTRY_VERIFY_WITH_TIMEOUT(bench.requests() >= 30, 5000);
     bench.click(u"cmdStopOnce");
-    QTest::qWait(200);
+    // The last request's answer may still be on its way: wait for the line to
+    // tell how it ended before the recording is closed.
+    const TrafficRecorder& traffic = bench.window.traffic();
+    QTRY_VERIFY_WITH_TIMEOUT(traffic.size() > 0 && traffic.at(traffic.size() - 1).verdict != FrameVerdict::Request, 3000);
+    QTest::qWait(50);
     QTest::mouseClick(bench.window.chart()->findChild<QPushButton*>(QStringLiteral("stopRecording")), Qt::LeftButton);
 
     const RecordedCsv recorded = readRecordedCsv(path);
