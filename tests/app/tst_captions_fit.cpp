@@ -1,6 +1,7 @@
 #include "app/chart/chart_window.h"
 #include "app/compact_style.h"
 #include "app/control_table.h"
+#include "app/find_sensor/find_sensor_dialog.h"
 #include "app/tool_window.h"
 #include "app/window_language.h"
 #include "app/main_window.h"
@@ -236,6 +237,8 @@ private slots:
     void chartWindow();
     void trafficLogWindow_data() { form_data(); }
     void trafficLogWindow();
+    void findSensorDialog_data() { form_data(); }
+    void findSensorDialog();
     void aCaptionTooLongIsCaught_data();
     void aCaptionTooLongIsCaught();
 };
@@ -310,6 +313,21 @@ void tst_CaptionsFit::trafficLogWindow()
     QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
     // The statistics, the status line, the column titles, the reset button and the tools.
     QVERIFY2(checked >= 9, qPrintable(QString::number(checked)));
+}
+
+void tst_CaptionsFit::findSensorDialog()
+{
+    QFETCH(Language, language);
+    const WindowLanguage chosen(language);
+    frmMain form;
+    FindSensorDialog dialog(form);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    int checked = 0;
+    const QStringList unfit = unfitCaptions(dialog, checked);
+    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
+    // The scan choice, the buttons, the rates and the list titles.
+    QVERIFY2(checked >= 8, qPrintable(QString::number(checked)));
 }
 
 void tst_CaptionsFit::aCaptionTooLongIsCaught_data()
