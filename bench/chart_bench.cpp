@@ -8,8 +8,8 @@
 // Prints "key value" lines; scripts/bench turns them into docs/performance.md.
 // A redraw is timed from the user's action (the "全部" button, a new span on
 // the time axis) to the plot and the figures beside it painted, offscreen.
-#include "percentile.h"
 #include "app/chart/chart_window.h"
+#include "percentile.h"
 #include "process_figures.h"
 #include "session/csv_recorder.h"
 
@@ -38,7 +38,7 @@ constexpr int Rounds = 30;
 void printSpread(const char* name, const std::vector<double>& millis)
 {
     std::printf("%s_median_ms %.3f\n%s_p90_ms %.3f\n%s_worst_ms %.3f\n", name, percentile(millis, 0.5), name,
-                percentile(millis, 0.9), name, percentile(millis, 1.0));
+        percentile(millis, 0.9), name, percentile(millis, 1.0));
 }
 
 // A slow drift with a little noise, as a sensor in a room shows.
@@ -110,7 +110,7 @@ int measureWindow(double hours, int periodMs)
     std::printf("readings %lld\nhours %.2f\nperiod_ms %d\n", static_cast<long long>(readings), hours, periodMs);
     std::printf("append_us %.3f\n", appendSeconds * 1e6 / static_cast<double>(std::max<qint64>(readings, 1)));
     std::printf("resident_start_kb %ld\nresident_history_kb %ld\nresident_end_kb %ld\nresident_peak_kb %ld\n",
-                residentAtStart, residentWithHistory, residentKilobytes(), peakResidentKilobytes());
+        residentAtStart, residentWithHistory, residentKilobytes(), peakResidentKilobytes());
     printSpread("whole", whole);
     printSpread("minute", minute);
     return 0;
@@ -157,8 +157,8 @@ int measureLibrary(double hours, int periodMs)
     };
     printSpread("library_whole", time(start, end));
     printSpread("library_minute", time(end - 60, end));
-    std::printf("library_resident_start_kb %ld\nlibrary_resident_peak_kb %ld\n", residentAtStart,
-                peakResidentKilobytes());
+    std::printf(
+        "library_resident_start_kb %ld\nlibrary_resident_peak_kb %ld\n", residentAtStart, peakResidentKilobytes());
     return 0;
 }
 
@@ -182,7 +182,7 @@ int measureRecording(int rows, const QString& folder)
     }
     std::printf("rows %lld\n", static_cast<long long>(recorder.rowsWritten()));
     std::printf("row_median_ms %.3f\nrow_p99_ms %.3f\nrow_worst_ms %.3f\n", percentile(millis, 0.5),
-                percentile(millis, 0.99), percentile(millis, 1.0));
+        percentile(millis, 0.99), percentile(millis, 1.0));
     return recorder.rowsWritten() == rows ? 0 : 1;
 }
 

@@ -45,7 +45,10 @@ void choose(FindSensorDialog& dialog, const QString& device, const QList<int>& r
 // Ends the loop when the watched widget is enabled again.
 class EnabledWatch : public QObject {
 public:
-    explicit EnabledWatch(QEventLoop& loop) : m_loop(loop) {}
+    explicit EnabledWatch(QEventLoop& loop)
+        : m_loop(loop)
+    {
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -78,7 +81,7 @@ double search(FindSensorDialog& dialog)
 int run(int runs)
 {
     test::SimProcess sim({QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--fault"),
-                          QStringLiteral("no-reply:1"), QStringLiteral("--quiet")});
+        QStringLiteral("no-reply:1"), QStringLiteral("--quiet")});
     if (!sim.isRunning())
         return 1;
     test::PortWiring com1(1, sim.devicePath());

@@ -9,10 +9,10 @@
 // Prints "key value" lines; scripts/bench turns them into docs/performance.md.
 // Every time is taken on CLOCK_MONOTONIC, the clock the simulator stamps its
 // log with, so a reply's last byte and its values in the window compare.
-#include "percentile.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/pick_list.h"
+#include "percentile.h"
 #include "process_figures.h"
 #include "pty_pair.h"
 #include "serial/comm_port.h"
@@ -21,11 +21,11 @@
 #include "traffic_log_bench.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QProcess>
 #include <QPushButton>
-#include <QEventLoop>
-#include <QWindow>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -44,13 +44,13 @@ namespace {
 void printSpread(const char* name, const std::vector<double>& millis)
 {
     std::printf("%s_median_ms %.3f\n%s_p99_ms %.3f\n%s_worst_ms %.3f\n", name, percentile(millis, 0.5), name,
-                percentile(millis, 0.99), name, percentile(millis, 1.0));
+        percentile(millis, 0.99), name, percentile(millis, 1.0));
 }
 
 int poll(int baud, int periodMs, int polls, int registers)
 {
-    test::SimulatedWindow bench({QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--turnaround-ms"),
-                                 QStringLiteral("5")});
+    test::SimulatedWindow bench(
+        {QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--turnaround-ms"), QStringLiteral("5")});
     if (!bench.sim.isRunning())
         return 1;
     test::SimProcess& sim = bench.sim;
@@ -103,9 +103,8 @@ int poll(int baud, int periodMs, int polls, int registers)
     const QList<test::SimProcess::Entry> sent = sim.entries(QStringLiteral("TX"));
     std::vector<double> latencies;
     for (double at : decodedAt) {
-        const auto nearest = std::min_element(sent.begin(), sent.end(), [at](const auto& a, const auto& b) {
-            return std::abs(a.seconds - at) < std::abs(b.seconds - at);
-        });
+        const auto nearest = std::min_element(sent.begin(), sent.end(),
+            [at](const auto& a, const auto& b) { return std::abs(a.seconds - at) < std::abs(b.seconds - at); });
         if (nearest != sent.end())
             latencies.push_back(std::max(0.0, (at - nearest->seconds) * 1000));
     }
@@ -116,14 +115,14 @@ int poll(int baud, int periodMs, int polls, int registers)
     const int requests = window.controls().text(u"lblCounter").toInt() - 1;
     std::printf("finished %s\n", finished ? "yes" : "no");
     std::printf("baud %d\nperiod_ms %d\nregisters %d\nticks %zu\nrequests %d\nreplies_sent %lld\n", baud, periodMs,
-                registers, ticks.size(), requests, static_cast<long long>(sent.size()));
+        registers, ticks.size(), requests, static_cast<long long>(sent.size()));
     std::printf("replies_decoded %d\nevents %zu\nmessages %d\n", sound, decodedAt.size(), bench.messages);
     printSpread("deviation", deviations);
     printSpread("latency", latencies);
     std::printf("cpu_per_poll_ms %.4f\nsystem_share %.2f\n", cpuUsed * 1000 / std::max(1, requests),
-                (systemSeconds() - systemAtStart) / std::max(cpuUsed, 1e-9));
+        (systemSeconds() - systemAtStart) / std::max(cpuUsed, 1e-9));
     std::printf("resident_start_kb %ld\nresident_warm_kb %ld\nresident_end_kb %ld\n", residentAtStart,
-                residentAfterWarmUp, residentAtEnd);
+        residentAfterWarmUp, residentAtEnd);
     return 0;
 }
 
@@ -175,13 +174,14 @@ int main(int argc, char* argv[])
     if (args.value(1) == QLatin1String("startup-child"))
         return startupChild();
     if (args.value(1) == QLatin1String("log") && args.size() >= 7)
-        return bench::trafficLogPolling(args[2].toInt(), args[3].toInt(), args[4].toInt(), args[5].toInt(),
-                                        args[6] == QLatin1String("full"));
+        return bench::trafficLogPolling(
+            args[2].toInt(), args[3].toInt(), args[4].toInt(), args[5].toInt(), args[6] == QLatin1String("full"));
     if (args.value(1) == QLatin1String("log-scroll"))
         return bench::trafficLogScroll(args.value(2, QStringLiteral("100000")).toInt());
     if (args.value(1) == QLatin1String("log-burst"))
         return bench::trafficLogBurst();
-    std::fprintf(stderr, "usage: poll_bench poll BAUD PERIOD_MS POLLS [REGISTERS] | startup RUNS\n"
-                         "       poll_bench log BAUD PERIOD_MS POLLS BLOCKS fresh|full | log-scroll ROWS | log-burst\n");
+    std::fprintf(stderr,
+        "usage: poll_bench poll BAUD PERIOD_MS POLLS [REGISTERS] | startup RUNS\n"
+        "       poll_bench log BAUD PERIOD_MS POLLS BLOCKS fresh|full | log-scroll ROWS | log-burst\n");
     return 2;
 }

@@ -5,9 +5,9 @@
 #include "app/pick_list.h"
 #include "app/tool_window.h"
 #include "app/traffic_log/traffic_log_window.h"
+#include "process_figures.h"
 #include "protocol/crc16.h"
 #include "protocol/request_frames.h"
-#include "process_figures.h"
 #include "pty_pair.h"
 #include "serial/comm_port.h"
 #include "sim_process.h"
@@ -70,9 +70,8 @@ void fillLog(TrafficRecorder& recorder, int frames)
 
 void stopMessages()
 {
-    MessageBox::setPresenter([](const MessageBox::Message& message) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
-    });
+    MessageBox::setPresenter(
+        [](const MessageBox::Message& message) { std::fprintf(stderr, "message: %s\n", qPrintable(message.text)); });
 }
 
 } // namespace
@@ -81,7 +80,7 @@ int trafficLogPolling(int baud, int periodMs, int polls, int blocks, bool fullLo
 {
     stopMessages();
     test::SimProcess sim({QStringLiteral("--quiet"), QStringLiteral("--baud"), QString::number(baud),
-                          QStringLiteral("--turnaround-ms"), QStringLiteral("5")});
+        QStringLiteral("--turnaround-ms"), QStringLiteral("5")});
     if (!sim.isRunning())
         return 1;
     test::PortWiring com1(1, sim.devicePath());
@@ -134,7 +133,7 @@ int trafficLogPolling(int baud, int periodMs, int polls, int blocks, bool fullLo
     std::printf("finished %s\n", block == 2 * blocks ? "yes" : "no");
     std::printf("baud %d\nperiod_ms %d\npolls_per_block %d\nblocks %d\n", baud, periodMs, polls, blocks);
     std::printf("rows_at_end %lld\ndropped %llu\n", static_cast<long long>(window.traffic().size()),
-                static_cast<unsigned long long>(window.traffic().dropped()));
+        static_cast<unsigned long long>(window.traffic().dropped()));
     std::printf("closed_cpu_per_poll_ms %.4f\nopen_cpu_per_poll_ms %.4f\n", median(closed), median(open));
     std::printf("closed_worst_block_ms %.4f\nopen_worst_block_ms %.4f\n", worst(closed), worst(open));
     const double base = median(closed);
@@ -214,10 +213,10 @@ int trafficLogBurst()
     loop.exec();
     emit window.form().controls().get<QPushButton>(u"cmdStopOnce")->clicked();
     const TrafficLogModel& rows = window.trafficLog()->log();
-    std::printf("burst_bytes %d\nseconds %.3f\nlongest_gap_ms %.1f\n", 1 << 20, monotonicSeconds() - started - 0.5,
-                longestGap);
+    std::printf(
+        "burst_bytes %d\nseconds %.3f\nlongest_gap_ms %.1f\n", 1 << 20, monotonicSeconds() - started - 0.5, longestGap);
     std::printf("rows %d\nunsolicited %llu\n", rows.rowCount(),
-                static_cast<unsigned long long>(window.traffic().statistics().unsolicited));
+        static_cast<unsigned long long>(window.traffic().statistics().unsolicited));
     return 0;
 }
 

@@ -2,8 +2,8 @@
 // on standard output with status 0, refused in one line on standard error
 // with status 2, or left to the window without a word (a language only when
 // one was asked for).
-#include "fuzz_check.h"
 #include "app/command_line.h"
+#include "fuzz_check.h"
 
 #include <QTextStream>
 

@@ -12,8 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     kv::CommPort port;
-    QByteArray kept;     // every byte the buffer took, in order
-    QByteArray readOut;  // every byte read back
+    QByteArray kept;    // every byte the buffer took, in order
+    QByteArray readOut; // every byte read back
     QObject::connect(&port, &kv::CommPort::onComm, [&] {
         if (port.commEvent() == kv::CommPort::ReceiveEvent)
             require(port.rThreshold() > 0 && port.inBufferCount() >= port.rThreshold());

@@ -1,8 +1,8 @@
 // Any bytes from the line, for any request kind, request frame and
 // start-address text: the decoder must never read past them, and a reply it
 // accepts must be the whole, intact answer to the request.
-#include "fuzz_check.h"
 #include "app/handlers/reply_decoder.h"
+#include "fuzz_check.h"
 #include "protocol/reply_check.h"
 
 #include <cstdint>
@@ -19,9 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> request(data + 2, RequestBytes);
     if (size < 2 + RequestBytes + textLength)
         return 0;
-    const QString start = QString::fromLatin1(reinterpret_cast<const char*>(data + 2 + RequestBytes),
-                                              static_cast<qsizetype>(textLength));
-    const std::span<const std::uint8_t> reply(data + 2 + RequestBytes + textLength, size - 2 - RequestBytes - textLength);
+    const QString start = QString::fromLatin1(
+        reinterpret_cast<const char*>(data + 2 + RequestBytes), static_cast<qsizetype>(textLength));
+    const std::span<const std::uint8_t> reply(
+        data + 2 + RequestBytes + textLength, size - 2 - RequestBytes - textLength);
 
     const kv::DecodedReply decoded = kv::decodeReply(reply, kind, request, start);
     if (decoded.accepted())

@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 #include "app/compact_style.h"
-#include "app/tool_window.h"
 #include "app/quit_on_signals.h"
+#include "app/tool_window.h"
 #include "app/window_language.h"
 
 #include <QApplication>

@@ -15,9 +15,9 @@ const QString ToolName = QStringLiteral("kv9240b-tool");
 // them from the arguments itself, so they are only accepted here.
 void letToolkitOptionsThrough(QCommandLineParser& parser)
 {
-    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
-                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display", "geometry",
-                             "style", "stylesheet"}) {
+    for (const char* name :
+        {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry", "qwindowicon",
+            "qwindowtitle", "session", "display", "geometry", "style", "stylesheet"}) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
@@ -53,8 +53,8 @@ QString refusal(const QCommandLineParser& parser)
 
 } // namespace
 
-CommandLineAnswer answerCommandLine(const QStringList& arguments, const QString& version, QTextStream& out,
-                                    QTextStream& err)
+CommandLineAnswer answerCommandLine(
+    const QStringList& arguments, const QString& version, QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
     // The toolkit's options are spelt with one dash: "-platform" is one word.
@@ -63,11 +63,11 @@ CommandLineAnswer answerCommandLine(const QStringList& arguments, const QString&
         "Service tool for the KV9240B temperature and humidity sensor: reads, polls and sets it over Modbus RTU\n"
         "on a serial port (an RS-485 adapter). The window offers ports COM1 to COM25; on Linux COMn is the n-th\n"
         "serial device, USB adapters first, unless the environment variable KV9240B_COMn names a device."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
-    const QCommandLineOption showVersion({QStringLiteral("v"), QStringLiteral("version")},
-                                         QStringLiteral("Show the version and exit."));
-    const QCommandLineOption language(
-        QStringLiteral("lang"),
+    const QCommandLineOption help(
+        {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
+    const QCommandLineOption showVersion(
+        {QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit."));
+    const QCommandLineOption language(QStringLiteral("lang"),
         QStringLiteral("Language of the window: zh (simplified Chinese) or en (English). Without it the window\n"
                        "is Chinese for a Chinese locale and for the C locale, English for any other."),
         QStringLiteral("zh|en"));

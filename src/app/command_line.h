@@ -24,7 +24,7 @@ struct CommandLineAnswer {
     std::optional<Language> language; // --lang; nothing: the user's locale decides
 };
 
-CommandLineAnswer answerCommandLine(const QStringList& arguments, const QString& version, QTextStream& out,
-                                    QTextStream& err);
+CommandLineAnswer answerCommandLine(
+    const QStringList& arguments, const QString& version, QTextStream& out, QTextStream& err);
 
 } // namespace kv

@@ -12,8 +12,8 @@ constexpr int ArrowWidth = 10;
 constexpr int FrameWidth = 1;
 } // namespace
 
-QRect CompactStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
-                                   const QWidget* widget) const
+QRect CompactStyle::subControlRect(
+    ComplexControl control, const QStyleOptionComplex* option, SubControl subControl, const QWidget* widget) const
 {
     if (control != CC_ComboBox)
         return QProxyStyle::subControlRect(control, option, subControl, widget);
@@ -22,12 +22,12 @@ QRect CompactStyle::subControlRect(ComplexControl control, const QStyleOptionCom
     switch (subControl) {
     case SC_ComboBoxArrow:
         return visualRect(option->direction, frame,
-                          QRect(frame.right() - ArrowWidth - FrameWidth + 1, frame.top() + FrameWidth, ArrowWidth,
-                                frame.height() - 2 * FrameWidth));
+            QRect(frame.right() - ArrowWidth - FrameWidth + 1, frame.top() + FrameWidth, ArrowWidth,
+                frame.height() - 2 * FrameWidth));
     case SC_ComboBoxEditField:
         return visualRect(option->direction, frame,
-                          QRect(frame.left() + FrameWidth, frame.top() + FrameWidth,
-                                frame.width() - 2 * FrameWidth - ArrowWidth, frame.height() - 2 * FrameWidth));
+            QRect(frame.left() + FrameWidth, frame.top() + FrameWidth, frame.width() - 2 * FrameWidth - ArrowWidth,
+                frame.height() - 2 * FrameWidth));
     default:
         return QProxyStyle::subControlRect(control, option, subControl, widget);
     }

@@ -15,7 +15,7 @@ public:
     using QProxyStyle::QProxyStyle;
 
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
-                         const QWidget* widget) const override;
+        const QWidget* widget) const override;
 };
 
 // The application's style: the compact variant of Fusion. Needs the application object.

@@ -47,7 +47,8 @@ QRect pixelRect(const ControlRow& row)
 QFont defaultUiFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies(
+        {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
     font.setPointSizeF(9);
     return font;
 }
@@ -74,11 +75,11 @@ QWidget* createControl(const ControlRow& row, QWidget* parent, const QString& te
         auto* frame = new QGroupBox(text, parent);
         // A plain etched frame with its caption set into the top edge, and the
         // same grey inside as the labels on it.
-        frame->setStyleSheet(QStringLiteral(
-            "QGroupBox { background-color: rgb(224,224,224); border: 1px solid rgb(160,160,160);"
-            " margin-top: 7px; }"
-            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px;"
-            " padding: 0px 1px; background-color: rgb(224,224,224); }"));
+        frame->setStyleSheet(
+            QStringLiteral("QGroupBox { background-color: rgb(224,224,224); border: 1px solid rgb(160,160,160);"
+                           " margin-top: 7px; }"
+                           "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px;"
+                           " padding: 0px 1px; background-color: rgb(224,224,224); }"));
         paintFace(*frame);
         return frame;
     }
@@ -131,7 +132,7 @@ QWidget* createControl(const ControlRow& row, QWidget* parent, const QString& te
     }
     case ControlKind::Line:
         return new LineControl(QPoint(twipsToPixels(row.left), twipsToPixels(row.top)),
-                               QPoint(twipsToPixels(row.width), twipsToPixels(row.height)), parent);
+            QPoint(twipsToPixels(row.width), twipsToPixels(row.height)), parent);
     case ControlKind::Window:
         break;
     }

@@ -6,16 +6,16 @@
 namespace kv {
 
 enum class ControlKind {
-    Window,           // the form itself
-    GroupBox,         // a captioned frame holding other controls
+    Window,   // the form itself
+    GroupBox, // a captioned frame holding other controls
     Label,
-    PickList,         // editable drop-down list
-    TextBox,          // single line
+    PickList, // editable drop-down list
+    TextBox,  // single line
     MultiLineTextBox,
     Button,
     PictureBox,
-    Image,            // text names the picture: "green", "yellow" or "red"
-    Line,             // left, top, width, height hold x1, y1, x2, y2
+    Image, // text names the picture: "green", "yellow" or "red"
+    Line,  // left, top, width, height hold x1, y1, x2, y2
 };
 
 enum class TextColour { Black, Red };

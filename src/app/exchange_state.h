@@ -36,7 +36,7 @@ struct ExchangeState {
     std::int16_t CommNum = 0;  // selected port number, 1 = COM1
     std::int16_t CommRate = 0; // baud rate
     std::int16_t CmdType = RequestKind::None;
-    std::int16_t RecLen = 0;   // reply length the last request expects
+    std::int16_t RecLen = 0; // reply length the last request expects
     // The names are the window's own and read the wrong way round: HiByte
     // holds the CRC's LOW-order byte (sent first), LoByte its HIGH-order byte.
     std::int32_t HiByte = 0;

@@ -18,8 +18,8 @@ SaveAnswer askSaveFile(const SaveQuestion& question)
 {
     if (chooser())
         return chooser()(question);
-    QFileDialog dialog(question.parent, question.caption, question.suggestedPath,
-                       question.filters.join(QStringLiteral(";;")));
+    QFileDialog dialog(
+        question.parent, question.caption, question.suggestedPath, question.filters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(question.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, question.appends);

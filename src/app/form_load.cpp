@@ -1,10 +1,10 @@
 #include "app/form_load.h"
 
 #include "app/control_set.h"
+#include "app/exchange_state.h"
 #include "app/form.h"
 #include "app/message_box.h"
 #include "app/pick_list.h"
-#include "app/exchange_state.h"
 #include "serial/comm_port.h"
 #include "serial/line_settings.h"
 
@@ -49,8 +49,8 @@ void Form_Load(Form& form)
         return;
     }
     MessageBox::show({QCoreApplication::translate("kv::FormLoad", "VORT系统出错提示"),
-                      QCoreApplication::translate("kv::FormLoad", "请检查串口端口,串口端口%1无法打开!").arg(vars.CommNum),
-                      MessageBox::Icon::None, port.lastError()});
+        QCoreApplication::translate("kv::FormLoad", "请检查串口端口,串口端口%1无法打开!").arg(vars.CommNum),
+        MessageBox::Icon::None, port.lastError()});
     vars.CycleOn = false;
 }
 

@@ -14,7 +14,7 @@ LineControl::LineControl(QPoint from, QPoint to, QWidget* parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(std::min(from.x(), to.x()), std::min(from.y(), to.y()), std::abs(to.x() - from.x()) + 1,
-                std::abs(to.y() - from.y()) + 1);
+        std::abs(to.y() - from.y()) + 1);
 }
 
 void LineControl::paintEvent(QPaintEvent*)

@@ -2,15 +2,15 @@
 
 #include "app/control_builder.h"
 #include "app/form_load.h"
-#include "app/pick_list.h"
-#include "app/handlers/reply_handler.h"
 #include "app/handlers/address_requests.h"
 #include "app/handlers/measurement_query.h"
 #include "app/handlers/parameter_write.h"
 #include "app/handlers/polling.h"
+#include "app/handlers/port_handlers.h"
+#include "app/handlers/reply_handler.h"
+#include "app/pick_list.h"
 #include "serial/comm_port.h"
 #include "serial/port_directory.h"
-#include "app/handlers/port_handlers.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -23,8 +23,8 @@ namespace {
 std::unique_ptr<StatusLamp> buildControlsWithLamp(QWidget& window, ControlSet& controls)
 {
     buildControls(window, controls);
-    return std::make_unique<StatusLamp>(controls.widget(u"imgConnected"), controls.widget(u"ImgYellow"),
-                                        controls.widget(u"imgNotConnected"));
+    return std::make_unique<StatusLamp>(
+        controls.widget(u"imgConnected"), controls.widget(u"ImgYellow"), controls.widget(u"imgNotConnected"));
 }
 
 } // namespace
@@ -54,7 +54,8 @@ void frmMain::load()
 void frmMain::wireEvents()
 {
     auto clicked = [this](QStringView button, void (*handler)(Form&)) {
-        connect(m_controls.get<QPushButton>(button), &QPushButton::clicked, &m_events, [this, handler] { handler(m_form); });
+        connect(m_controls.get<QPushButton>(button), &QPushButton::clicked, &m_events,
+            [this, handler] { handler(m_form); });
     };
     clicked(u"cmdCom", cmdCom_Click);
     clicked(u"Command1", Command1_Click);
@@ -65,7 +66,7 @@ void frmMain::wireEvents()
     clicked(u"cmdChangeID", cmdChangeID_Click);
     for (int index = 0; index < 6; ++index) {
         connect(m_controls.get<QPushButton>(u"cmdSet", index), &QPushButton::clicked, &m_events,
-                [this, index] { cmdSet_Click(m_form, index); });
+            [this, index] { cmdSet_Click(m_form, index); });
     }
 
     auto* ports = m_controls.get<PickList>(u"Combo1");

@@ -3,9 +3,9 @@
 #include "app/control_set.h"
 #include "app/decoded_readings.h"
 #include "app/edited_values.h"
+#include "app/exchange_state.h"
 #include "app/form.h"
 #include "app/status_lamp.h"
-#include "app/exchange_state.h"
 
 #include <QWidget>
 

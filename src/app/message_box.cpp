@@ -23,7 +23,7 @@ void showDialog(const Message& message)
         return;
     }
     QMessageBox box(message.icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, message.title,
-                    message.text, QMessageBox::Ok, QApplication::activeWindow());
+        message.text, QMessageBox::Ok, QApplication::activeWindow());
     if (!message.detail.isEmpty())
         box.setDetailedText(message.detail);
     box.exec();

@@ -25,7 +25,10 @@ inline const QString applicationTitle = QStringLiteral("Orvane");
 void show(const Message& message);
 
 // A plain box with the application's title and no icon.
-inline void show(const QString& text) { show(Message{applicationTitle, text, Icon::None, {}}); }
+inline void show(const QString& text)
+{
+    show(Message{applicationTitle, text, Icon::None, {}});
+}
 
 // True while a message box is on screen. Its modal loop still delivers
 // timer ticks and port events; handlers that would open another box wait.

@@ -30,7 +30,7 @@ extern "C" void noteQuitSignal(int)
 
 void handleQuitSignals(void (*handler)(int))
 {
-    struct sigaction action{};
+    struct sigaction action { };
     action.sa_handler = handler;
     ::sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -21,10 +21,12 @@ int runAddress(const Options& options)
     const Outcome outcome = line.master.exchange(request);
     line.finishLog();
     if (!outcome.ok()) {
-        const Reading failed = readingOf(outcome, AnyStation, QDateTime::currentDateTime(), line.master.timeoutFor(request));
+        const Reading failed
+            = readingOf(outcome, AnyStation, QDateTime::currentDateTime(), line.master.timeoutFor(request));
         QString text = QStringLiteral("station 250: ") + failureText(failed);
         if (outcome.kind == OutcomeKind::BadCrc || outcome.kind == OutcomeKind::Partial)
-            text += QStringLiteral("; several sensors on the line answer 250 at once? 'kv9240b find' asks them one by one");
+            text += QStringLiteral(
+                "; several sensors on the line answer 250 at once? 'kv9240b find' asks them one by one");
         complain(text);
         return Failure;
     }

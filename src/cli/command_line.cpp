@@ -14,7 +14,22 @@ namespace kv::cli {
 
 namespace {
 
-enum class Id { Port, Baud, Station, Timeout, Format, Interval, Count, Output, Verbose, Help, Version, Ports, Bauds, Scan };
+enum class Id {
+    Port,
+    Baud,
+    Station,
+    Timeout,
+    Format,
+    Interval,
+    Count,
+    Output,
+    Verbose,
+    Help,
+    Version,
+    Ports,
+    Bauds,
+    Scan
+};
 
 struct OptionSpec {
     Id id;
@@ -197,7 +212,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             const qsizetype equals = argument.indexOf(QLatin1Char('='));
             spec = specNamed(argument.mid(2, equals < 0 ? -1 : equals - 2));
             if (!spec)
-                return refused(QStringLiteral("unknown option %1").arg(argument.left(equals < 0 ? argument.size() : equals)));
+                return refused(
+                    QStringLiteral("unknown option %1").arg(argument.left(equals < 0 ? argument.size() : equals)));
             if (equals >= 0)
                 attached = argument.mid(equals + 1);
             if (attached && !spec->takesValue)
@@ -340,13 +356,14 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     if (*command == Command::Watch) {
         const auto shortest = shortestPeriod(options.baudRate, static_cast<int>(options.stations.size()));
         if (options.interval < shortest) {
-            return refused(QStringLiteral("--interval %1 is shorter than polling %2 on the wire at %3 baud takes: "
-                                          "the shortest period is %4 ms")
-                               .arg(options.interval.count())
-                               .arg(options.stations.size() == 1 ? QStringLiteral("one station")
-                                                                 : QStringLiteral("%1 stations").arg(options.stations.size()))
-                               .arg(options.baudRate)
-                               .arg(shortest.count()));
+            return refused(
+                QStringLiteral("--interval %1 is shorter than polling %2 on the wire at %3 baud takes: "
+                               "the shortest period is %4 ms")
+                    .arg(options.interval.count())
+                    .arg(options.stations.size() == 1 ? QStringLiteral("one station")
+                                                      : QStringLiteral("%1 stations").arg(options.stations.size()))
+                    .arg(options.baudRate)
+                    .arg(shortest.count()));
         }
     }
     parsed.action = ParsedCommandLine::Action::Run;
@@ -355,86 +372,85 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
 
 QString helpText()
 {
-    return QStringLiteral(
-        "Usage: kv9240b [options] COMMAND [ARGUMENTS]\n"
-        "\n"
-        "Reads and sets KV9240B temperature and humidity sensors over Modbus RTU on an\n"
-        "RS-485 line: for scripts, loggers and buses of many sensors.\n"
-        "\n"
-        "Commands:\n"
-        "  read                 one reading of each station\n"
-        "  watch                poll until Ctrl-C (or SIGTERM) or --count\n"
-        "  set NAME VALUE       write a setting through station 250, then read it back\n"
-        "  address              read the station number through station 250\n"
-        "  find                 look for sensors on ports and rates\n"
-        "\n"
-        "Options (before or after the command):\n"
-        "  -p, --port PORT      COM<n>, numbered as the window numbers ports, or a device\n"
-        "                       path such as /dev/ttyUSB0; default COM1\n"
-        "  -b, --baud RATE      line rate: 2400, 4800, 9600 or 19200; default 9600\n"
-        "  -s, --station LIST   stations 1 to 247, read in turn, e.g. 1,3,5-9; default 1\n"
-        "                       (set: read the setting back from this station rather\n"
-        "                       than through station 250)\n"
-        "  -t, --timeout MS     how long to wait for a reply, 1 to 60000; default the\n"
-        "                       exchange's time on the wire at the rate plus 100 ms\n"
-        "  -f, --format FORMAT  text, csv, json (JSON Lines) or influx (InfluxDB line\n"
-        "                       protocol); default text\n"
-        "  -i, --interval MS    watch: from one poll to the next, 50 to 60000, at least\n"
-        "                       the exchange on the wire (29 ms at 9600 baud, 111 ms at\n"
-        "                       2400 for one station); default 1000\n"
-        "  -n, --count N        watch: stop after N polls (each reads every station)\n"
-        "  -o, --output FILE    append the records to FILE instead of standard output\n"
-        "  -v, --verbose        every frame to standard error: time, direction, hex bytes\n"
-        "                       and verdict\n"
-        "  -h, --help           this text\n"
-        "      --version        the program's version\n"
-        "\n"
-        "find:\n"
-        "      --ports LIST     ports to try, comma-separated; default every serial\n"
-        "                       device present (and those KV9240B_COM<n> names)\n"
-        "      --bauds LIST     rates to try; default 9600,19200,4800,2400\n"
-        "      --scan           where station 250 gets no answer, also ask stations 1 to\n"
-        "                       247 one by one (about 17 s a rate at 9600 baud)\n"
-        "  find reads the station number through station 250 at each port and rate,\n"
-        "  then the values of the sensor that answered. Several sensors on one line all\n"
-        "  answer 250 at once; find recognises the garbled answer and asks stations 1\n"
-        "  to 247 one by one at that rate.\n"
-        "\n"
-        "Settings for set:\n"
-        "  temperature-offset   -10.00 to 10.00 (°C)\n"
-        "  humidity-offset      -10.00 to 10.00 (%RH)\n"
-        "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
-        "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n"
-        "  The value read back is written as a record; a different one fails.\n"
-        "\n"
-        "Records (one a reading, written at once):\n"
-        "  text    station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"
-        "          station 3  no reply (timeout 129 ms)\n"
-        "  csv     time,station,temperature_c,humidity_rh,temperature_offset_c,\n"
-        "          humidity_offset_rh,baud,status: the header once, not when appending\n"
-        "          to a file that has lines already\n"
-        "  json    one object a line with the keys of csv; null where a reading failed\n"
-        "  influx  kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,\n"
-        "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i <ns>;\n"
-        "          failed readings go to standard error\n"
-        "  time is ISO 8601 with milliseconds and the UTC offset; status is ok,\n"
-        "  no-reply, partial, bad-crc, exception-NN, unexpected or port-lost.\n"
-        "  address writes \"station 7\" (csv and json: the station alone). find writes\n"
-        "  port, rate, station, temperature and humidity of each sensor as it is found,\n"
-        "  then how many it found and how long it took (to standard error in csv and\n"
-        "  json). watch ends with a summary on standard error: readings, ok, each kind\n"
-        "  of failure, loss, and response times.\n"
-        "\n"
-        "Exit status:\n"
-        "  0  every reading succeeded (set: the write and its read-back; find: found one)\n"
-        "  1  a reading failed, the value read back differs, or find found nothing\n"
-        "  2  the command line is wrong\n"
-        "  3  the port cannot be opened\n"
-        "\n"
-        "Examples:\n"
-        "  kv9240b read -p /dev/ttyUSB0 -s 1,2,5-7\n"
-        "  kv9240b watch -i 5000 -f csv -o climate.csv\n"
-        "  kv9240b find --bauds 9600,19200\n");
+    return QStringLiteral("Usage: kv9240b [options] COMMAND [ARGUMENTS]\n"
+                          "\n"
+                          "Reads and sets KV9240B temperature and humidity sensors over Modbus RTU on an\n"
+                          "RS-485 line: for scripts, loggers and buses of many sensors.\n"
+                          "\n"
+                          "Commands:\n"
+                          "  read                 one reading of each station\n"
+                          "  watch                poll until Ctrl-C (or SIGTERM) or --count\n"
+                          "  set NAME VALUE       write a setting through station 250, then read it back\n"
+                          "  address              read the station number through station 250\n"
+                          "  find                 look for sensors on ports and rates\n"
+                          "\n"
+                          "Options (before or after the command):\n"
+                          "  -p, --port PORT      COM<n>, numbered as the window numbers ports, or a device\n"
+                          "                       path such as /dev/ttyUSB0; default COM1\n"
+                          "  -b, --baud RATE      line rate: 2400, 4800, 9600 or 19200; default 9600\n"
+                          "  -s, --station LIST   stations 1 to 247, read in turn, e.g. 1,3,5-9; default 1\n"
+                          "                       (set: read the setting back from this station rather\n"
+                          "                       than through station 250)\n"
+                          "  -t, --timeout MS     how long to wait for a reply, 1 to 60000; default the\n"
+                          "                       exchange's time on the wire at the rate plus 100 ms\n"
+                          "  -f, --format FORMAT  text, csv, json (JSON Lines) or influx (InfluxDB line\n"
+                          "                       protocol); default text\n"
+                          "  -i, --interval MS    watch: from one poll to the next, 50 to 60000, at least\n"
+                          "                       the exchange on the wire (29 ms at 9600 baud, 111 ms at\n"
+                          "                       2400 for one station); default 1000\n"
+                          "  -n, --count N        watch: stop after N polls (each reads every station)\n"
+                          "  -o, --output FILE    append the records to FILE instead of standard output\n"
+                          "  -v, --verbose        every frame to standard error: time, direction, hex bytes\n"
+                          "                       and verdict\n"
+                          "  -h, --help           this text\n"
+                          "      --version        the program's version\n"
+                          "\n"
+                          "find:\n"
+                          "      --ports LIST     ports to try, comma-separated; default every serial\n"
+                          "                       device present (and those KV9240B_COM<n> names)\n"
+                          "      --bauds LIST     rates to try; default 9600,19200,4800,2400\n"
+                          "      --scan           where station 250 gets no answer, also ask stations 1 to\n"
+                          "                       247 one by one (about 17 s a rate at 9600 baud)\n"
+                          "  find reads the station number through station 250 at each port and rate,\n"
+                          "  then the values of the sensor that answered. Several sensors on one line all\n"
+                          "  answer 250 at once; find recognises the garbled answer and asks stations 1\n"
+                          "  to 247 one by one at that rate.\n"
+                          "\n"
+                          "Settings for set:\n"
+                          "  temperature-offset   -10.00 to 10.00 (°C)\n"
+                          "  humidity-offset      -10.00 to 10.00 (%RH)\n"
+                          "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
+                          "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n"
+                          "  The value read back is written as a record; a different one fails.\n"
+                          "\n"
+                          "Records (one a reading, written at once):\n"
+                          "  text    station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"
+                          "          station 3  no reply (timeout 129 ms)\n"
+                          "  csv     time,station,temperature_c,humidity_rh,temperature_offset_c,\n"
+                          "          humidity_offset_rh,baud,status: the header once, not when appending\n"
+                          "          to a file that has lines already\n"
+                          "  json    one object a line with the keys of csv; null where a reading failed\n"
+                          "  influx  kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,\n"
+                          "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i <ns>;\n"
+                          "          failed readings go to standard error\n"
+                          "  time is ISO 8601 with milliseconds and the UTC offset; status is ok,\n"
+                          "  no-reply, partial, bad-crc, exception-NN, unexpected or port-lost.\n"
+                          "  address writes \"station 7\" (csv and json: the station alone). find writes\n"
+                          "  port, rate, station, temperature and humidity of each sensor as it is found,\n"
+                          "  then how many it found and how long it took (to standard error in csv and\n"
+                          "  json). watch ends with a summary on standard error: readings, ok, each kind\n"
+                          "  of failure, loss, and response times.\n"
+                          "\n"
+                          "Exit status:\n"
+                          "  0  every reading succeeded (set: the write and its read-back; find: found one)\n"
+                          "  1  a reading failed, the value read back differs, or find found nothing\n"
+                          "  2  the command line is wrong\n"
+                          "  3  the port cannot be opened\n"
+                          "\n"
+                          "Examples:\n"
+                          "  kv9240b read -p /dev/ttyUSB0 -s 1,2,5-7\n"
+                          "  kv9240b watch -i 5000 -f csv -o climate.csv\n"
+                          "  kv9240b find --bauds 9600,19200\n");
 }
 
 QString versionText()

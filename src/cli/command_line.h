@@ -18,20 +18,20 @@ enum class Command { Read, Watch, Set, Address, Find };
 // Everything a run of kv9240b was asked to do, checked.
 struct Options {
     Command command = Command::Read;
-    QString port = QStringLiteral("COM1");        // COM<n> or a device path
+    QString port = QStringLiteral("COM1"); // COM<n> or a device path
     int baudRate = 9600;
     QList<std::uint8_t> stations{1};
-    bool stationGiven = false;                    // -s was on the command line
+    bool stationGiven = false;                        // -s was on the command line
     std::optional<std::chrono::milliseconds> timeout; // empty: the exchange on the wire + 100 ms
     RecordFormat format = RecordFormat::Text;
     std::chrono::milliseconds interval{1000};
-    qint64 count = 0;                             // watch: rounds to poll; 0: until stopped
-    QString output;                               // empty: standard output
+    qint64 count = 0; // watch: rounds to poll; 0: until stopped
+    QString output;   // empty: standard output
     bool verbose = false;
-    std::optional<SettingChange> setting;         // set
-    QStringList ports;                            // find; empty: every serial device present
+    std::optional<SettingChange> setting;          // set
+    QStringList ports;                             // find; empty: every serial device present
     QList<int> baudRates{9600, 19200, 4800, 2400}; // find
-    bool scan = false;                            // find
+    bool scan = false;                             // find
 };
 
 // What the command line asks for: a run, the help, the version, or nothing

@@ -76,17 +76,18 @@ int runFind(const Options& options)
                      .arg(statusCode(outcome)));
     });
     QObject::connect(&sweep, &SensorSweep::unreadable,
-                     [&](const QString& device, int baudRate, int station, const Outcome& outcome) {
-                         complain(QStringLiteral("%1 at %2 baud: station %3 answers %4: two sensors with one station "
-                                                 "number?")
-                                      .arg(device)
-                                      .arg(baudRate)
-                                      .arg(station)
-                                      .arg(statusCode(outcome)));
-                     });
+        [&](const QString& device, int baudRate, int station, const Outcome& outcome) {
+            complain(QStringLiteral("%1 at %2 baud: station %3 answers %4: two sensors with one station "
+                                    "number?")
+                         .arg(device)
+                         .arg(baudRate)
+                         .arg(station)
+                         .arg(statusCode(outcome)));
+        });
     if (options.verbose) {
         QObject::connect(&sweep, &SensorSweep::trying, [](const QString& device, int baudRate, int station) {
-            writeToStandardError(QStringLiteral("trying %1 at %2 baud, station %3").arg(device).arg(baudRate).arg(station));
+            writeToStandardError(
+                QStringLiteral("trying %1 at %2 baud, station %3").arg(device).arg(baudRate).arg(station));
         });
     }
     int found = 0;

@@ -91,7 +91,8 @@ void Poller::onOutcome(const Outcome& outcome)
     if (!m_running)
         return;
     const std::uint8_t station = m_plan.stations[m_station];
-    const Reading reading = readingOf(outcome, station, m_askedAt, m_master.timeoutFor(m_requests[static_cast<std::size_t>(m_station)]));
+    const Reading reading
+        = readingOf(outcome, station, m_askedAt, m_master.timeoutFor(m_requests[static_cast<std::size_t>(m_station)]));
     const bool goOn = m_handler(reading);
     if (!goOn || m_stopping || outcome.kind == OutcomeKind::PortLost) {
         finish();

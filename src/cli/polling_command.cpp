@@ -22,7 +22,8 @@ int runPolling(const Options& options)
     StopSignals stops;
 
     Ended ended = Ended::No;
-    if (options.format == RecordFormat::Csv && sink.startsEmpty() && !writeRecord(sink, recordHeader(options.format), ended))
+    if (options.format == RecordFormat::Csv && sink.startsEmpty()
+        && !writeRecord(sink, recordHeader(options.format), ended))
         return ended == Ended::ReaderGone ? Success : Failure;
 
     ReadingTally tally;

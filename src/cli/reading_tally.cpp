@@ -27,7 +27,7 @@ void ReadingTally::add(const Reading& reading)
 QString ReadingTally::summary() const
 {
     QStringList parts{QStringLiteral("%1 %2").arg(m_readings).arg(m_readings == 1 ? "reading" : "readings"),
-                      QStringLiteral("%1 ok").arg(m_ok)};
+        QStringLiteral("%1 ok").arg(m_ok)};
     for (const auto& [status, count] : m_failures)
         parts << QStringLiteral("%1 %2").arg(count).arg(status);
     if (m_readings > 0) {
@@ -37,7 +37,7 @@ QString ReadingTally::summary() const
     if (m_times.responses() > 0) {
         parts << QStringLiteral("response time min %1 / median %2 / max %3 ms")
                      .arg(milliseconds(*m_times.minimum()), milliseconds(*m_times.quantile(0.5)),
-                          milliseconds(*m_times.maximum()));
+                         milliseconds(*m_times.maximum()));
     }
     return parts.join(QStringLiteral(", "));
 }

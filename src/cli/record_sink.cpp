@@ -50,7 +50,7 @@ bool RecordSink::open(const QString& path)
         m_ownsFd = true;
     }
     // Standard output sent to a file with >> counts as appending too.
-    struct stat status {};
+    struct stat status { };
     m_startsEmpty = ::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0;
     return true;
 }

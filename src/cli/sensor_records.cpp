@@ -38,7 +38,8 @@ QString number(const std::optional<int>& hundredths, const QString& none)
 
 QString foundHeader(RecordFormat format)
 {
-    return format == RecordFormat::Csv ? QStringLiteral("port,baud,station,temperature_c,humidity_rh,status") : QString();
+    return format == RecordFormat::Csv ? QStringLiteral("port,baud,station,temperature_c,humidity_rh,status")
+                                       : QString();
 }
 
 QString foundLine(RecordFormat format, const FoundSensor& sensor)
@@ -48,7 +49,7 @@ QString foundLine(RecordFormat format, const FoundSensor& sensor)
     switch (format) {
     case RecordFormat::Csv:
         return QStringList{csvField(sensor.device), QString::number(sensor.baudRate), QString::number(sensor.station),
-                           number(v.temperature, {}), number(v.humidity, {}), status}
+            number(v.temperature, {}), number(v.humidity, {}), status}
             .join(QLatin1Char(','));
     case RecordFormat::Json:
         return QStringLiteral("{\"port\":%1,\"baud\":%2,\"station\":%3,\"temperature_c\":%4,\"humidity_rh\":%5,"
@@ -62,7 +63,7 @@ QString foundLine(RecordFormat format, const FoundSensor& sensor)
         break;
     }
     QStringList parts{sensor.device, QStringLiteral("%1 baud").arg(sensor.baudRate),
-                      QStringLiteral("station %1").arg(sensor.station)};
+        QStringLiteral("station %1").arg(sensor.station)};
     if (sensor.valuesStatus != OutcomeKind::Ok)
         parts << QStringLiteral("values not read (%1)").arg(status);
     if (v.temperature)

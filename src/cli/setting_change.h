@@ -11,9 +11,9 @@ namespace kv::cli {
 // out (scaled and encoded as the window's parameter writes do), and the value
 // the read-back must show (hundredths for the offsets, the rate for baud).
 struct SettingChange {
-    QString name;              // "temperature-offset", "humidity-offset", "baud"
-    int index = 0;             // 0, 1, 2: the setting's place among the parameter registers
-    int row = 0;               // where the read-back of registers 0 to 4 shows it
+    QString name;  // "temperature-offset", "humidity-offset", "baud"
+    int index = 0; // 0, 1, 2: the setting's place among the parameter registers
+    int row = 0;   // where the read-back of registers 0 to 4 shows it
     std::uint16_t registerValue = 0;
     int expected = 0;
 };

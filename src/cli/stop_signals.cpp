@@ -22,7 +22,7 @@ void onSignal(int)
 
 void handle(int signalNumber)
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     // The first asks politely; the next one takes the default way out.

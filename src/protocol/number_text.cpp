@@ -16,9 +16,12 @@ namespace {
 QRegularExpression numberShape(const QLocale& locale)
 {
     const QString point = QRegularExpression::escape(locale.decimalPoint());
-    const QString signs = QRegularExpression::escape(QStringLiteral("+-") + locale.negativeSign() + locale.positiveSign());
-    const QString exponent = QRegularExpression::escape(locale.exponential().toLower() + locale.exponential().toUpper());
-    QRegularExpression shape(QStringLiteral("^[%1]?([0-9]+(%2[0-9]*)?|%2[0-9]+)([%3][%1]?[0-9]+)?$").arg(signs, point, exponent));
+    const QString signs
+        = QRegularExpression::escape(QStringLiteral("+-") + locale.negativeSign() + locale.positiveSign());
+    const QString exponent
+        = QRegularExpression::escape(locale.exponential().toLower() + locale.exponential().toUpper());
+    QRegularExpression shape(
+        QStringLiteral("^[%1]?([0-9]+(%2[0-9]*)?|%2[0-9]+)([%3][%1]?[0-9]+)?$").arg(signs, point, exponent));
     shape.optimize();
     return shape;
 }

@@ -13,7 +13,10 @@ namespace kv {
 // are not numbers. Values too large for a double are not numbers either.
 std::optional<double> readNumber(const QString& text);
 
-inline bool isNumber(const QString& text) { return readNumber(text).has_value(); }
+inline bool isNumber(const QString& text)
+{
+    return readNumber(text).has_value();
+}
 
 // Largest integer not greater than value: -0.5 gives -1.
 double wholePart(double value);

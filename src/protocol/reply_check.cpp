@@ -76,7 +76,8 @@ ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std
     if (arrived < own) {
         check.received = arrived;
         // More announced than asked for and than arrived: not our answer at all.
-        check.verdict = arrived < check.expected || own == check.expected ? ReplyVerdict::Partial : ReplyVerdict::Unexpected;
+        check.verdict
+            = arrived < check.expected || own == check.expected ? ReplyVerdict::Partial : ReplyVerdict::Unexpected;
         check.mismatch = check.verdict == ReplyVerdict::Unexpected ? Mismatch::Shape : Mismatch::None;
         return check;
     }

@@ -28,11 +28,11 @@ enum class Mismatch {
 struct ReplyCheck {
     ReplyVerdict verdict = ReplyVerdict::NoReply;
     Mismatch mismatch = Mismatch::None;
-    int received = 0;             // bytes judged as the reply
-    int expected = 0;             // bytes a whole reply has (5 for an exception)
-    int trailing = 0;             // bytes after a whole frame, not part of it
+    int received = 0; // bytes judged as the reply
+    int expected = 0; // bytes a whole reply has (5 for an exception)
+    int trailing = 0; // bytes after a whole frame, not part of it
     std::uint8_t exceptionCode = 0;
-    bool whole = false;           // as many bytes arrived as the frame's own header announces
+    bool whole = false; // as many bytes arrived as the frame's own header announces
 
     bool ok() const { return verdict == ReplyVerdict::Ok; }
 };

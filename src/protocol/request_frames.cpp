@@ -41,11 +41,11 @@ FrameHead addressReadHead()
 FrameHead parameterWriteHead(int index, std::uint16_t registerValue)
 {
     return {AnyStation, 0x06, 0x0A, static_cast<std::uint8_t>(2 * index), static_cast<std::uint8_t>(registerValue >> 8),
-            static_cast<std::uint8_t>(registerValue & 0xFF)};
+        static_cast<std::uint8_t>(registerValue & 0xFF)};
 }
 
-QueryBoxes readQueryBoxes(const QString& stationText, const QString& functionText, const QString& startText,
-                          const QString& lengthText)
+QueryBoxes readQueryBoxes(
+    const QString& stationText, const QString& functionText, const QString& startText, const QString& lengthText)
 {
     // Worded only when refused: this runs for every polled request.
     const auto stationMessage = [] { return QCoreApplication::translate("kv::Requests", "你输入的设备地址格式有误!"); };
@@ -81,8 +81,8 @@ QueryBoxes readQueryBoxes(const QString& stationText, const QString& functionTex
         return {{}, startMessage()};
 
     return {FrameHead{static_cast<std::uint8_t>(stationByte), static_cast<std::uint8_t>(functionByte), 0,
-                      static_cast<std::uint8_t>(startByte), 0, static_cast<std::uint8_t>(count)},
-            {}};
+                static_cast<std::uint8_t>(startByte), 0, static_cast<std::uint8_t>(count)},
+        {}};
 }
 
 AddressChange readAddressChange(const QString& currentText, const QString& targetText)

@@ -39,8 +39,8 @@ struct QueryBoxes {
     QString problem;
 };
 
-QueryBoxes readQueryBoxes(const QString& stationText, const QString& functionText, const QString& startText,
-                          const QString& lengthText);
+QueryBoxes readQueryBoxes(
+    const QString& stationText, const QString& functionText, const QString& startText, const QString& lengthText);
 
 // The station and new address of an address change, read from the current
 // and target address texts, or the message refusing them.

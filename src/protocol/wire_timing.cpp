@@ -27,8 +27,8 @@ std::chrono::nanoseconds frameTime(int bytes, int baudRate)
     return characterTime(baudRate) * bytes;
 }
 
-std::chrono::nanoseconds exchangeTime(int requestBytes, int replyBytes, int baudRate,
-                                      std::chrono::nanoseconds turnaround)
+std::chrono::nanoseconds exchangeTime(
+    int requestBytes, int replyBytes, int baudRate, std::chrono::nanoseconds turnaround)
 {
     return frameTime(requestBytes, baudRate) + std::max(silentInterval(baudRate), turnaround)
         + frameTime(replyBytes, baudRate);

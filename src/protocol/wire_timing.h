@@ -19,7 +19,7 @@ std::chrono::nanoseconds frameTime(int bytes, int baudRate);
 
 // A whole exchange on the line: the request, the silence that ends it (or the
 // sensor's turnaround, whichever is longer), and the reply.
-std::chrono::nanoseconds exchangeTime(int requestBytes, int replyBytes, int baudRate,
-                                      std::chrono::nanoseconds turnaround);
+std::chrono::nanoseconds exchangeTime(
+    int requestBytes, int replyBytes, int baudRate, std::chrono::nanoseconds turnaround);
 
 } // namespace kv

@@ -110,8 +110,8 @@ bool CommPort::setPortOpen(bool open)
     m_devicePath = device.path;
     if (device.path.isEmpty()) {
         m_openFailure = OpenFailure::NoDevice;
-        m_lastError = QCoreApplication::translate("kv::CommPort",
-                                                  "COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。")
+        m_lastError = QCoreApplication::translate(
+            "kv::CommPort", "COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。")
                           .arg(m_commPort);
         return false;
     }
@@ -132,7 +132,8 @@ bool CommPort::setPortOpen(bool open)
     if (!applySettings(m_lineSettings)) {
         m_openFailure = OpenFailure::Settings;
         m_openFailureDetail = m_port.errorString();
-        m_lastError = QCoreApplication::translate("kv::CommPort", "%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
+        m_lastError
+            = QCoreApplication::translate("kv::CommPort", "%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
         m_port.close();
         return false;
     }
@@ -168,8 +169,8 @@ QString CommPort::describeOpenFailure() const
     switch (m_openFailure) {
     case OpenFailure::Permission:
         return QCoreApplication::translate("kv::CommPort",
-                                           "当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
-                                           "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
+            "当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
+            "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
             .arg(path);
     case OpenFailure::Missing:
         return QCoreApplication::translate("kv::CommPort", "设备 %1 不存在：请检查转换器是否已插好。").arg(path);

@@ -41,10 +41,10 @@ public:
     // Codes left in commEvent() when onComm() is raised.
     enum Event : int {
         NoEvent = 0,
-        SendEvent = 1,          // fewer than sThreshold bytes wait to be sent
-        ReceiveEvent = 2,       // rThreshold or more bytes wait to be read
-        ReceiveOverrun = 1008,  // bytes arrived while the receive buffer was full and were dropped
-        PortLost = 1100,        // the device failed while open (adapter pulled out); the port is now closed
+        SendEvent = 1,         // fewer than sThreshold bytes wait to be sent
+        ReceiveEvent = 2,      // rThreshold or more bytes wait to be read
+        ReceiveOverrun = 1008, // bytes arrived while the receive buffer was full and were dropped
+        PortLost = 1100,       // the device failed while open (adapter pulled out); the port is now closed
     };
 
     enum InputModeValue : int { TextInput = 0, BinaryInput = 1 };

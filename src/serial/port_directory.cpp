@@ -130,7 +130,8 @@ QString describe(int portNumber, const PortDevice& device)
         parts << QCoreApplication::translate("kv::PortDirectory", "由环境变量 %1 指定").arg(device.source);
     return QCoreApplication::translate("kv::PortDirectory", "COM%1：%2")
         .arg(portNumber)
-        .arg(parts.join(QCoreApplication::translate("kv::PortDirectory", "，", "between the parts of a port's description")));
+        .arg(parts.join(
+            QCoreApplication::translate("kv::PortDirectory", "，", "between the parts of a port's description")));
 }
 
 } // namespace

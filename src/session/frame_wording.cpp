@@ -26,7 +26,8 @@ QString settingName(int index)
     case 2:
         return QCoreApplication::translate("kv::Traffic", "波特率");
     default:
-        return QCoreApplication::translate("kv::Traffic", "寄存器 0x%1").arg(0x0A00 + 2 * index, 4, 16, QLatin1Char('0'));
+        return QCoreApplication::translate("kv::Traffic", "寄存器 0x%1")
+            .arg(0x0A00 + 2 * index, 4, 16, QLatin1Char('0'));
     }
 }
 

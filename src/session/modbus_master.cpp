@@ -38,7 +38,8 @@ std::chrono::milliseconds ModbusMaster::timeoutFor(std::span<const std::uint8_t>
     if (m_fixedTimeout)
         return *m_fixedTimeout;
     const int replyBytes = std::max(expectedReplyLength(request), ExceptionLength);
-    const auto onWire = exchangeTime(static_cast<int>(request.size()), replyBytes, m_port.baudRate(), NominalTurnaround);
+    const auto onWire
+        = exchangeTime(static_cast<int>(request.size()), replyBytes, m_port.baudRate(), NominalTurnaround);
     return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance;
 }
 
@@ -65,8 +66,8 @@ bool ModbusMaster::start(const Frame& request)
     // need not wake us for every byte that arrives. Held first, so that the
     // threshold below reaches the driver once, when the hold ends.
     const int baud = m_port.baudRate();
-    m_port.holdReception(frameTime(static_cast<int>(request.size()), baud) + silentInterval(baud)
-                         + frameTime(ExceptionLength, baud));
+    m_port.holdReception(
+        frameTime(static_cast<int>(request.size()), baud) + silentInterval(baud) + frameTime(ExceptionLength, baud));
     // Wake once the shortest reply (an exception) can be there; then for the rest.
     const int expected = expectedReplyLength(request);
     m_port.setRThreshold(std::min(expected > 0 ? expected : ExceptionLength, ExceptionLength));

@@ -33,7 +33,8 @@ QString statusCode(OutcomeKind kind, std::uint8_t exceptionCode)
     case OutcomeKind::BadCrc:
         return QStringLiteral("bad-crc");
     case OutcomeKind::Exception:
-        return QStringLiteral("exception-") + QStringLiteral("%1").arg(exceptionCode, 2, 16, QLatin1Char('0')).toUpper();
+        return QStringLiteral("exception-")
+            + QStringLiteral("%1").arg(exceptionCode, 2, 16, QLatin1Char('0')).toUpper();
     case OutcomeKind::Unexpected:
         return QStringLiteral("unexpected");
     case OutcomeKind::PortLost:

@@ -4,7 +4,8 @@
 
 namespace kv {
 
-Reading readingOf(const Outcome& outcome, std::uint8_t station, const QDateTime& time, std::chrono::milliseconds timeout)
+Reading readingOf(
+    const Outcome& outcome, std::uint8_t station, const QDateTime& time, std::chrono::milliseconds timeout)
 {
     Reading reading;
     reading.time = time;

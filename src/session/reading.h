@@ -16,16 +16,16 @@ struct Reading {
     QDateTime time; // local time with its UTC offset
     std::uint8_t station = 0;
     OutcomeKind status = OutcomeKind::NoReply;
-    ReplyCheck check;                      // how the reply was judged (exception code, bytes of a partial one)
+    ReplyCheck check; // how the reply was judged (exception code, bytes of a partial one)
     Measurement values;
     std::chrono::nanoseconds responseTime{};
-    std::chrono::milliseconds timeout{};   // how long a reply was awaited
+    std::chrono::milliseconds timeout{}; // how long a reply was awaited
 
     bool ok() const { return status == OutcomeKind::Ok; }
 };
 
 // The reading a transaction with `station` ended in, at `time`.
-Reading readingOf(const Outcome& outcome, std::uint8_t station, const QDateTime& time,
-                  std::chrono::milliseconds timeout);
+Reading readingOf(
+    const Outcome& outcome, std::uint8_t station, const QDateTime& time, std::chrono::milliseconds timeout);
 
 } // namespace kv

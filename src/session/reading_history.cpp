@@ -73,8 +73,8 @@ std::vector<TimedValue> ReadingHistory::outline(Quantity quantity, qint64 fromMs
         const double columnMs = static_cast<double>(toMs - fromMs + 1) / columns;
         for (int column = 0; column < columns; ++column) {
             const qint64 columnFrom = fromMs + static_cast<qint64>(std::floor(columnMs * column));
-            const qint64 columnTo =
-                column + 1 == columns ? toMs : fromMs + static_cast<qint64>(std::floor(columnMs * (column + 1))) - 1;
+            const qint64 columnTo
+                = column + 1 == columns ? toMs : fromMs + static_cast<qint64>(std::floor(columnMs * (column + 1))) - 1;
             const auto [low, high] = values.indicesBetween(columnFrom, columnTo);
             if (high - low <= 2) {
                 for (qsizetype index = low; index < high; ++index)

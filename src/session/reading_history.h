@@ -15,7 +15,7 @@ enum class Quantity { Temperature, Humidity };
 // while count is 0.
 struct SpanStatistics {
     qsizetype count = 0;
-    int last = 0;       // the newest value in the span
+    int last = 0;        // the newest value in the span
     qint64 lastAtMs = 0; // and when it was taken, in milliseconds since the epoch
     int minimum = 0;
     int maximum = 0;

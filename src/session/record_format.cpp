@@ -50,14 +50,9 @@ QString textLine(const Reading& reading)
 QString csvLine(const Reading& reading)
 {
     const Measurement& v = reading.values;
-    return QStringList{isoTime(reading.time),
-                       QString::number(reading.station),
-                       hundredths(v.temperature),
-                       hundredths(v.humidity),
-                       hundredths(v.temperatureOffset),
-                       hundredths(v.humidityOffset),
-                       v.baudRate ? QString::number(*v.baudRate) : QString(),
-                       statusCode(reading.status, reading.check.exceptionCode)}
+    return QStringList{isoTime(reading.time), QString::number(reading.station), hundredths(v.temperature),
+        hundredths(v.humidity), hundredths(v.temperatureOffset), hundredths(v.humidityOffset),
+        v.baudRate ? QString::number(*v.baudRate) : QString(), statusCode(reading.status, reading.check.exceptionCode)}
         .join(QLatin1Char(','));
 }
 
@@ -71,8 +66,8 @@ QString jsonLine(const Reading& reading)
         .arg(isoTime(reading.time))
         .arg(reading.station)
         .arg(jsonNumber(v.temperature, true), jsonNumber(v.humidity, true), jsonNumber(v.temperatureOffset, true),
-             jsonNumber(v.humidityOffset, true), jsonNumber(v.baudRate, false),
-             statusCode(reading.status, reading.check.exceptionCode));
+            jsonNumber(v.humidityOffset, true), jsonNumber(v.baudRate, false),
+            statusCode(reading.status, reading.check.exceptionCode));
 }
 
 QString influxLine(const Reading& reading)
@@ -94,7 +89,10 @@ QString influxLine(const Reading& reading)
     if (fields.isEmpty())
         return {};
     const qint64 nanoseconds = reading.time.toMSecsSinceEpoch() * 1'000'000;
-    return QStringLiteral("kv9240b,station=%1 %2 %3").arg(reading.station).arg(fields.join(QLatin1Char(','))).arg(nanoseconds);
+    return QStringLiteral("kv9240b,station=%1 %2 %3")
+        .arg(reading.station)
+        .arg(fields.join(QLatin1Char(',')))
+        .arg(nanoseconds);
 }
 
 } // namespace
@@ -163,8 +161,8 @@ QString isoTime(const QDateTime& time)
     const int minutes = std::abs(offset) / 60;
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", date.year(), date.month(),
-                  date.day(), clock.hour(), clock.minute(), clock.second(), clock.msec(), offset < 0 ? '-' : '+',
-                  minutes / 60, minutes % 60);
+        date.day(), clock.hour(), clock.minute(), clock.second(), clock.msec(), offset < 0 ? '-' : '+', minutes / 60,
+        minutes % 60);
     return QString::fromLatin1(text);
 }
 

@@ -19,10 +19,10 @@ namespace kv {
 // What a sweep tries: ports, rates, and whether to scan the stations when
 // station 250 gave nothing.
 struct SweepPlan {
-    QStringList devices;                                  // device paths to open, in order
-    QList<int> baudRates{9600, 19200, 4800, 2400};        // the factory rate first
-    bool scanWhenSilent = false;                          // scan stations 1 to 247 when nobody answers 250
-    std::optional<std::chrono::milliseconds> timeout;     // a fixed timeout for every exchange
+    QStringList devices;                              // device paths to open, in order
+    QList<int> baudRates{9600, 19200, 4800, 2400};    // the factory rate first
+    bool scanWhenSilent = false;                      // scan stations 1 to 247 when nobody answers 250
+    std::optional<std::chrono::milliseconds> timeout; // a fixed timeout for every exchange
 };
 
 // A sensor that answered: where, and what it measured when its values were

@@ -50,9 +50,9 @@ TrafficRecorder::TrafficRecorder(QObject* parent)
 void TrafficRecorder::attach(CommPort& port)
 {
     connect(&port, &CommPort::chunkWritten, this,
-            [this, &port](const QByteArray& bytes, qint64 at) { written(bytes, at, port.baudRate()); });
+        [this, &port](const QByteArray& bytes, qint64 at) { written(bytes, at, port.baudRate()); });
     connect(&port, &CommPort::chunkArrived, this,
-            [this, &port](const QByteArray& bytes, qint64 at) { arrived(bytes, at, port.baudRate()); });
+        [this, &port](const QByteArray& bytes, qint64 at) { arrived(bytes, at, port.baudRate()); });
     connect(&port, &CommPort::onComm, this, [this, &port] {
         if (port.commEvent() == CommPort::PortLost)
             portLost(CommPort::monotonicNow());
@@ -231,7 +231,8 @@ void TrafficRecorder::answer(const QByteArray& bytes, const ReplyCheck& check)
     count(frame.verdict);
     if (frame.verdict == FrameVerdict::Ok) {
         // From the request's last byte leaving to the answer's last byte arriving.
-        const qint64 requestGone = m_request->at + frameTime(static_cast<int>(m_request->bytes.size()), m_request->baudRate).count();
+        const qint64 requestGone
+            = m_request->at + frameTime(static_cast<int>(m_request->bytes.size()), m_request->baudRate).count();
         m_statistics.addResponseTime(std::chrono::nanoseconds(std::max<qint64>(0, frame.at - requestGone)));
     }
     push(std::move(frame));
@@ -305,8 +306,8 @@ void TrafficRecorder::armTimers()
     if (m_pending.isEmpty())
         m_silence.stop();
     else
-        m_silence.start(std::max(std::chrono::milliseconds(1),
-                                 std::chrono::ceil<std::chrono::milliseconds>(pendingFrameEndsAfter())));
+        m_silence.start(std::max(
+            std::chrono::milliseconds(1), std::chrono::ceil<std::chrono::milliseconds>(pendingFrameEndsAfter())));
     if (m_request && !m_request->answered) {
         if (!m_noReply.isActive())
             m_noReply.start(NoReplyAfter);

@@ -100,8 +100,8 @@ private:
     QByteArray m_pending;   // bytes of a frame still arriving
     qint64 m_pendingAt = 0; // when its last chunk came
     int m_pendingBaud = 9600;
-    QTimer m_silence;       // the frame being received has ended
-    QTimer m_noReply;       // a second without an answer
+    QTimer m_silence; // the frame being received has ended
+    QTimer m_noReply; // a second without an answer
 };
 
 } // namespace kv

@@ -37,7 +37,8 @@ std::optional<std::chrono::nanoseconds> TrafficStatistics::quantile(double q) co
     if (m_responses == 0)
         return std::nullopt;
     // The smallest time with at least q of all responses at or below it.
-    const auto rank = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::ceil(q * static_cast<double>(m_responses))));
+    const auto rank
+        = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::ceil(q * static_cast<double>(m_responses))));
     std::uint64_t seen = 0;
     for (std::size_t bin = 0; bin < m_bins.size(); ++bin) {
         seen += m_bins[bin];

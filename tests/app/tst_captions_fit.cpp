@@ -2,12 +2,12 @@
 #include "app/compact_style.h"
 #include "app/control_table.h"
 #include "app/find_sensor/find_sensor_dialog.h"
-#include "app/tool_window.h"
-#include "app/window_language.h"
 #include "app/main_window.h"
 #include "app/pick_list.h"
+#include "app/tool_window.h"
 #include "app/traffic_log/text_line.h"
 #include "app/traffic_log/traffic_log_window.h"
+#include "app/window_language.h"
 #include "session/reading_history.h"
 #include "session/traffic_recorder.h"
 
@@ -206,7 +206,8 @@ QStringList unfitCaptions(const QWidget& window, int& checked)
             continue;
         ++checked;
         if (fit->needed > fit->room) {
-            unfit << QStringLiteral("%1: \"%2\" needs %3 px, has %4").arg(nameOf(*control, fit->text), fit->text)
+            unfit << QStringLiteral("%1: \"%2\" needs %3 px, has %4")
+                         .arg(nameOf(*control, fit->text), fit->text)
                          .arg(fit->needed)
                          .arg(fit->room);
         }
@@ -282,7 +283,7 @@ void tst_CaptionsFit::menuBar()
         const QRect title = bar->actionGeometry(menu);
         QVERIFY2(bar->rect().contains(title), qPrintable(menu->text()));
         QVERIFY2(bar->fontMetrics().horizontalAdvance(withoutMnemonic(menu->text())) <= title.width(),
-                 qPrintable(menu->text()));
+            qPrintable(menu->text()));
     }
 }
 
@@ -334,10 +335,14 @@ void tst_CaptionsFit::aCaptionTooLongIsCaught_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("button") << "cmdCom" << "Open the serial port";
-    QTest::newRow("label") << "Label3" << "Serial port number";
-    QTest::newRow("label under its box") << "Label8(0)" << "Station ID";
-    QTest::newRow("frame") << "Frame5" << "Settings of the serial port line";
+    QTest::newRow("button") << "cmdCom"
+                            << "Open the serial port";
+    QTest::newRow("label") << "Label3"
+                           << "Serial port number";
+    QTest::newRow("label under its box") << "Label8(0)"
+                                         << "Station ID";
+    QTest::newRow("frame") << "Frame5"
+                           << "Settings of the serial port line";
 }
 
 void tst_CaptionsFit::aCaptionTooLongIsCaught()
@@ -345,10 +350,8 @@ void tst_CaptionsFit::aCaptionTooLongIsCaught()
     QFETCH(QString, control);
     QFETCH(QString, caption);
     frmMain window;
-    window.controls().widget(control)->setProperty(qobject_cast<QGroupBox*>(window.controls().widget(control))
-                                                       ? "title"
-                                                       : "text",
-                                                   caption);
+    window.controls().widget(control)->setProperty(
+        qobject_cast<QGroupBox*>(window.controls().widget(control)) ? "title" : "text", caption);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     int checked = 0;

@@ -52,7 +52,7 @@ void tst_CommandLine::answeredWithoutAWindow_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("shown"); // lines the output must hold
     const QStringList help{QStringLiteral("Usage: kv9240b-tool [options]"), QStringLiteral("-h, --help"),
-                           QStringLiteral("-v, --version"), QStringLiteral("--lang <zh|en>")};
+        QStringLiteral("-v, --version"), QStringLiteral("--lang <zh|en>")};
     const QStringList version{QStringLiteral("kv9240b-tool " KV9240B_VERSION "\n")};
     QTest::newRow("--help") << QStringList{"--help"} << help;
     QTest::newRow("-h") << QStringList{"-h"} << help;

@@ -63,22 +63,38 @@ void tst_ControlLayout::geometry_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("container");
     QTest::addColumn<QRect>("rect");
-    QTest::newRow("Frame5") << "Frame5" << "frmMain" << QRect(8, 8, 161, 441);
-    QTest::newRow("Frame3") << "Frame3" << "frmMain" << QRect(176, 152, 425, 297);
-    QTest::newRow("Combo1") << "Combo1" << "Frame5" << QRect(72, 16, 57, 20);
-    QTest::newRow("Label5(2)") << "Label5(2)" << "Frame5" << QRect(24, 40, 41, 17);
-    QTest::newRow("Picture2") << "Picture2" << "Frame5" << QRect(40, 144, 60, 17);
-    QTest::newRow("imgNotConnected") << "imgNotConnected" << "Picture2" << QRect(24, 0, 15, 16);
-    QTest::newRow("Command1") << "Command1" << "Frame5" << QRect(88, 168, 65, 25);
-    QTest::newRow("txtState") << "txtState" << "Frame5" << QRect(8, 272, 145, 33);
-    QTest::newRow("txtStationID") << "txtStationID" << "Frame10" << QRect(56, 24, 33, 18);
-    QTest::newRow("Label2(7)") << "Label2(7)" << "Frame12" << QRect(16, 26, 121, 17);
-    QTest::newRow("cmdReadAdd") << "cmdReadAdd" << "Frame12" << QRect(304, 16, 81, 25);
-    QTest::newRow("txtValue(4)") << "txtValue(4)" << "Frame3" << QRect(112, 120, 67, 18);
-    QTest::newRow("cmdSet(2)") << "cmdSet(2)" << "Frame3" << QRect(208, 120, 57, 18);
-    QTest::newRow("Label2(3)") << "Label2(3)" << "Frame3" << QRect(272, 120, 145, 17);
-    QTest::newRow("lblDanWei(11)") << "lblDanWei(11)" << "Frame3" << QRect(16, 192, 93, 20);
-    QTest::newRow("cmdStopOnce") << "cmdStopOnce" << "Frame3" << QRect(344, 248, 57, 25);
+    QTest::newRow("Frame5") << "Frame5"
+                            << "frmMain" << QRect(8, 8, 161, 441);
+    QTest::newRow("Frame3") << "Frame3"
+                            << "frmMain" << QRect(176, 152, 425, 297);
+    QTest::newRow("Combo1") << "Combo1"
+                            << "Frame5" << QRect(72, 16, 57, 20);
+    QTest::newRow("Label5(2)") << "Label5(2)"
+                               << "Frame5" << QRect(24, 40, 41, 17);
+    QTest::newRow("Picture2") << "Picture2"
+                              << "Frame5" << QRect(40, 144, 60, 17);
+    QTest::newRow("imgNotConnected") << "imgNotConnected"
+                                     << "Picture2" << QRect(24, 0, 15, 16);
+    QTest::newRow("Command1") << "Command1"
+                              << "Frame5" << QRect(88, 168, 65, 25);
+    QTest::newRow("txtState") << "txtState"
+                              << "Frame5" << QRect(8, 272, 145, 33);
+    QTest::newRow("txtStationID") << "txtStationID"
+                                  << "Frame10" << QRect(56, 24, 33, 18);
+    QTest::newRow("Label2(7)") << "Label2(7)"
+                               << "Frame12" << QRect(16, 26, 121, 17);
+    QTest::newRow("cmdReadAdd") << "cmdReadAdd"
+                                << "Frame12" << QRect(304, 16, 81, 25);
+    QTest::newRow("txtValue(4)") << "txtValue(4)"
+                                 << "Frame3" << QRect(112, 120, 67, 18);
+    QTest::newRow("cmdSet(2)") << "cmdSet(2)"
+                               << "Frame3" << QRect(208, 120, 57, 18);
+    QTest::newRow("Label2(3)") << "Label2(3)"
+                               << "Frame3" << QRect(272, 120, 145, 17);
+    QTest::newRow("lblDanWei(11)") << "lblDanWei(11)"
+                                   << "Frame3" << QRect(16, 192, 93, 20);
+    QTest::newRow("cmdStopOnce") << "cmdStopOnce"
+                                 << "Frame3" << QRect(344, 248, 57, 25);
 }
 
 void tst_ControlLayout::geometry()
@@ -96,23 +112,40 @@ void tst_ControlLayout::captions_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Frame5") << "Frame5" << "串口设置";
-    QTest::newRow("Frame12") << "Frame12" << "设备地址修改操作";
-    QTest::newRow("cmdCom") << "cmdCom" << "打开串口";
-    QTest::newRow("Label1(1)") << "Label1(1)" << "成功接收/循环 计数";
-    QTest::newRow("Label2(7)") << "Label2(7)" << "地址       ";
-    QTest::newRow("Label8(1)") << "Label8(1)" << "超始地址";
-    QTest::newRow("Label8(3)") << "Label8(3)" << "功 能 码";
-    QTest::newRow("Label2(13)") << "Label2(13)" << "KV9240B通过产品内部拔码开关修改地址";
-    QTest::newRow("lblDanWei(0)") << "lblDanWei(0)" << "℃";
-    QTest::newRow("lblDanWei(11)") << "lblDanWei(11)" << "DA输出最小值";
-    QTest::newRow("Label2(4)") << "Label2(4)" << "值范围为：-10.00到10.00";
-    QTest::newRow("Label2(2)") << "Label2(2)" << "值范围为：1，2，4，8";
-    QTest::newRow("Label8(4)") << "Label8(4)" << "定时时长(ms)";
-    QTest::newRow("cmdSet(5)") << "cmdSet(5)" << "设置";
-    QTest::newRow("txtStationID before start-up") << "txtStationID" << "2";
-    QTest::newRow("txtDataLength before start-up") << "txtDataLength" << "8";
-    QTest::newRow("Label1(3)") << "Label1(3)" << "KV9240A KV7610B";
+    QTest::newRow("Frame5") << "Frame5"
+                            << "串口设置";
+    QTest::newRow("Frame12") << "Frame12"
+                             << "设备地址修改操作";
+    QTest::newRow("cmdCom") << "cmdCom"
+                            << "打开串口";
+    QTest::newRow("Label1(1)") << "Label1(1)"
+                               << "成功接收/循环 计数";
+    QTest::newRow("Label2(7)") << "Label2(7)"
+                               << "地址       ";
+    QTest::newRow("Label8(1)") << "Label8(1)"
+                               << "超始地址";
+    QTest::newRow("Label8(3)") << "Label8(3)"
+                               << "功 能 码";
+    QTest::newRow("Label2(13)") << "Label2(13)"
+                                << "KV9240B通过产品内部拔码开关修改地址";
+    QTest::newRow("lblDanWei(0)") << "lblDanWei(0)"
+                                  << "℃";
+    QTest::newRow("lblDanWei(11)") << "lblDanWei(11)"
+                                   << "DA输出最小值";
+    QTest::newRow("Label2(4)") << "Label2(4)"
+                               << "值范围为：-10.00到10.00";
+    QTest::newRow("Label2(2)") << "Label2(2)"
+                               << "值范围为：1，2，4，8";
+    QTest::newRow("Label8(4)") << "Label8(4)"
+                               << "定时时长(ms)";
+    QTest::newRow("cmdSet(5)") << "cmdSet(5)"
+                               << "设置";
+    QTest::newRow("txtStationID before start-up") << "txtStationID"
+                                                  << "2";
+    QTest::newRow("txtDataLength before start-up") << "txtDataLength"
+                                                   << "8";
+    QTest::newRow("Label1(3)") << "Label1(3)"
+                               << "KV9240A KV7610B";
 }
 
 void tst_ControlLayout::captions()
@@ -153,9 +186,9 @@ void tst_ControlLayout::controlArraysKeepTheirGaps()
         if (label->objectName().startsWith(QStringLiteral("lblDanWei(")))
             unitLabels << label->objectName();
     }
-    QCOMPARE(unitLabels, QSet<QString>({"lblDanWei(0)", "lblDanWei(1)", "lblDanWei(2)", "lblDanWei(3)",
-                                        "lblDanWei(5)", "lblDanWei(6)", "lblDanWei(7)", "lblDanWei(9)",
-                                        "lblDanWei(11)", "lblDanWei(12)"}));
+    QCOMPARE(unitLabels,
+        QSet<QString>({"lblDanWei(0)", "lblDanWei(1)", "lblDanWei(2)", "lblDanWei(3)", "lblDanWei(5)", "lblDanWei(6)",
+            "lblDanWei(7)", "lblDanWei(9)", "lblDanWei(11)", "lblDanWei(12)"}));
     for (int i = 0; i < 8; ++i)
         QVERIFY(window->findChild<QLineEdit*>(QStringLiteral("txtValue(%1)").arg(i)));
     QVERIFY(!window->findChild<QWidget*>(QStringLiteral("txtValue(8)")));
@@ -167,9 +200,9 @@ void tst_ControlLayout::controlArraysKeepTheirGaps()
 
 void tst_ControlLayout::unavailableControls()
 {
-    const QStringList off = {"txtValue(5)", "txtValue(6)",  "txtValue(7)",   "cmdSet(3)", "cmdSet(4)",
-                             "cmdSet(5)",   "lblDanWei(12)", "lblDanWei(9)", "lblDanWei(11)", "Label2(2)",
-                             "Label2(6)",   "Label2(0)",     "txtSetID(1)",  "cmdChangeID"};
+    const QStringList off
+        = {"txtValue(5)", "txtValue(6)", "txtValue(7)", "cmdSet(3)", "cmdSet(4)", "cmdSet(5)", "lblDanWei(12)",
+            "lblDanWei(9)", "lblDanWei(11)", "Label2(2)", "Label2(6)", "Label2(0)", "txtSetID(1)", "cmdChangeID"};
     for (const QString& name : off) {
         QWidget* control = window->findChild<QWidget*>(name);
         QVERIFY2(control && !control->isEnabled(), qPrintable(name));
@@ -196,8 +229,8 @@ void tst_ControlLayout::lampStartsRed()
 
 void tst_ControlLayout::boxesAreDrawnOverTheirCaptions()
 {
-    const QList<QPair<const char*, const char*>> pairs = {
-        {"Label3", "Combo1"}, {"Label8(0)", "txtStationID"}, {"Label2(7)", "txtSetID(0)"}, {"Label2(7)", "txtSetID(1)"}};
+    const QList<QPair<const char*, const char*>> pairs = {{"Label3", "Combo1"}, {"Label8(0)", "txtStationID"},
+        {"Label2(7)", "txtSetID(0)"}, {"Label2(7)", "txtSetID(1)"}};
     for (const auto& [label, box] : pairs) {
         const QObjectList& stack = find(label)->parent()->children();
         QVERIFY2(stack.indexOf(find(label)) < stack.indexOf(find(box)), label);
@@ -248,7 +281,7 @@ void tst_ControlLayout::portNamesShowWhole()
         const QModelIndex entry = popup->model()->index(position, 0);
         const int room = popup->visualRect(entry).width() - 2 * textMargin;
         QVERIFY2(popup->fontMetrics().horizontalAdvance(ports->itemText(position)) <= room,
-                 qPrintable(ports->itemText(position)));
+            qPrintable(ports->itemText(position)));
     }
     ports->hidePopup();
 }

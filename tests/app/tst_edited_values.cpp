@@ -75,8 +75,12 @@ void tst_EditedValues::typedSettingIsWrittenAsTyped_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written"); // the request the sensor receives
     QTest::addColumn<QString>("decoded"); // what the sensor then reports
-    QTest::newRow("temperature calibration") << 2 << "0.5" << "FA 06 0A 00 00 32" << "0.50";
-    QTest::newRow("humidity calibration") << 3 << "-1.25" << "FA 06 0A 02 FF 83" << "-1.25";
+    QTest::newRow("temperature calibration") << 2 << "0.5"
+                                             << "FA 06 0A 00 00 32"
+                                             << "0.50";
+    QTest::newRow("humidity calibration") << 3 << "-1.25"
+                                          << "FA 06 0A 02 FF 83"
+                                          << "-1.25";
 }
 
 void tst_EditedValues::typedSettingIsWrittenAsTyped()

@@ -19,8 +19,8 @@ QString lockFileOf(const QString& devicePath)
 {
     QString name = devicePath;
     name.remove(QRegularExpression(QStringLiteral("^/dev/"))).replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char* folder : {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp",
-                               "/var/tmp"}) {
+    for (const char* folder :
+        {"/var/lock", "/run/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp"}) {
         const QString path = QDir(QString::fromLatin1(folder)).filePath(QStringLiteral("LCK..") + name);
         if (QFileInfo::exists(path))
             return path;

@@ -38,8 +38,8 @@ QStringList buttonsOfARealMessageBox()
 {
     QStringList texts;
     QTimer::singleShot(0, [&texts] { texts = closeMessageBox(); });
-    MessageBox::show({QStringLiteral("title"), QStringLiteral("text"), MessageBox::Icon::Exclamation,
-                      QStringLiteral("detail")});
+    MessageBox::show(
+        {QStringLiteral("title"), QStringLiteral("text"), MessageBox::Icon::Exclamation, QStringLiteral("detail")});
     return texts;
 }
 
@@ -105,11 +105,12 @@ void tst_WindowLanguage::languageOption_data()
     QTest::newRow("none") << QStringList{} << std::optional<Language>();
     QTest::newRow("--lang en") << QStringList{"--lang", "en"} << std::optional(Language::English);
     QTest::newRow("--lang=zh") << QStringList{"--lang=zh"} << std::optional(Language::Chinese);
-    QTest::newRow("-lang en, one dash like the toolkit's") << QStringList{"-lang", "en"}
-                                                           << std::optional(Language::English);
-    QTest::newRow("the last one wins") << QStringList{"--lang", "en", "--lang", "zh"} << std::optional(Language::Chinese);
-    QTest::newRow("beside a toolkit option") << QStringList{"-style", "Fusion", "--lang", "en"}
-                                             << std::optional(Language::English);
+    QTest::newRow("-lang en, one dash like the toolkit's")
+        << QStringList{"-lang", "en"} << std::optional(Language::English);
+    QTest::newRow("the last one wins") << QStringList{"--lang", "en", "--lang", "zh"}
+                                       << std::optional(Language::Chinese);
+    QTest::newRow("beside a toolkit option")
+        << QStringList{"-style", "Fusion", "--lang", "en"} << std::optional(Language::English);
 }
 
 void tst_WindowLanguage::languageOption()
@@ -120,8 +121,8 @@ void tst_WindowLanguage::languageOption()
     QString err;
     QTextStream outStream(&out);
     QTextStream errStream(&err);
-    const CommandLineAnswer answer =
-        answerCommandLine(QStringList{"kv9240b-tool"} + arguments, QStringLiteral("1.0"), outStream, errStream);
+    const CommandLineAnswer answer
+        = answerCommandLine(QStringList{"kv9240b-tool"} + arguments, QStringLiteral("1.0"), outStream, errStream);
     QCOMPARE(answer.exitStatus, std::optional<int>());
     QCOMPARE(answer.language, expected);
     QVERIFY(out.isEmpty() && err.isEmpty());
@@ -132,22 +133,52 @@ void tst_WindowLanguage::captions_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("chinese");
     QTest::addColumn<QString>("english");
-    QTest::newRow("comDoOnce") << "comDoOnce" << "单次" << "Once";
-    QTest::newRow("cmdOneM") << "cmdOneM" << "循环" << "Poll";
-    QTest::newRow("cmdStopOnce") << "cmdStopOnce" << "停止" << "Stop";
-    QTest::newRow("cmdCom") << "cmdCom" << "打开串口" << "Open port";
-    QTest::newRow("Command1") << "Command1" << "关闭串口" << "Close port";
-    QTest::newRow("cmdReadAdd") << "cmdReadAdd" << "读地址" << "Read address";
-    QTest::newRow("cmdSet(0)") << "cmdSet(0)" << "设置" << "Set";
-    QTest::newRow("cmdChangeID") << "cmdChangeID" << "执行" << "Apply";
-    QTest::newRow("Label8(4)") << "Label8(4)" << "定时时长(ms)" << "Period (ms)";
-    QTest::newRow("Frame5") << "Frame5" << "串口设置" << "Serial port";
-    QTest::newRow("Label2(4)") << "Label2(4)" << "值范围为：-10.00到10.00" << "Range: -10.00 to 10.00";
-    QTest::newRow("parity list") << "Combo3" << "无校验" << "None";
+    QTest::newRow("comDoOnce") << "comDoOnce"
+                               << "单次"
+                               << "Once";
+    QTest::newRow("cmdOneM") << "cmdOneM"
+                             << "循环"
+                             << "Poll";
+    QTest::newRow("cmdStopOnce") << "cmdStopOnce"
+                                 << "停止"
+                                 << "Stop";
+    QTest::newRow("cmdCom") << "cmdCom"
+                            << "打开串口"
+                            << "Open port";
+    QTest::newRow("Command1") << "Command1"
+                              << "关闭串口"
+                              << "Close port";
+    QTest::newRow("cmdReadAdd") << "cmdReadAdd"
+                                << "读地址"
+                                << "Read address";
+    QTest::newRow("cmdSet(0)") << "cmdSet(0)"
+                               << "设置"
+                               << "Set";
+    QTest::newRow("cmdChangeID") << "cmdChangeID"
+                                 << "执行"
+                                 << "Apply";
+    QTest::newRow("Label8(4)") << "Label8(4)"
+                               << "定时时长(ms)"
+                               << "Period (ms)";
+    QTest::newRow("Frame5") << "Frame5"
+                            << "串口设置"
+                            << "Serial port";
+    QTest::newRow("Label2(4)") << "Label2(4)"
+                               << "值范围为：-10.00到10.00"
+                               << "Range: -10.00 to 10.00";
+    QTest::newRow("parity list") << "Combo3"
+                                 << "无校验"
+                                 << "None";
     // Model names and numbers are the same in both.
-    QTest::newRow("Label1(3)") << "Label1(3)" << "KV9240A KV7610B" << "KV9240A KV7610B";
-    QTest::newRow("lblDanWei(3)") << "lblDanWei(3)" << "%Rh" << "%Rh";
-    QTest::newRow("Combo1") << "Combo1" << "COM4" << "COM4";
+    QTest::newRow("Label1(3)") << "Label1(3)"
+                               << "KV9240A KV7610B"
+                               << "KV9240A KV7610B";
+    QTest::newRow("lblDanWei(3)") << "lblDanWei(3)"
+                                  << "%Rh"
+                                  << "%Rh";
+    QTest::newRow("Combo1") << "Combo1"
+                            << "COM4"
+                            << "COM4";
 }
 
 void tst_WindowLanguage::captions()
@@ -167,7 +198,7 @@ void tst_WindowLanguage::captions()
     QCOMPARE(window.windowTitle(), QStringLiteral("KV9240B Temperature and Humidity Sensor Tool V14.11.13"));
     QCOMPARE(window.form().controls().text(control), english);
     QCOMPARE(window.form().controls().widget(u"imgConnected")->toolTip(),
-             QStringLiteral("Link status of the data exchange"));
+        QStringLiteral("Link status of the data exchange"));
 }
 
 void tst_WindowLanguage::menus_data()

@@ -10,7 +10,7 @@ namespace {
 // The layers in order; the window and the command line share the top rank
 // but may not include each other.
 const QStringList Layers{QStringLiteral("protocol"), QStringLiteral("serial"), QStringLiteral("session"),
-                         QStringLiteral("app"), QStringLiteral("cli")};
+    QStringLiteral("app"), QStringLiteral("cli")};
 
 int rank(const QString& layer)
 {
@@ -36,11 +36,11 @@ struct Include {
 // Every `#include "folder/..."` in the sources under root/top.
 QList<Include> includesUnder(const QString& root, const QString& top)
 {
-    static const QRegularExpression include(QStringLiteral("^\\s*#\\s*include\\s*\"([a-z]+)/[^\"]+\""),
-                                            QRegularExpression::MultilineOption);
+    static const QRegularExpression include(
+        QStringLiteral("^\\s*#\\s*include\\s*\"([a-z]+)/[^\"]+\""), QRegularExpression::MultilineOption);
     QList<Include> found;
     QDirIterator files(root + QLatin1Char('/') + top, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
-                       QDirIterator::Subdirectories);
+        QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString path = files.next();
         QFile file(path);

@@ -44,23 +44,23 @@ void tst_CliArguments::accepted_data()
     QTest::newRow("options after the command")
         << QStringList{"watch", "-p", "/dev/ttyUSB0", "-b", "19200", "-i", "50", "-n", "10", "-f", "csv"}
         << int(Command::Watch) << "/dev/ttyUSB0" << 19200 << Stations{1} << int(RecordFormat::Csv) << 50 << qint64(10);
-    QTest::newRow("long options with =")
-        << QStringList{"--port=COM3", "--baud=4800", "--station=1,3,5-9", "--format=json", "read"} << int(Command::Read)
-        << "COM3" << 4800 << Stations{1, 3, 5, 6, 7, 8, 9} << int(RecordFormat::Json) << 1000 << qint64(0);
+    QTest::newRow("long options with =") << QStringList{"--port=COM3", "--baud=4800", "--station=1,3,5-9",
+        "--format=json", "read"} << int(Command::Read)
+                                         << "COM3" << 4800 << Stations{1, 3, 5, 6, 7, 8, 9} << int(RecordFormat::Json)
+                                         << 1000 << qint64(0);
     QTest::newRow("values attached to letters")
         << QStringList{"-b2400", "-s7", "-finflux", "read"} << int(Command::Read) << "COM1" << 2400 << Stations{7}
         << int(RecordFormat::Influx) << 1000 << qint64(0);
     QTest::newRow("each station once, in the order named")
         << QStringList{"read", "-s", "9,3-5,4,1"} << int(Command::Read) << "COM1" << 9600 << Stations{9, 3, 4, 5, 1}
         << text << 1000 << qint64(0);
-    QTest::newRow("the widest list") << QStringList{"read", "-s", "1-247"} << int(Command::Read) << "COM1" << 9600
-                                     << [] {
-                                            Stations all;
-                                            for (int s = 1; s <= 247; ++s)
-                                                all << std::uint8_t(s);
-                                            return all;
-                                        }()
-                                     << text << 1000 << qint64(0);
+    QTest::newRow("the widest list") << QStringList{"read", "-s", "1-247"} << int(Command::Read) << "COM1" << 9600 <<
+        [] {
+            Stations all;
+            for (int s = 1; s <= 247; ++s)
+                all << std::uint8_t(s);
+            return all;
+        }() << text << 1000 << qint64(0);
     QTest::newRow("the last option given counts")
         << QStringList{"-b", "2400", "read", "-b", "9600"} << int(Command::Read) << "COM1" << 9600 << Stations{1}
         << text << 1000 << qint64(0);
@@ -105,15 +105,16 @@ void tst_CliArguments::settings_data()
     QTest::addColumn<bool>("stationGiven");
 
     // Offsets go out in hundredths, negative ones as their two's complement.
-    QTest::newRow("negative offset without --") << QStringList{"set", "humidity-offset", "-1.2"} << 1 << 0xFF88 << -120
-                                                << false;
+    QTest::newRow("negative offset without --")
+        << QStringList{"set", "humidity-offset", "-1.2"} << 1 << 0xFF88 << -120 << false;
     QTest::newRow("options around a negative offset")
         << QStringList{"-p", "COM2", "set", "temperature-offset", "-.5", "-s", "4"} << 0 << 0xFFCE << -50 << true;
     QTest::newRow("positive offset") << QStringList{"set", "temperature-offset", "1.5"} << 0 << 150 << 150 << false;
     QTest::newRow("the upper bound") << QStringList{"set", "temperature-offset", "10"} << 0 << 1000 << 1000 << false;
-    QTest::newRow("the lower bound") << QStringList{"set", "humidity-offset", "-10.00"} << 1 << 0xFC18 << -1000 << false;
-    QTest::newRow("halves to the even neighbour") << QStringList{"set", "humidity-offset", "0.125"} << 1 << 12 << 12
-                                                  << false;
+    QTest::newRow("the lower bound") << QStringList{"set", "humidity-offset", "-10.00"} << 1 << 0xFC18 << -1000
+                                     << false;
+    QTest::newRow("halves to the even neighbour")
+        << QStringList{"set", "humidity-offset", "0.125"} << 1 << 12 << 12 << false;
     QTest::newRow("baud") << QStringList{"set", "baud", "19200"} << 2 << 19200 << 19200 << false;
     QTest::newRow("after --") << QStringList{"set", "--", "temperature-offset", "-2"} << 0 << 0xFF38 << -200 << false;
 }
@@ -137,12 +138,14 @@ void tst_CliArguments::refused_data()
     QTest::addColumn<QString>("problem");
 
     QTest::newRow("nothing") << QStringList{} << "no command given: read, watch, set, address or find";
-    QTest::newRow("unknown command") << QStringList{"poll"} << "unknown command 'poll': read, watch, set, address or find";
+    QTest::newRow("unknown command") << QStringList{"poll"}
+                                     << "unknown command 'poll': read, watch, set, address or find";
     QTest::newRow("unknown long option") << QStringList{"read", "--speed=9600"} << "unknown option --speed";
     QTest::newRow("unknown letter") << QStringList{"read", "-x"} << "unknown option -x";
     QTest::newRow("missing value") << QStringList{"read", "-p"} << "--port needs a value";
     QTest::newRow("flag with a value") << QStringList{"read", "--verbose=yes"} << "--verbose takes no value";
-    QTest::newRow("baud") << QStringList{"read", "-b", "1200"} << "--baud must be 2400, 4800, 9600 or 19200, not '1200'";
+    QTest::newRow("baud") << QStringList{"read", "-b", "1200"}
+                          << "--baud must be 2400, 4800, 9600 or 19200, not '1200'";
     QTest::newRow("station 0") << QStringList{"read", "-s", "0"}
                                << "--station: '0' is no station: stations run from 1 to 247";
     QTest::newRow("station 248") << QStringList{"read", "-s", "1,248"}
@@ -153,26 +156,29 @@ void tst_CliArguments::refused_data()
                                 << "--station: '' is no station: stations run from 1 to 247";
     QTest::newRow("timeout") << QStringList{"read", "-t", "0"}
                              << "--timeout must be a whole number of milliseconds from 1 to 60000";
-    QTest::newRow("format") << QStringList{"read", "-f", "xml"} << "--format must be text, csv, json or influx, not 'xml'";
+    QTest::newRow("format") << QStringList{"read", "-f", "xml"}
+                            << "--format must be text, csv, json or influx, not 'xml'";
     QTest::newRow("interval too short") << QStringList{"watch", "-i", "49"}
                                         << "--interval must be a whole number of milliseconds from 50 to 60000";
     QTest::newRow("interval too long") << QStringList{"watch", "-i", "60001"}
                                        << "--interval must be a whole number of milliseconds from 50 to 60000";
-    QTest::newRow("period shorter than the exchange")
-        << QStringList{"watch", "-b", "2400", "-i", "110"}
-        << "--interval 110 is shorter than polling one station on the wire at 2400 baud takes: the shortest period is 111 ms";
-    QTest::newRow("period shorter than a round")
-        << QStringList{"watch", "-s", "1-3", "-i", "50"}
-        << "--interval 50 is shorter than polling 3 stations on the wire at 9600 baud takes: the shortest period is 95 ms";
+    QTest::newRow("period shorter than the exchange") << QStringList{"watch", "-b", "2400", "-i", "110"}
+                                                      << "--interval 110 is shorter than polling one station on the "
+                                                         "wire at 2400 baud takes: the shortest period is 111 ms";
+    QTest::newRow("period shorter than a round") << QStringList{"watch", "-s", "1-3", "-i", "50"}
+                                                 << "--interval 50 is shorter than polling 3 stations on the wire at "
+                                                    "9600 baud takes: the shortest period is 95 ms";
     QTest::newRow("count") << QStringList{"watch", "-n", "0"} << "--count must be a whole number from 1";
     QTest::newRow("interval with read") << QStringList{"read", "-i", "100"} << "--interval is for watch only";
     QTest::newRow("scan with read") << QStringList{"read", "--scan"} << "--scan is for find only";
     QTest::newRow("port with find") << QStringList{"find", "-p", "COM1"} << "find takes --ports, not --port";
-    QTest::newRow("station with address") << QStringList{"address", "-s", "3"}
-                                          << "address reads through station 250 and takes no --station";
-    QTest::newRow("influx with find") << QStringList{"find", "-f", "influx"} << "--format influx is for read, watch and set";
+    QTest::newRow("station with address")
+        << QStringList{"address", "-s", "3"} << "address reads through station 250 and takes no --station";
+    QTest::newRow("influx with find") << QStringList{"find", "-f", "influx"}
+                                      << "--format influx is for read, watch and set";
     QTest::newRow("port number 0") << QStringList{"read", "-p", "COM0"} << "COM0: port numbers run from COM1 to COM255";
-    QTest::newRow("bauds") << QStringList{"find", "--bauds", "9600,300"} << "--bauds: '300' is not 2400, 4800, 9600 or 19200";
+    QTest::newRow("bauds") << QStringList{"find", "--bauds", "9600,300"}
+                           << "--bauds: '300' is not 2400, 4800, 9600 or 19200";
     QTest::newRow("stray word") << QStringList{"read", "now"} << "unexpected 'now' after read";
     QTest::newRow("set without value") << QStringList{"set", "baud"}
                                        << "set needs a setting and its value, e.g. set temperature-offset 1.5";
@@ -180,8 +186,8 @@ void tst_CliArguments::refused_data()
                                      << "unknown setting 'station': temperature-offset, humidity-offset or baud";
     QTest::newRow("offset out of range") << QStringList{"set", "temperature-offset", "10.01"}
                                          << "temperature-offset must lie between -10.00 and 10.00";
-    QTest::newRow("negative offset out of range") << QStringList{"set", "humidity-offset", "-12"}
-                                                  << "humidity-offset must lie between -10.00 and 10.00";
+    QTest::newRow("negative offset out of range")
+        << QStringList{"set", "humidity-offset", "-12"} << "humidity-offset must lie between -10.00 and 10.00";
     QTest::newRow("offset not a number") << QStringList{"set", "humidity-offset", "1,5"}
                                          << "humidity-offset needs a number, not '1,5'";
     QTest::newRow("baud not a rate") << QStringList{"set", "baud", "9601"} << "baud must be 2400, 4800, 9600 or 19200";

@@ -58,8 +58,9 @@ void tst_CliFind::findsTheSensor()
     // The machine formats keep to their records; the tally goes to standard error.
     QVERIFY2(Tally.match(run.err.trimmed()).hasMatch(), qPrintable(run.err));
     if (format == QLatin1String("csv")) {
-        QCOMPARE(out, (QStringList{"port,baud,station,temperature_c,humidity_rh,status",
-                                   device + QStringLiteral(",19200,9,18.25,70.00,ok")}));
+        QCOMPARE(out,
+            (QStringList{"port,baud,station,temperature_c,humidity_rh,status",
+                device + QStringLiteral(",19200,9,18.25,70.00,ok")}));
         return;
     }
     QCOMPARE(out.size(), 1);
@@ -82,13 +83,15 @@ void tst_CliFind::severalSensorsAtAnotherRate()
     QCOMPARE(run.exitCode, 0);
     const QStringList out = run.outLines();
     QCOMPARE(out.size(), 4);
-    QCOMPARE(out.mid(0, 3), (QStringList{device + "  19200 baud  station 3  25.00 °C  60.00 %RH",
-                                         device + "  19200 baud  station 8  26.00 °C  62.00 %RH",
-                                         device + "  19200 baud  station 200  27.00 °C  64.00 %RH"}));
+    QCOMPARE(out.mid(0, 3),
+        (QStringList{device + "  19200 baud  station 3  25.00 °C  60.00 %RH",
+            device + "  19200 baud  station 8  26.00 °C  62.00 %RH",
+            device + "  19200 baud  station 200  27.00 °C  64.00 %RH"}));
     QCOMPARE(Tally.match(out[3]).captured(1), QStringLiteral("3"));
-    QCOMPARE(run.errLines(), QStringList{QStringLiteral("kv9240b: %1 at 19200 baud: the answers to station 250 collide "
-                                                        "(bad-crc): several sensors; asking stations 1 to 247 one by one")
-                                             .arg(device)});
+    QCOMPARE(run.errLines(),
+        QStringList{QStringLiteral("kv9240b: %1 at 19200 baud: the answers to station 250 collide "
+                                   "(bad-crc): several sensors; asking stations 1 to 247 one by one")
+                        .arg(device)});
     QCOMPARE(sim.lines("RX").size(), 2 + 247);
 }
 
@@ -107,8 +110,9 @@ void tst_CliFind::silentLine()
         if (line.startsWith("trying "))
             tried << line;
     }
-    QCOMPARE(tried, (QStringList{trying.arg(line.slavePath()).arg(9600), trying.arg(line.slavePath()).arg(19200),
-                                 trying.arg(line.slavePath()).arg(4800), trying.arg(line.slavePath()).arg(2400)}));
+    QCOMPARE(tried,
+        (QStringList{trying.arg(line.slavePath()).arg(9600), trying.arg(line.slavePath()).arg(19200),
+            trying.arg(line.slavePath()).arg(4800), trying.arg(line.slavePath()).arg(2400)}));
     QCOMPARE(run.err.count(" TX FA 03 00 00 00 01 91 81  request"), 4);
     QCOMPARE(run.err.count("  no-reply (waited "), 4);
 }
@@ -120,12 +124,12 @@ void tst_CliFind::collisionStartsAScan()
     const CliRun run = runCli({"find", "--ports", sim.devicePath(), "--bauds", "19200", "-t", "25"}, 30000);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.errLines(),
-             (QStringList{QStringLiteral("kv9240b: %1 at 19200 baud: the answers to station 250 collide (bad-crc): several "
-                                         "sensors; asking stations 1 to 247 one by one")
-                              .arg(sim.devicePath()),
-                          QStringLiteral("kv9240b: %1 at 19200 baud: station 12 answers bad-crc: two sensors with one "
-                                         "station number?")
-                              .arg(sim.devicePath())}));
+        (QStringList{QStringLiteral("kv9240b: %1 at 19200 baud: the answers to station 250 collide (bad-crc): several "
+                                    "sensors; asking stations 1 to 247 one by one")
+                         .arg(sim.devicePath()),
+            QStringLiteral("kv9240b: %1 at 19200 baud: station 12 answers bad-crc: two sensors with one "
+                           "station number?")
+                .arg(sim.devicePath())}));
     // Station 250, then each station in turn.
     const QStringList asked = sim.lines("RX");
     QCOMPARE(asked.size(), 1 + 247);

@@ -22,9 +22,10 @@ using namespace kv::test;
 
 namespace {
 
-const QString CsvHeader =
-    QStringLiteral("time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status");
-const QRegularExpression IsoTime(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"));
+const QString CsvHeader
+    = QStringLiteral("time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status");
+const QRegularExpression IsoTime(
+    QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"));
 
 // Station 5 at -3.50 °C and 41.25 %RH; station 6 is asked too and never answers.
 QStringList simulatedStation5()
@@ -97,8 +98,9 @@ void tst_CliPolling::textRecords()
     const CliRun run = runCli(readBoth(sim, "text"));
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, 1); // station 6 did not answer
-    QCOMPARE(run.outLines(), (QStringList{"station 5  -3.50 °C  41.25 %RH  offsets +0.00 °C +0.00 %RH  9600 baud",
-                                          "station 6  no reply (timeout 129 ms)"}));
+    QCOMPARE(run.outLines(),
+        (QStringList{"station 5  -3.50 °C  41.25 %RH  offsets +0.00 °C +0.00 %RH  9600 baud",
+            "station 6  no reply (timeout 129 ms)"}));
     QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
 }
 
@@ -135,8 +137,9 @@ void tst_CliPolling::jsonRecords()
     QJsonParseError error;
     const QJsonObject ok = QJsonDocument::fromJson(lines[0].toUtf8(), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(ok.keys(), (QStringList{"baud", "humidity_offset_rh", "humidity_rh", "station", "status", "temperature_c",
-                                     "temperature_offset_c", "time"}));
+    QCOMPARE(ok.keys(),
+        (QStringList{"baud", "humidity_offset_rh", "humidity_rh", "station", "status", "temperature_c",
+            "temperature_offset_c", "time"}));
     QVERIFY(IsoTime.match(ok["time"].toString()).hasMatch());
     QCOMPARE(ok["station"].toInt(), 5);
     QCOMPARE(ok["temperature_c"].toDouble(), -3.5);
@@ -145,7 +148,7 @@ void tst_CliPolling::jsonRecords()
     QCOMPARE(ok["status"].toString(), "ok");
     // Two decimals as in the other formats, where a JSON writer would drop them.
     QVERIFY2(lines[0].contains("\"temperature_c\":-3.50,\"humidity_rh\":41.25,\"temperature_offset_c\":0.00"),
-             qPrintable(lines[0]));
+        qPrintable(lines[0]));
 
     const QJsonObject failed = QJsonDocument::fromJson(lines[1].toUtf8(), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
@@ -182,9 +185,12 @@ void tst_CliPolling::failureKinds_data()
 
     QTest::newRow("no reply") << QStringList{"--fault", "no-reply:1"} << QStringList{} << "no-reply"
                               << "no reply (timeout 129 ms)";
-    QTest::newRow("wrong rate") << QStringList{} << QStringList{"-b", "4800"} << "no-reply" << "no reply (timeout 156 ms)";
-    QTest::newRow("partial") << QStringList{"--fault", "partial:1"} << QStringList{} << "partial" << "partial (";
-    QTest::newRow("bad CRC") << QStringList{"--fault", "bad-crc:1"} << QStringList{} << "bad-crc" << "bad CRC";
+    QTest::newRow("wrong rate") << QStringList{} << QStringList{"-b", "4800"} << "no-reply"
+                                << "no reply (timeout 156 ms)";
+    QTest::newRow("partial") << QStringList{"--fault", "partial:1"} << QStringList{} << "partial"
+                             << "partial (";
+    QTest::newRow("bad CRC") << QStringList{"--fault", "bad-crc:1"} << QStringList{} << "bad-crc"
+                             << "bad CRC";
     QTest::newRow("exception") << QStringList{"--fault", "exception:1"} << QStringList{} << "exception-04"
                                << "exception 04 (server device failure)";
     QTest::newRow("another station") << QStringList{"--fault", "wrong-station:1"} << QStringList{} << "unexpected"
@@ -213,8 +219,9 @@ void tst_CliPolling::answerFromAnotherStation()
 {
     ScriptedLine line({"read", "-s", "2", "-f", "json"});
     const QByteArray request = line.pty.receive(8);
-    QCOMPARE(request, QByteArray::fromHex("020300000005"
-                                          "85FA"));
+    QCOMPARE(request,
+        QByteArray::fromHex("020300000005"
+                            "85FA"));
     // Station 3 answers in its place: intact, but not what was asked.
     line.pty.send(withCrcBytes(bytes({0x03, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80})));
     const CliRun run = line.finish();
@@ -348,8 +355,8 @@ void tst_CliPolling::closedPipeEndsWatchQuietly()
     // As a shell pipes it: head takes three records and goes.
     QProcess shell;
     shell.start(QStringLiteral("bash"),
-                {"-c", "\"$0\" watch -p \"$1\" -i 50 | head -3; echo \"status ${PIPESTATUS[0]}\" >&2", cliPath(),
-                 sim.devicePath()});
+        {"-c", "\"$0\" watch -p \"$1\" -i 50 | head -3; echo \"status ${PIPESTATUS[0]}\" >&2", cliPath(),
+            sim.devicePath()});
     QVERIFY(shell.waitForFinished(5000));
     const QStringList records = CliRun::lines(QString::fromUtf8(shell.readAllStandardOutput()));
     QCOMPARE(records.size(), 3);

@@ -55,16 +55,20 @@ void tst_CliSettings::setWritesAndReadsBack_data()
 
     QTest::newRow("temperature offset") << QStringList{} << QStringList{"set", "temperature-offset", "1.5"}
                                         << withCrcHex("FA060A000096") << withCrcHex("FA0300000005")
-                                        << "temperature_offset_c" << "1.50";
+                                        << "temperature_offset_c"
+                                        << "1.50";
     QTest::newRow("negative humidity offset, no --")
         << QStringList{} << QStringList{"set", "humidity-offset", "-1.2"} << withCrcHex("FA060A02FF88")
-        << withCrcHex("FA0300000005") << "humidity_offset_rh" << "-1.20";
+        << withCrcHex("FA0300000005") << "humidity_offset_rh"
+        << "-1.20";
     QTest::newRow("read back from the station given")
         << QStringList{"--station", "7"} << QStringList{"set", "temperature-offset", "-10", "-s", "7"}
-        << withCrcHex("FA060A00FC18") << withCrcHex("070300000005") << "temperature_offset_c" << "-10.00";
+        << withCrcHex("FA060A00FC18") << withCrcHex("070300000005") << "temperature_offset_c"
+        << "-10.00";
     QTest::newRow("baud, read back at the new rate")
-        << QStringList{} << QStringList{"set", "baud", "4800"} << withCrcHex("FA060A0412C0") << withCrcHex("FA0300000005")
-        << "baud" << "4800";
+        << QStringList{} << QStringList{"set", "baud", "4800"} << withCrcHex("FA060A0412C0")
+        << withCrcHex("FA0300000005") << "baud"
+        << "4800";
 }
 
 void tst_CliSettings::setWritesAndReadsBack()
@@ -90,8 +94,8 @@ void tst_CliSettings::setWritesAndReadsBack()
 
     // The sensor keeps the setting: a later read sees it too.
     const QString baud = key == QLatin1String("baud") ? shown : QStringLiteral("9600");
-    const CliRun later = runCli({"read", "-p", sim.devicePath(), "-b", baud, "-s", simArguments.isEmpty() ? "1" : "7",
-                                 "-f", "json"});
+    const CliRun later
+        = runCli({"read", "-p", sim.devicePath(), "-b", baud, "-s", simArguments.isEmpty() ? "1" : "7", "-f", "json"});
     QCOMPARE(later.exitCode, 0);
     QVERIFY2(later.out.contains(QStringLiteral("\"%1\":%2,").arg(key, shown)), qPrintable(later.out));
 }
@@ -110,9 +114,9 @@ void tst_CliSettings::setFailsWhenTheValueReadBackDiffers()
     QVERIFY(cli.waitForFinished(5000));
     QCOMPARE(cli.exitCode(), 1);
     QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
-             QStringLiteral("station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"));
+        QStringLiteral("station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"));
     QCOMPARE(QString::fromUtf8(cli.readAllStandardError()),
-             QStringLiteral("kv9240b: temperature-offset reads back as 0.00, not 1.50\n"));
+        QStringLiteral("kv9240b: temperature-offset reads back as 0.00, not 1.50\n"));
 }
 
 void tst_CliSettings::setRefusesBeforeSending()
@@ -131,7 +135,8 @@ void tst_CliSettings::setFailsWhenTheWriteFails()
     const CliRun run = runCli({"set", "baud", "19200", "-p", sim.devicePath()});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
-    QCOMPARE(run.err, QStringLiteral("kv9240b: writing baud through station 250: exception 04 (server device failure)\n"));
+    QCOMPARE(
+        run.err, QStringLiteral("kv9240b: writing baud through station 250: exception 04 (server device failure)\n"));
     QCOMPARE(sim.lines("RX").size(), 1); // nothing is read back after a refused write
 }
 
@@ -164,8 +169,9 @@ void tst_CliSettings::addressOfCollidingSensors()
     const CliRun run = runCli({"address", "-p", sim.devicePath()});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
-    QCOMPARE(run.err, QStringLiteral("kv9240b: station 250: bad CRC; several sensors on the line answer 250 at once? "
-                                     "'kv9240b find' asks them one by one\n"));
+    QCOMPARE(run.err,
+        QStringLiteral("kv9240b: station 250: bad CRC; several sensors on the line answer 250 at once? "
+                       "'kv9240b find' asks them one by one\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_CliSettings)

@@ -31,7 +31,7 @@ namespace {
 // A fast line keeps the run short. The simulated sensor ignores requests sent
 // at another rate than its own: the window and the master are set to it.
 const QStringList SimArguments{QStringLiteral("--quiet"), QStringLiteral("--baud"), QStringLiteral("19200"),
-                               QStringLiteral("--turnaround-ms"), QStringLiteral("1")};
+    QStringLiteral("--turnaround-ms"), QStringLiteral("1")};
 
 struct Figures {
     long exchanges = 0;
@@ -55,9 +55,9 @@ int report(const Figures& figures, long target, double seconds)
 {
     const long residentAtEnd = residentKilobytes();
     std::printf("exchanges %ld\ndecoded %ld\nunsound %ld\nretries %ld\nmessages %d\n", figures.exchanges,
-                figures.decoded, figures.unsound, figures.retries, figures.messages);
+        figures.decoded, figures.unsound, figures.retries, figures.messages);
     std::printf("warmup_exchanges %ld\nresident_after_warmup_kb %ld\nresident_end_kb %ld\ngrowth_kb %ld\n",
-                figures.warmup, figures.residentAfterWarmup, residentAtEnd, residentAtEnd - figures.residentAfterWarmup);
+        figures.warmup, figures.residentAfterWarmup, residentAtEnd, residentAtEnd - figures.residentAfterWarmup);
     std::printf("seconds %.1f\nexchanges_per_second %.1f\n", seconds, figures.exchanges / seconds);
     const bool passed = figures.decoded == figures.exchanges && figures.exchanges >= target
         && residentAtEnd - figures.residentAfterWarmup < 1024;
@@ -94,8 +94,8 @@ int soakWindow(long target, Figures figures)
         if (window.serialPort().commEvent() != CommPort::ReceiveEvent)
             return;
         figures.count(window.frontLamp() == Lamp::Connected
-                      && window.controls().text(u"txtValue", 0) == QLatin1String("25.00")
-                      && window.controls().text(u"txtValue", 1) == QLatin1String("60.00"));
+            && window.controls().text(u"txtValue", 0) == QLatin1String("25.00")
+            && window.controls().text(u"txtValue", 1) == QLatin1String("60.00"));
         if (figures.exchanges >= target) {
             patience.stop();
             QCoreApplication::quit();

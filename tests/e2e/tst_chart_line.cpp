@@ -120,7 +120,8 @@ void tst_ChartLine::recordingWritesEverySoundReading()
     // The last request's answer may still be on its way: wait for the line to
     // tell how it ended before the recording is closed.
     const TrafficRecorder& traffic = bench.window.traffic();
-    QTRY_VERIFY_WITH_TIMEOUT(traffic.size() > 0 && traffic.at(traffic.size() - 1).verdict != FrameVerdict::Request, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        traffic.size() > 0 && traffic.at(traffic.size() - 1).verdict != FrameVerdict::Request, 3000);
     QTest::qWait(50);
     QTest::mouseClick(bench.window.chart()->findChild<QPushButton*>(QStringLiteral("stopRecording")), Qt::LeftButton);
 

@@ -1,9 +1,9 @@
+#include "app/main_window.h"
 #include "app/pick_list.h"
 #include "message_recorder.h"
 #include "pty_pair.h"
 #include "serial/comm_port.h"
 #include "sim_process.h"
-#include "app/main_window.h"
 
 #include <QPushButton>
 #include <QTest>

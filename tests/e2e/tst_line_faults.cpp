@@ -159,9 +159,7 @@ void tst_LineFaults::garbageBurstKeepsTheWindowResponsive()
     QElapsedTimer sinceProbe;
     qint64 longestGap = 0;
     QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceProbe.restart());
-    });
+    QObject::connect(&probe, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceProbe.restart()); });
     sinceProbe.start();
     probe.start(10);
 

@@ -97,9 +97,9 @@ void tst_TrafficLogLine::openedByItsShortcutShowsWhatCameBefore()
     const QAbstractItemModel& rows = log->log();
     QCOMPARE(rows.rowCount(), 2);
     QCOMPARE(rows.index(0, static_cast<int>(LogColumn::Meaning)).data().toString(),
-             QStringLiteral("从站 1 读 5 个寄存器，起始地址 0"));
+        QStringLiteral("从站 1 读 5 个寄存器，起始地址 0"));
     QCOMPARE(rows.index(1, static_cast<int>(LogColumn::Meaning)).data().toString(),
-             QStringLiteral("25.00 °C，60.00 %RH，校准 0.00 / 0.00，9600 波特"));
+        QStringLiteral("25.00 °C，60.00 %RH，校准 0.00 / 0.00，9600 波特"));
 
     // Chosen again through the menu: the same window comes to the front.
     QApplication::setActiveWindow(&tool.window);
@@ -117,9 +117,9 @@ void tst_TrafficLogLine::openedByItsShortcutShowsWhatCameBefore()
 void tst_TrafficLogLine::faultsWhilePolling_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<QStringList>("answer");   // the rows after each request
-    QTest::addColumn<QString>("meaning");      // of the first row after a request
-    QTest::addColumn<QStringList>("counted");  // on the statistics line
+    QTest::addColumn<QStringList>("answer");  // the rows after each request
+    QTest::addColumn<QString>("meaning");     // of the first row after a request
+    QTest::addColumn<QStringList>("counted"); // on the statistics line
 
     QTest::newRow("no reply") << "no-reply:1" << QStringList{"无应答"} << "下一请求前无应答，等待 "
                               << QStringList{"正常 0", "无应答 ", "丢失率 100.0 %"};

@@ -41,7 +41,7 @@ struct Run {
 
 // Runs a program to its end; a program that is still running after the timeout is killed.
 Run run(const QString& program, const QStringList& arguments,
-        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(), int timeoutMs = 120000)
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(), int timeoutMs = 120000)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -108,7 +108,10 @@ private slots:
 
 private:
     QString unpacked(const QString& path) const { return m_work.filePath(QStringLiteral("root/") + path); }
-    QString desktopEntryPath() const { return unpacked(QStringLiteral("usr/share/applications/%1.desktop").arg(AppId)); }
+    QString desktopEntryPath() const
+    {
+        return unpacked(QStringLiteral("usr/share/applications/%1.desktop").arg(AppId));
+    }
     QString metainfoPath() const { return unpacked(QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(AppId)); }
 
     QTemporaryDir m_work;
@@ -122,18 +125,20 @@ void tst_Package::initTestCase()
     QVERIFY(m_work.isValid());
     const QString output = m_work.filePath(QStringLiteral("out"));
     const Run packed = run(QStringLiteral(KV9240B_CPACK),
-                           {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                            QStringLiteral(KV9240B_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), output},
-                           QProcessEnvironment::systemEnvironment(), 300000);
+        {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+            QStringLiteral(KV9240B_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), output},
+        QProcessEnvironment::systemEnvironment(), 300000);
     QVERIFY2(packed.finished && packed.exitCode == 0, qPrintable(describe(packed)));
 
     const QStringList debs = QDir(output).entryList({QStringLiteral("*.deb")}, QDir::Files);
     QCOMPARE(debs.size(), 1);
     m_deb = QDir(output).filePath(debs.first());
 
-    const Run extracted = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), m_deb, m_work.filePath(QStringLiteral("root"))});
+    const Run extracted
+        = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), m_deb, m_work.filePath(QStringLiteral("root"))});
     QVERIFY2(extracted.exitCode == 0, qPrintable(describe(extracted)));
-    const Run control = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-e"), m_deb, m_work.filePath(QStringLiteral("control"))});
+    const Run control
+        = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-e"), m_deb, m_work.filePath(QStringLiteral("control"))});
     QVERIFY2(control.exitCode == 0, qPrintable(describe(control)));
 }
 
@@ -148,16 +153,23 @@ void tst_Package::controlFields_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("pattern");
 
-    QTest::newRow("name") << "Package" << "^kv9240b$";
+    QTest::newRow("name") << "Package"
+                          << "^kv9240b$";
     QTest::newRow("version") << "Version" << QStringLiteral("^%1$").arg(QRegularExpression::escape(Version));
-    QTest::newRow("section") << "Section" << "^(electronics|utils)$";
-    QTest::newRow("maintainer with address") << "Maintainer" << "^\\S.* <[^@> ]+@[^> ]+>$";
+    QTest::newRow("section") << "Section"
+                             << "^(electronics|utils)$";
+    QTest::newRow("maintainer with address") << "Maintainer"
+                                             << "^\\S.* <[^@> ]+@[^> ]+>$";
     // Found by dpkg-shlibdeps in the binaries, not written by hand.
-    QTest::newRow("depends on Qt widgets") << "Depends" << "(^|, )libqt6widgets6 \\(>= [0-9.]+\\)";
-    QTest::newRow("depends on Qt serial port") << "Depends" << "(^|, )libqt6serialport6 \\(>= [0-9.]+\\)";
-    QTest::newRow("depends on the C library") << "Depends" << "(^|, )libc6 \\(>= [0-9.]+\\)";
+    QTest::newRow("depends on Qt widgets") << "Depends"
+                                           << "(^|, )libqt6widgets6 \\(>= [0-9.]+\\)";
+    QTest::newRow("depends on Qt serial port") << "Depends"
+                                               << "(^|, )libqt6serialport6 \\(>= [0-9.]+\\)";
+    QTest::newRow("depends on the C library") << "Depends"
+                                              << "(^|, )libc6 \\(>= [0-9.]+\\)";
     // A summary line, then more, which does not start by saying the summary again.
-    QTest::newRow("description") << "Description" << "^(\\S[^\\n]*)\\n (?!\\1\\n)\\S";
+    QTest::newRow("description") << "Description"
+                                 << "^(\\S[^\\n]*)\\n (?!\\1\\n)\\S";
 }
 
 void tst_Package::controlFields()
@@ -213,8 +225,8 @@ void tst_Package::everythingUnderUsr()
         QVERIFY2(line.contains(QLatin1String(" root/root ")), qPrintable(line));
         const QString path = line.section(QLatin1Char(' '), -1);
         QVERIFY2(path == QLatin1String("./") || path == QLatin1String("./usr/")
-                     || (path.startsWith(QLatin1String("./usr/")) && !path.startsWith(QLatin1String("./usr/local/"))),
-                 qPrintable(path));
+                || (path.startsWith(QLatin1String("./usr/")) && !path.startsWith(QLatin1String("./usr/local/"))),
+            qPrintable(path));
     }
 }
 
@@ -277,9 +289,10 @@ void tst_Package::metainfoValidates()
 {
     // The whole installed tree: the metainfo file together with the desktop entry and icon it names.
     const Run validated = run(QStringLiteral("appstreamcli"),
-                              {QStringLiteral("validate-tree"), QStringLiteral("--no-net"), m_work.filePath(QStringLiteral("root"))});
+        {QStringLiteral("validate-tree"), QStringLiteral("--no-net"), m_work.filePath(QStringLiteral("root"))});
     QVERIFY2(validated.exitCode == 0, qPrintable(describe(validated)));
-    const Run file = run(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfoPath()});
+    const Run file
+        = run(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfoPath()});
     QVERIFY2(file.exitCode == 0, qPrintable(describe(file)));
 }
 
@@ -319,11 +332,13 @@ void tst_Package::versions()
 {
     QFETCH(QString, program);
     QFETCH(bool, answers);
-    const Run asked = run(unpacked(QStringLiteral("usr/bin/") + program), {QStringLiteral("--version")}, withoutDisplay(), 30000);
+    const Run asked
+        = run(unpacked(QStringLiteral("usr/bin/") + program), {QStringLiteral("--version")}, withoutDisplay(), 30000);
     const bool told = asked.finished && asked.exitCode == 0 && asked.out.contains(Version);
     if (!answers) {
         // The build gave this program no manual page because it did not expect an answer.
-        QVERIFY2(!told, qPrintable(program + QStringLiteral(" now answers --version: packaging/ should give it a manual page")));
+        QVERIFY2(!told,
+            qPrintable(program + QStringLiteral(" now answers --version: packaging/ should give it a manual page")));
         QSKIP("This program does not answer --version yet");
     }
     QVERIFY2(asked.finished && asked.exitCode == 0, qPrintable(describe(asked)));
@@ -341,9 +356,11 @@ void tst_Package::manualPagesListEveryOption_data()
 void tst_Package::manualPagesListEveryOption()
 {
     QFETCH(QString, program);
-    const Run help = run(unpacked(QStringLiteral("usr/bin/") + program), {QStringLiteral("--help")}, withoutDisplay(), 30000);
+    const Run help
+        = run(unpacked(QStringLiteral("usr/bin/") + program), {QStringLiteral("--help")}, withoutDisplay(), 30000);
     QVERIFY2(help.exitCode == 0, qPrintable(describe(help)));
-    const Run page = run(QStringLiteral("gzip"), {QStringLiteral("-dc"), unpacked(QStringLiteral("usr/share/man/man1/%1.1.gz").arg(program))});
+    const Run page = run(QStringLiteral("gzip"),
+        {QStringLiteral("-dc"), unpacked(QStringLiteral("usr/share/man/man1/%1.1.gz").arg(program))});
     QVERIFY2(page.exitCode == 0, qPrintable(describe(page)));
     // roff writes a hyphen as \-.
     QString text = page.out;
@@ -365,8 +382,10 @@ void tst_Package::noteAfterInstallNamesDialout_data()
 {
     QTest::addColumn<QString>("installer");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("installed as root") << "" << "usermod -aG dialout USER";
-    QTest::newRow("installed with sudo by a user outside the group") << "nobody" << "usermod -aG dialout nobody";
+    QTest::newRow("installed as root") << ""
+                                       << "usermod -aG dialout USER";
+    QTest::newRow("installed with sudo by a user outside the group") << "nobody"
+                                                                     << "usermod -aG dialout nobody";
 }
 
 void tst_Package::noteAfterInstallNamesDialout()
@@ -396,7 +415,8 @@ void tst_Package::lintianFindsNoError()
     const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
     if (lintian.isEmpty())
         QSKIP("lintian is not installed");
-    const Run checked = run(lintian, {QStringLiteral("--tag-display-limit"), QStringLiteral("0"), m_deb}, QProcessEnvironment::systemEnvironment(), 300000);
+    const Run checked = run(lintian, {QStringLiteral("--tag-display-limit"), QStringLiteral("0"), m_deb},
+        QProcessEnvironment::systemEnvironment(), 300000);
     QVERIFY2(checked.finished, "lintian did not finish");
     const QStringList lines = (checked.out + checked.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QStringList errors;

@@ -24,14 +24,18 @@ private slots:
 void tst_Crc16::frameBytes_data()
 {
     QTest::addColumn<std::vector<std::uint8_t>>("head");
-    QTest::addColumn<int>("first"); // sent first: HiByte
+    QTest::addColumn<int>("first");  // sent first: HiByte
     QTest::addColumn<int>("second"); // sent second: LoByte
 
-    QTest::newRow("read one register at station 1") << std::vector<std::uint8_t>{0x01, 0x03, 0x00, 0x00, 0x00, 0x01} << 0x84 << 0x0A;
-    QTest::newRow("default measurement query") << std::vector<std::uint8_t>{0x02, 0x03, 0x00, 0x00, 0x00, 0x08} << 0x44 << 0x3F;
+    QTest::newRow("read one register at station 1")
+        << std::vector<std::uint8_t>{0x01, 0x03, 0x00, 0x00, 0x00, 0x01} << 0x84 << 0x0A;
+    QTest::newRow("default measurement query")
+        << std::vector<std::uint8_t>{0x02, 0x03, 0x00, 0x00, 0x00, 0x08} << 0x44 << 0x3F;
     QTest::newRow("address read") << std::vector<std::uint8_t>{0xFA, 0x03, 0x00, 0x00, 0x00, 0x01} << 0x91 << 0x81;
-    QTest::newRow("address change 1 to 2") << std::vector<std::uint8_t>{0x01, 0x06, 0x0B, 0x00, 0x00, 0x02} << 0x0A << 0x2F;
-    QTest::newRow("temperature offset 1.5") << std::vector<std::uint8_t>{0xFA, 0x06, 0x0A, 0x00, 0x00, 0x96} << 0x1F << 0xF7;
+    QTest::newRow("address change 1 to 2")
+        << std::vector<std::uint8_t>{0x01, 0x06, 0x0B, 0x00, 0x00, 0x02} << 0x0A << 0x2F;
+    QTest::newRow("temperature offset 1.5")
+        << std::vector<std::uint8_t>{0xFA, 0x06, 0x0A, 0x00, 0x00, 0x96} << 0x1F << 0xF7;
     QTest::newRow("baud rate 19200") << std::vector<std::uint8_t>{0xFA, 0x06, 0x0A, 0x04, 0x4B, 0x00} << 0xE8 << 0xA8;
 }
 
@@ -43,7 +47,10 @@ void tst_Crc16::frameBytes()
 
     std::array<std::uint8_t, 8> frame{};
     std::copy(head.begin(), head.end(), frame.begin());
-    struct { std::int32_t HiByte = 0; std::uint8_t LoByte = 0; } state;
+    struct {
+        std::int32_t HiByte = 0;
+        std::uint8_t LoByte = 0;
+    } state;
     Crc16(frame, 5, state.HiByte, state.LoByte);
     QCOMPARE(state.HiByte, first);
     QCOMPARE(int(state.LoByte), second);
@@ -55,7 +62,10 @@ void tst_Crc16::checkValue()
     const std::vector<std::uint8_t> bytes(digits.begin(), digits.end());
     QCOMPARE(kv::crc16Modbus(bytes), std::uint16_t(0x4B37));
 
-    struct { std::int32_t HiByte = 0; std::uint8_t LoByte = 0; } state;
+    struct {
+        std::int32_t HiByte = 0;
+        std::uint8_t LoByte = 0;
+    } state;
     Crc16(bytes, 8, state.HiByte, state.LoByte);
     QCOMPARE(state.HiByte, 0x37);
     QCOMPARE(int(state.LoByte), 0x4B);
@@ -65,7 +75,10 @@ void tst_Crc16::coversOnlyTheFirstBytes()
 {
     // Bytes 6 and 7 hold an earlier CRC: they must not enter the new one.
     std::array<std::uint8_t, 8> frame{0x02, 0x03, 0x00, 0x00, 0x00, 0x08, 0xAA, 0x55};
-    struct { std::int32_t HiByte = 0; std::uint8_t LoByte = 0; } state;
+    struct {
+        std::int32_t HiByte = 0;
+        std::uint8_t LoByte = 0;
+    } state;
     Crc16(frame, 5, state.HiByte, state.LoByte);
     QCOMPARE(state.HiByte, 0x44);
     QCOMPARE(int(state.LoByte), 0x3F);
@@ -74,7 +87,10 @@ void tst_Crc16::coversOnlyTheFirstBytes()
 void tst_Crc16::emptyRangeLeavesInitialValue()
 {
     std::array<std::uint8_t, 8> frame{0x01, 0x02};
-    struct { std::int32_t HiByte = 0; std::uint8_t LoByte = 0; } state;
+    struct {
+        std::int32_t HiByte = 0;
+        std::uint8_t LoByte = 0;
+    } state;
     Crc16(frame, -1, state.HiByte, state.LoByte);
     QCOMPARE(state.HiByte, 0xFF);
     QCOMPARE(int(state.LoByte), 0xFF);
@@ -83,7 +99,10 @@ void tst_Crc16::emptyRangeLeavesInitialValue()
 void tst_Crc16::rangePastTheFrameIsRefused()
 {
     std::array<std::uint8_t, 8> frame{};
-    struct { std::int32_t HiByte = 0; std::uint8_t LoByte = 0; } state;
+    struct {
+        std::int32_t HiByte = 0;
+        std::uint8_t LoByte = 0;
+    } state;
     state.HiByte = 7;
     QVERIFY_THROWS_EXCEPTION(std::out_of_range, Crc16(frame, 8, state.HiByte, state.LoByte));
     QCOMPARE(state.HiByte, 7);

@@ -36,13 +36,15 @@ void tst_ReplyCheck::verdicts_data()
     const QByteArray twoRegisters = framed({0x01, 0x03, 0x04, 0x09, 0xC4, 0x17, 0x70});
 
     QTest::newRow("read answered") << ReadTwoAtStation1 << twoRegisters << ok << none << 0;
-    QTest::newRow("bytes after a whole reply") << ReadTwoAtStation1 << twoRegisters + bytes({0x00, 0x7E}) << ok << none << 2;
+    QTest::newRow("bytes after a whole reply")
+        << ReadTwoAtStation1 << twoRegisters + bytes({0x00, 0x7E}) << ok << none << 2;
     QTest::newRow("nothing") << ReadTwoAtStation1 << QByteArray() << int(ReplyVerdict::NoReply) << none << 0;
     QTest::newRow("cut short") << ReadTwoAtStation1 << twoRegisters.left(6) << int(ReplyVerdict::Partial) << none << 0;
     QByteArray corrupt = twoRegisters;
     corrupt[4] = 0x7F;
     QTest::newRow("bad CRC") << ReadTwoAtStation1 << corrupt << int(ReplyVerdict::BadCrc) << none << 0;
-    QTest::newRow("exception") << ReadTwoAtStation1 << framed({0x01, 0x83, 0x02}) << int(ReplyVerdict::Exception) << none << 0;
+    QTest::newRow("exception") << ReadTwoAtStation1 << framed({0x01, 0x83, 0x02}) << int(ReplyVerdict::Exception)
+                               << none << 0;
     QTest::newRow("another station") << ReadTwoAtStation1 << framed({0x09, 0x03, 0x04, 0x09, 0xC4, 0x17, 0x70})
                                      << unexpected << int(Mismatch::Station) << 0;
     QTest::newRow("another function") << ReadTwoAtStation1 << framed({0x01, 0x04, 0x04, 0x09, 0xC4, 0x17, 0x70})
@@ -51,25 +53,29 @@ void tst_ReplyCheck::verdicts_data()
     QTest::newRow("one register where two were asked")
         << ReadTwoAtStation1 << framed({0x01, 0x03, 0x02, 0x00, 0x07}) + twoRegisters << unexpected
         << int(Mismatch::Shape) << 9;
-    QTest::newRow("count beyond what was asked") << ReadTwoAtStation1 << bytes({0x01, 0x03, 0x40, 0x09, 0xC4, 0x17, 0x70, 0x00, 0x00})
-                                                 << unexpected << int(Mismatch::Shape) << 0;
+    QTest::newRow("count beyond what was asked")
+        << ReadTwoAtStation1 << bytes({0x01, 0x03, 0x40, 0x09, 0xC4, 0x17, 0x70, 0x00, 0x00}) << unexpected
+        << int(Mismatch::Shape) << 0;
 
-    QTest::newRow("station 250 answered by 7") << ReadOneAtAnyStation << framed({0x07, 0x03, 0x02, 0x00, 0x07}) << ok << none << 0;
-    QTest::newRow("station 250 answered as 250") << ReadOneAtAnyStation << framed({0xFA, 0x03, 0x02, 0x00, 0x07}) << ok << none << 0;
-    QTest::newRow("station 250 answered by 0") << ReadOneAtAnyStation << framed({0x00, 0x03, 0x02, 0x00, 0x07}) << unexpected
-                                               << int(Mismatch::Station) << 0;
-    QTest::newRow("station 250 answered by 251") << ReadOneAtAnyStation << framed({0xFB, 0x03, 0x02, 0x00, 0x07}) << unexpected
-                                                 << int(Mismatch::Station) << 0;
-    QTest::newRow("exception through station 250") << ReadOneAtAnyStation << framed({0x03, 0x83, 0x04})
-                                                   << int(ReplyVerdict::Exception) << none << 0;
+    QTest::newRow("station 250 answered by 7")
+        << ReadOneAtAnyStation << framed({0x07, 0x03, 0x02, 0x00, 0x07}) << ok << none << 0;
+    QTest::newRow("station 250 answered as 250")
+        << ReadOneAtAnyStation << framed({0xFA, 0x03, 0x02, 0x00, 0x07}) << ok << none << 0;
+    QTest::newRow("station 250 answered by 0")
+        << ReadOneAtAnyStation << framed({0x00, 0x03, 0x02, 0x00, 0x07}) << unexpected << int(Mismatch::Station) << 0;
+    QTest::newRow("station 250 answered by 251")
+        << ReadOneAtAnyStation << framed({0xFB, 0x03, 0x02, 0x00, 0x07}) << unexpected << int(Mismatch::Station) << 0;
+    QTest::newRow("exception through station 250")
+        << ReadOneAtAnyStation << framed({0x03, 0x83, 0x04}) << int(ReplyVerdict::Exception) << none << 0;
 
-    QTest::newRow("write echoed") << WriteOffsetAtAnyStation << framed({0x01, 0x06, 0x0A, 0x00, 0x00, 0x96}) << ok << none << 0;
+    QTest::newRow("write echoed") << WriteOffsetAtAnyStation << framed({0x01, 0x06, 0x0A, 0x00, 0x00, 0x96}) << ok
+                                  << none << 0;
     QTest::newRow("echo of another register") << WriteOffsetAtAnyStation << framed({0x01, 0x06, 0x0A, 0x02, 0x00, 0x96})
                                               << unexpected << int(Mismatch::Shape) << 0;
     QTest::newRow("echo short of its CRC") << WriteOffsetAtAnyStation << bytes({0x01, 0x06, 0x0A, 0x00, 0x00, 0x96})
                                            << int(ReplyVerdict::Partial) << none << 0;
-    QTest::newRow("read reply to a write") << WriteOffsetAtAnyStation << framed({0x01, 0x03, 0x02, 0x00, 0x96}) << unexpected
-                                           << int(Mismatch::Function) << 0;
+    QTest::newRow("read reply to a write") << WriteOffsetAtAnyStation << framed({0x01, 0x03, 0x02, 0x00, 0x96})
+                                           << unexpected << int(Mismatch::Function) << 0;
 }
 
 void tst_ReplyCheck::verdicts()

@@ -20,14 +20,22 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<bool>("less");
-        QTest::newRow("2 before 10") << "ttyUSB2" << "ttyUSB10" << true;
-        QTest::newRow("10 after 2") << "ttyUSB10" << "ttyUSB2" << false;
-        QTest::newRow("9 before 10") << "ttyS9" << "ttyS10" << true;
-        QTest::newRow("equal") << "ttyACM0" << "ttyACM0" << false;
-        QTest::newRow("letters first") << "ttyACM3" << "ttyUSB0" << true;
-        QTest::newRow("prefix first") << "ttyS" << "ttyS0" << true;
-        QTest::newRow("longer after") << "ttyS0" << "ttyS" << false;
-        QTest::newRow("later number") << "ttyUSB1a2" << "ttyUSB1a10" << true;
+        QTest::newRow("2 before 10") << "ttyUSB2"
+                                     << "ttyUSB10" << true;
+        QTest::newRow("10 after 2") << "ttyUSB10"
+                                    << "ttyUSB2" << false;
+        QTest::newRow("9 before 10") << "ttyS9"
+                                     << "ttyS10" << true;
+        QTest::newRow("equal") << "ttyACM0"
+                               << "ttyACM0" << false;
+        QTest::newRow("letters first") << "ttyACM3"
+                                       << "ttyUSB0" << true;
+        QTest::newRow("prefix first") << "ttyS"
+                                      << "ttyS0" << true;
+        QTest::newRow("longer after") << "ttyS0"
+                                      << "ttyS" << false;
+        QTest::newRow("later number") << "ttyUSB1a2"
+                                      << "ttyUSB1a10" << true;
     }
 
     void naturalLess()

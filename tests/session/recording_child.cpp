@@ -56,7 +56,7 @@ int main(int argc, char* argv[])
         for (int row = 0; row < args[4].toInt(); ++row)
             recorder.record(numbered(row));
         std::printf("rows %lld\nfailures %d\nrecording %s\n", static_cast<long long>(recorder.rowsWritten()), failures,
-                    recorder.isRecording() ? "yes" : "no");
+            recorder.isRecording() ? "yes" : "no");
         return 0;
     }
     return 2;

@@ -193,7 +193,7 @@ void tst_CsvRecorder::fullDiskStopsTheRecording()
     const QString file = path("limited.csv");
     QProcess child;
     child.start(QStringLiteral(KV9240B_RECORDING_CHILD),
-                {QStringLiteral("limited"), file, QStringLiteral("400"), QStringLiteral("50")});
+        {QStringLiteral("limited"), file, QStringLiteral("400"), QStringLiteral("50")});
     QVERIFY(child.waitForFinished(30000));
     const QByteArray report = child.readAllStandardOutput();
     QVERIFY2(report.contains("failures 1\n"), report.constData());

@@ -7,8 +7,8 @@
 
 #include <QSignalSpy>
 
-#include <memory>
 #include <QTest>
+#include <memory>
 
 using namespace kv;
 using namespace kv::test;
@@ -62,12 +62,12 @@ void tst_ModbusMaster::outcomes_data()
     QTest::newRow("bad CRC") << QStringList{"--fault", "bad-crc:1"} << ReadFive << OutcomeKind::BadCrc << "bad-crc";
     QTest::newRow("exception") << QStringList{"--fault", "exception:1"} << ReadFive << OutcomeKind::Exception
                                << "exception-04";
-    QTest::newRow("register out of range") << QStringList{} << withCrc(readRegistersHead(1, 100, 1))
-                                           << OutcomeKind::Exception << "exception-02";
-    QTest::newRow("another station asked") << QStringList{} << withCrc(readRegistersHead(9, 0, 5))
-                                           << OutcomeKind::NoReply << "no-reply";
-    QTest::newRow("extra bytes still answer") << QStringList{"--fault", "extra-bytes:1"} << ReadFive
-                                              << OutcomeKind::Ok << "ok";
+    QTest::newRow("register out of range")
+        << QStringList{} << withCrc(readRegistersHead(1, 100, 1)) << OutcomeKind::Exception << "exception-02";
+    QTest::newRow("another station asked")
+        << QStringList{} << withCrc(readRegistersHead(9, 0, 5)) << OutcomeKind::NoReply << "no-reply";
+    QTest::newRow("extra bytes still answer")
+        << QStringList{"--fault", "extra-bytes:1"} << ReadFive << OutcomeKind::Ok << "ok";
 }
 
 void tst_ModbusMaster::outcomes()
@@ -93,7 +93,7 @@ void tst_ModbusMaster::outcomes()
     // (an exception): only silence and a frame cut short wait for the timeout.
     if (kind != OutcomeKind::NoReply && kind != OutcomeKind::Partial)
         QVERIFY2(outcome.waited < line.master.timeoutFor(request) - std::chrono::milliseconds(50),
-                 qPrintable(QString::number(outcome.waited.count())));
+            qPrintable(QString::number(outcome.waited.count())));
     QVERIFY(!line.master.busy());
 }
 
@@ -110,7 +110,8 @@ void tst_ModbusMaster::replyIsDecodedAndTimed()
     // The sensor answers 5 ms after the request's last byte; its 15 bytes take
     // 15.6 ms at 9600 baud. A pseudo-terminal hands the request over at once,
     // while the time is counted from when its 8 bytes would have left a wire.
-    QVERIFY2(outcome.responseTime > std::chrono::milliseconds(12), qPrintable(QString::number(outcome.responseTime.count())));
+    QVERIFY2(outcome.responseTime > std::chrono::milliseconds(12),
+        qPrintable(QString::number(outcome.responseTime.count())));
     QVERIFY(outcome.responseTime < outcome.waited);
     QVERIFY(outcome.waited < line.master.timeoutFor(ReadFive));
 }

@@ -82,13 +82,13 @@ void tst_ReadingHistory::statistics_data()
                                          << qint64(0);
     QTest::newRow("before the run") << t << qint64(-5000) << qint64(-1) << qsizetype(0) << 0 << 0 << 0.0 << 0
                                     << qint64(0);
-    QTest::newRow("reaching past the end") << t << qint64(8000) << qint64(60000) << qsizetype(2) << 2800 << 2900
-                                           << 2850.0 << 2900 << qint64(9000);
+    QTest::newRow("reaching past the end")
+        << t << qint64(8000) << qint64(60000) << qsizetype(2) << 2800 << 2900 << 2850.0 << 2900 << qint64(9000);
     // 4000 ... 4900 without 4600: 44500 - 4600 = 39900 over 9
     QTest::newRow("humidity with a gap") << h << qint64(0) << qint64(9000) << qsizetype(9) << 4000 << 4900
                                          << 39900.0 / 9 << 4900 << qint64(9000);
-    QTest::newRow("humidity's last before its gap") << h << qint64(4000) << qint64(6500) << qsizetype(2) << 4400
-                                                    << 4500 << 4450.0 << 4500 << qint64(5000);
+    QTest::newRow("humidity's last before its gap")
+        << h << qint64(4000) << qint64(6500) << qsizetype(2) << 4400 << 4500 << 4450.0 << 4500 << qint64(5000);
 }
 
 void tst_ReadingHistory::statistics()
@@ -157,13 +157,8 @@ void tst_ReadingHistory::summariesAgreeWithCountingOverLongRuns()
         history.append(sound(Start + 50LL * i, random.bounded(-4000, 12500), random.bounded(0, 10000)));
     const ValueTrack& track = history.track(Quantity::Temperature);
 
-    QList<std::pair<qsizetype, qsizetype>> spans{{0, readings},
-                                                 {1, readings - 1},
-                                                 {64, 64 * 64},
-                                                 {63, 64 * 64 * 64 + 1},
-                                                 {64 * 64 * 64, readings},
-                                                 {5, 5},
-                                                 {4095, 4097}};
+    QList<std::pair<qsizetype, qsizetype>> spans{{0, readings}, {1, readings - 1}, {64, 64 * 64},
+        {63, 64 * 64 * 64 + 1}, {64 * 64 * 64, readings}, {5, 5}, {4095, 4097}};
     for (int i = 0; i < 40; ++i) {
         const auto a = qsizetype(random.bounded(readings + 1));
         const auto b = qsizetype(random.bounded(readings + 1));
@@ -205,16 +200,14 @@ void tst_ReadingHistory::manyValuesAreOutlinedByTheirExtremes()
 
     QVERIFY(points.size() <= 2 * columns + 2);
     QVERIFY(points.size() >= 2 * columns);
-    QVERIFY(std::is_sorted(points.begin(), points.end(),
-                           [](const TimedValue& a, const TimedValue& b) { return a.timeMs < b.timeMs; }));
+    QVERIFY(std::is_sorted(
+        points.begin(), points.end(), [](const TimedValue& a, const TimedValue& b) { return a.timeMs < b.timeMs; }));
     QCOMPARE(points.front().timeMs, from - 50);
     QCOMPARE(points.back().timeMs, to + 50);
     // Inside the span, the outline reaches exactly as high and as low as the values.
     const SpanStatistics figures = history.statistics(Quantity::Temperature, from, to);
     const auto [lowest, highest] = std::minmax_element(points.begin() + 1, points.end() - 1,
-                                                       [](const TimedValue& a, const TimedValue& b) {
-                                                           return a.value < b.value;
-                                                       });
+        [](const TimedValue& a, const TimedValue& b) { return a.value < b.value; });
     QCOMPARE(lowest->value, figures.minimum);
     QCOMPARE(highest->value, figures.maximum);
 }

@@ -62,7 +62,8 @@ void tst_RecordFormat::lines_data()
                                    << "station 3  partial (7 of 15 bytes)";
     QTest::newRow("text, exception") << RecordFormat::Text << failed(OutcomeKind::Exception)
                                      << "station 3  exception 02 (illegal data address)";
-    QTest::newRow("csv") << RecordFormat::Csv << good() << "2026-12-07T14:03:10.123+01:00,1,25.00,60.00,-1.50,0.00,9600,ok";
+    QTest::newRow("csv") << RecordFormat::Csv << good()
+                         << "2026-12-07T14:03:10.123+01:00,1,25.00,60.00,-1.50,0.00,9600,ok";
     QTest::newRow("csv, bad CRC") << RecordFormat::Csv << failed(OutcomeKind::BadCrc)
                                   << "2026-12-07T14:03:10.123+01:00,3,,,,,,bad-crc";
     QTest::newRow("csv, exception") << RecordFormat::Csv << failed(OutcomeKind::Exception)
@@ -71,10 +72,11 @@ void tst_RecordFormat::lines_data()
                           << "{\"time\":\"2026-12-07T14:03:10.123+01:00\",\"station\":1,\"temperature_c\":25.00,"
                              "\"humidity_rh\":60.00,\"temperature_offset_c\":-1.50,\"humidity_offset_rh\":0.00,"
                              "\"baud\":9600,\"status\":\"ok\"}";
-    QTest::newRow("json, port lost") << RecordFormat::Json << failed(OutcomeKind::PortLost)
-                                     << "{\"time\":\"2026-12-07T14:03:10.123+01:00\",\"station\":3,\"temperature_c\":null,"
-                                        "\"humidity_rh\":null,\"temperature_offset_c\":null,\"humidity_offset_rh\":null,"
-                                        "\"baud\":null,\"status\":\"port-lost\"}";
+    QTest::newRow("json, port lost")
+        << RecordFormat::Json << failed(OutcomeKind::PortLost)
+        << "{\"time\":\"2026-12-07T14:03:10.123+01:00\",\"station\":3,\"temperature_c\":null,"
+           "\"humidity_rh\":null,\"temperature_offset_c\":null,\"humidity_offset_rh\":null,"
+           "\"baud\":null,\"status\":\"port-lost\"}";
     QTest::newRow("influx") << RecordFormat::Influx << good()
                             << "kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,temperature_offset_c=-1.50,"
                                "humidity_offset_rh=0.00,baud=9600i 1796648590123000000";
@@ -105,7 +107,7 @@ void tst_RecordFormat::jsonIsValidWithTwoDecimals()
 void tst_RecordFormat::headerAndNames()
 {
     QCOMPARE(recordHeader(RecordFormat::Csv),
-             QStringLiteral("time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status"));
+        QStringLiteral("time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status"));
     QVERIFY(recordHeader(RecordFormat::Json).isEmpty());
     QCOMPARE(recordFormatNamed(QStringLiteral("influx")), RecordFormat::Influx);
     QVERIFY(!recordFormatNamed(QStringLiteral("xml")));

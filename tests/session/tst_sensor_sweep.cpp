@@ -29,10 +29,10 @@ struct SweepLog {
             collisions << QStringLiteral("%1 %2").arg(baud).arg(statusCode(outcome));
         });
         QObject::connect(&sweep, &SensorSweep::found, [this](const FoundSensor& sensor) { found << sensor; });
-        QObject::connect(&sweep, &SensorSweep::unreadable,
-                         [this](const QString&, int, int station, const Outcome& outcome) {
-                             unreadable << QStringLiteral("%1 %2").arg(station).arg(statusCode(outcome));
-                         });
+        QObject::connect(
+            &sweep, &SensorSweep::unreadable, [this](const QString&, int, int station, const Outcome& outcome) {
+                unreadable << QStringLiteral("%1 %2").arg(station).arg(statusCode(outcome));
+            });
         QObject::connect(&sweep, &SensorSweep::finished, [this](int count, qint64) {
             ++finishings;
             finishedCount = count;
@@ -84,8 +84,7 @@ void tst_SensorSweep::findsTheSensorThroughStation250()
     QCOMPARE(sensor.values.humidity, 4825);
     QCOMPARE(sensor.values.baudRate, 9600);
     // Station 250 for the number, then the station itself for the values.
-    QCOMPARE(sim.lines(QStringLiteral("RX")),
-             (QStringList{"FA 03 00 00 00 01 91 81", "2A 03 00 00 00 05 83 D2"}));
+    QCOMPARE(sim.lines(QStringLiteral("RX")), (QStringList{"FA 03 00 00 00 01 91 81", "2A 03 00 00 00 05 83 D2"}));
     QVERIFY(log.collisions.isEmpty());
     QVERIFY(!sweep.running());
 }

@@ -8,8 +8,8 @@
 
 #include <QEventLoop>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 using namespace kv;
 using namespace kv::test;
@@ -102,9 +102,10 @@ void tst_TrafficRecorder::faults_data()
     QTest::newRow("bad CRC") << ReadFive << badCrc << QList<V>{V::Request, V::BadCrc} << "CRC 错误"
                              << "校验不符，内容不可信";
     QTest::newRow("exception") << ReadFive << withCrcBytes(bytes({0x01, 0x83, 0x02}))
-                               << QList<V>{V::Request, V::Exception} << "异常 02 非法数据地址" << "异常 02：非法数据地址";
-    QTest::newRow("partial") << ReadFive << Answer.left(7) << QList<V>{V::Request, V::Partial}
-                             << "不完整（7/15 字节）" << "收到 7 字节，应为 15 字节";
+                               << QList<V>{V::Request, V::Exception} << "异常 02 非法数据地址"
+                               << "异常 02：非法数据地址";
+    QTest::newRow("partial") << ReadFive << Answer.left(7) << QList<V>{V::Request, V::Partial} << "不完整（7/15 字节）"
+                             << "收到 7 字节，应为 15 字节";
     QTest::newRow("extra bytes") << ReadFive << Answer + bytes({0xAA, 0xBB})
                                  << QList<V>{V::Request, V::Ok, V::Unsolicited} << "正常"
                                  << "25.00 °C，60.00 %RH，校准 0.00 / 0.00，9600 波特";
@@ -115,8 +116,9 @@ void tst_TrafficRecorder::faults_data()
         << "长度或内容与请求不符：7 字节，应为 15 字节";
     const Frame address = withCrc(addressReadHead());
     QTest::newRow("address read") << QByteArray(reinterpret_cast<const char*>(address.data()), 8)
-                                  << withCrcBytes(bytes({0x07, 0x03, 0x02, 0x00, 0x07}))
-                                  << QList<V>{V::Request, V::Ok} << "正常" << "站号 7";
+                                  << withCrcBytes(bytes({0x07, 0x03, 0x02, 0x00, 0x07})) << QList<V>{V::Request, V::Ok}
+                                  << "正常"
+                                  << "站号 7";
     const Frame write = withCrc(parameterWriteHead(0, 50));
     const QByteArray writeBytes(reinterpret_cast<const char*>(write.data()), 8);
     QTest::newRow("write echo") << writeBytes << writeBytes << QList<V>{V::Request, V::Ok} << "正常"
@@ -183,8 +185,8 @@ void tst_TrafficRecorder::noReplyAfterASecond()
     // The next request states it earlier, with the time waited.
     recorder.written(ReadFive, 2000 * Ms, Baud);
     recorder.written(ReadFive, 2050 * Ms, Baud);
-    QCOMPARE(verdicts(recorder).mid(2), (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::NoReply,
-                                                             FrameVerdict::Request}));
+    QCOMPARE(verdicts(recorder).mid(2),
+        (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::NoReply, FrameVerdict::Request}));
     QCOMPARE(meaningText(recorder.at(3)), QStringLiteral("下一请求前无应答，等待 50 ms"));
     QCOMPARE(recorder.at(3).requestNumber, recorder.at(2).number);
     QCOMPARE(recorder.statistics().noReply, 2u);

@@ -16,8 +16,8 @@ public:
     {
         FileDialog::setChooser([this](const FileDialog::SaveQuestion& question) {
             asked.append(question);
-            return FileDialog::SaveAnswer{this->answers.isEmpty() ? QString() : this->answers.takeFirst(),
-                                          question.filters.value(0)};
+            return FileDialog::SaveAnswer{
+                this->answers.isEmpty() ? QString() : this->answers.takeFirst(), question.filters.value(0)};
         });
     }
     ~FileDialogAnswers() { FileDialog::setChooser({}); }

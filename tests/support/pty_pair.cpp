@@ -7,9 +7,9 @@
 #include <QThread>
 
 #include <cerrno>
-#include <limits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <limits>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>

@@ -21,10 +21,10 @@ struct RecordedCsv {
 // station, four values with two decimals or empty, baud or empty, status.
 inline bool isValidRow(const QString& line)
 {
-    static const QRegularExpression row(QStringLiteral(
-        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d,\\d{1,3},"
-        "(-?\\d+\\.\\d\\d)?,(-?\\d+\\.\\d\\d)?,(-?\\d+\\.\\d\\d)?,(-?\\d+\\.\\d\\d)?,(\\d+)?,"
-        "(ok|no-reply|partial|bad-crc|exception-[0-9A-F]{2}|unexpected|port-lost)$"));
+    static const QRegularExpression row(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d,\\d{1,3},"
+                       "(-?\\d+\\.\\d\\d)?,(-?\\d+\\.\\d\\d)?,(-?\\d+\\.\\d\\d)?,(-?\\d+\\.\\d\\d)?,(\\d+)?,"
+                       "(ok|no-reply|partial|bad-crc|exception-[0-9A-F]{2}|unexpected|port-lost)$"));
     return row.match(line).hasMatch();
 }
 
@@ -52,7 +52,7 @@ inline RecordedCsv readRecordedCsv(const QString& path)
     return recorded;
 }
 
-inline const QString RecordHeader = QStringLiteral(
-    "time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status");
+inline const QString RecordHeader
+    = QStringLiteral("time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status");
 
 } // namespace kv::test

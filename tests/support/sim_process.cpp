@@ -1,8 +1,8 @@
 #include "sim_process.h"
 
 #include <QDeadlineTimer>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 namespace kv::test {
 
@@ -14,7 +14,8 @@ SimProcess::SimProcess(const QStringList& arguments)
         return;
     m_process.setStandardOutputFile(m_logFile.fileName());
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(QStringLiteral(KV9240B_SIM_PATH), QStringList{QStringLiteral("--seed"), QStringLiteral("7")} + arguments);
+    m_process.start(
+        QStringLiteral(KV9240B_SIM_PATH), QStringList{QStringLiteral("--seed"), QStringLiteral("7")} + arguments);
     if (!m_process.waitForStarted(5000))
         return;
     const QDeadlineTimer deadline(5000);

@@ -192,7 +192,8 @@ void tst_SimProcess::logsFramesAndEndsOnTerminate()
 
     const QStringList lines = QString::fromLocal8Bit(m_sim.readAllStandardOutput()).split(QLatin1Char('\n'));
     const auto lineFor = [&](const char* tag, const Frame& bytes) {
-        const QRegularExpression pattern(QStringLiteral("^\\d+\\.\\d{6} %1 %2$").arg(QLatin1String(tag), kv::sim::hexText(bytes)));
+        const QRegularExpression pattern(
+            QStringLiteral("^\\d+\\.\\d{6} %1 %2$").arg(QLatin1String(tag), kv::sim::hexText(bytes)));
         const qsizetype at = lines.indexOf(pattern);
         return at < 0 ? QString() : lines[at];
     };
@@ -228,7 +229,7 @@ void tst_SimProcess::severalStationsEachAnswer()
         QCOMPARE(kv::sim::hexText(line.silence(request)), QString());
         QVERIFY(sim.waitForLines(QStringLiteral("NOTE"), 2));
         QVERIFY2(anyLineContains(sim.lines(QStringLiteral("NOTE")), QStringLiteral("ignored: for station 3")),
-                 qPrintable(sim.lines(QStringLiteral("NOTE")).join(QLatin1Char('\n'))));
+            qPrintable(sim.lines(QStringLiteral("NOTE")).join(QLatin1Char('\n'))));
         return;
     }
     QCOMPARE(kv::sim::hexText(line.exchange(request, reply.size()).bytes), kv::sim::hexText(reply));
@@ -248,7 +249,7 @@ void tst_SimProcess::sharedStationRepliesCollide()
     QVERIFY2(!kv::sim::hasIntactCrc(arrival.bytes), qPrintable(kv::sim::hexText(arrival.bytes)));
     QVERIFY(sim.waitForLines(QStringLiteral("NOTE"), 2));
     QVERIFY2(anyLineContains(sim.lines(QStringLiteral("NOTE")), QStringLiteral("collision of 3 replies")),
-             qPrintable(sim.lines(QStringLiteral("NOTE")).join(QLatin1Char('\n'))));
+        qPrintable(sim.lines(QStringLiteral("NOTE")).join(QLatin1Char('\n'))));
     // The log shows the frame as it went out.
     QVERIFY(sim.waitForLines(QStringLiteral("TX"), 1));
     QCOMPARE(sim.lines(QStringLiteral("TX")), QStringList{kv::sim::hexText(arrival.bytes)});
@@ -267,7 +268,7 @@ void tst_SimProcess::silentAtAnotherRate()
     QVERIFY(sim.waitForLines(QStringLiteral("NOTE"), 2));
     const QStringList notes = sim.lines(QStringLiteral("NOTE"));
     QVERIFY2(anyLineContains(notes, QStringLiteral("ignored: sent at 4800 baud; station 1 listens at 9600 baud")),
-             qPrintable(notes.join(QLatin1Char('\n'))));
+        qPrintable(notes.join(QLatin1Char('\n'))));
     QVERIFY(sim.lines(QStringLiteral("TX")).isEmpty());
 
     // Back at the sensor's rate the same request is answered.
@@ -287,7 +288,7 @@ void tst_SimProcess::rateWrittenThroughSharedStationMovesEverySensor()
     QVERIFY(!kv::sim::hasIntactCrc(echo.bytes));
     QVERIFY(sim.waitForLines(QStringLiteral("NOTE"), 3));
     QVERIFY2(anyLineContains(sim.lines(QStringLiteral("NOTE")), QStringLiteral("baud rate now 4800 at stations 1, 2")),
-             qPrintable(sim.lines(QStringLiteral("NOTE")).join(QLatin1Char('\n'))));
+        qPrintable(sim.lines(QStringLiteral("NOTE")).join(QLatin1Char('\n'))));
 
     QCOMPARE(kv::sim::hexText(line.silence(frame("02 03 00 04 00 01"))), QString());
     QVERIFY(line.setRate(B4800));
@@ -315,14 +316,15 @@ void tst_SimProcess::wrongStationReplyIsIntact()
     QFETCH(Frame, request);
     QFETCH(Frame, reply);
 
-    SimProcess sim({QStringLiteral("--station"), station, QStringLiteral("--fault"), QStringLiteral("wrong-station:1")});
+    SimProcess sim(
+        {QStringLiteral("--station"), station, QStringLiteral("--fault"), QStringLiteral("wrong-station:1")});
     LineEnd line(sim.devicePath());
     QVERIFY(line.isOpen());
 
     QCOMPARE(kv::sim::hexText(line.exchange(request, reply.size()).bytes), kv::sim::hexText(reply));
     QVERIFY(sim.waitForLines(QStringLiteral("FAULT"), 1));
     QCOMPARE(sim.lines(QStringLiteral("FAULT")),
-             QStringList{QStringLiteral("wrong-station %1 for %2").arg(reply[0]).arg(station)});
+        QStringList{QStringLiteral("wrong-station %1 for %2").arg(reply[0]).arg(station)});
 }
 
 QTEST_GUILESS_MAIN(tst_SimProcess)

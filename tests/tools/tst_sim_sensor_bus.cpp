@@ -92,7 +92,7 @@ void tst_SimSensorBus::humidityStopsAtItsCeiling()
     Bus bus({4, 5, 6}, 99.0);
     // 99.00, then 100.00 twice: 0x26AC and 0x2710.
     QCOMPARE(hexTexts(bus.ask(QStringLiteral("FA 03 00 01 00 01"))),
-             withCrcTexts({"04 03 02 26 AC", "05 03 02 27 10", "06 03 02 27 10"}));
+        withCrcTexts({"04 03 02 26 AC", "05 03 02 27 10", "06 03 02 27 10"}));
 }
 
 void tst_SimSensorBus::eachSensorDriftsItsOwnWay()
@@ -101,8 +101,8 @@ void tst_SimSensorBus::eachSensorDriftsItsOwnWay()
     const Frame read = frame("FA 03 00 00 00 01");
     bool apart = false;
     for (int second = 0; second < 60 && !apart; second += 5) {
-        const std::vector<Frame> replies =
-            bus.bus.answer(read, Indices{0, 1}, std::chrono::seconds(second), std::nullopt);
+        const std::vector<Frame> replies
+            = bus.bus.answer(read, Indices{0, 1}, std::chrono::seconds(second), std::nullopt);
         const auto temperature = [&](std::size_t i) { return replies[i][3] << 8 | replies[i][4]; };
         // Without drift the second sensor reads exactly 1.00 degree more.
         apart = temperature(1) - temperature(0) != 100;
@@ -119,12 +119,17 @@ void tst_SimSensorBus::audience_data()
     QTest::addColumn<Indices>("deaf");
 
     QTest::newRow("one station") << "02 03 00 00 00 01" << 9600 << Reception::Accepted << Indices{1} << Indices{};
-    QTest::newRow("the shared station") << "FA 03 00 00 00 01" << 9600 << Reception::Accepted << Indices{0, 1, 2} << Indices{};
-    QTest::newRow("a station nobody has") << "03 03 00 00 00 01" << 9600 << Reception::OtherStation << Indices{} << Indices{};
+    QTest::newRow("the shared station") << "FA 03 00 00 00 01" << 9600 << Reception::Accepted << Indices{0, 1, 2}
+                                        << Indices{};
+    QTest::newRow("a station nobody has")
+        << "03 03 00 00 00 01" << 9600 << Reception::OtherStation << Indices{} << Indices{};
     QTest::newRow("too short") << "07" << 9600 << Reception::TooShort << Indices{} << Indices{};
-    QTest::newRow("one station at another rate") << "07 03 00 00 00 01" << 4800 << Reception::Accepted << Indices{} << Indices{2};
-    QTest::newRow("everyone at another rate") << "FA 03 00 00 00 01" << 19200 << Reception::Accepted << Indices{} << Indices{0, 1, 2};
-    QTest::newRow("a rate without a number") << "01 03 00 00 00 01" << 0 << Reception::Accepted << Indices{} << Indices{0};
+    QTest::newRow("one station at another rate")
+        << "07 03 00 00 00 01" << 4800 << Reception::Accepted << Indices{} << Indices{2};
+    QTest::newRow("everyone at another rate")
+        << "FA 03 00 00 00 01" << 19200 << Reception::Accepted << Indices{} << Indices{0, 1, 2};
+    QTest::newRow("a rate without a number")
+        << "01 03 00 00 00 01" << 0 << Reception::Accepted << Indices{} << Indices{0};
 }
 
 void tst_SimSensorBus::audience()
@@ -185,8 +190,8 @@ void tst_SimSensorBus::exceptionFromEveryAddressedSensor()
 {
     Bus bus;
     const Frame write = frame("FA 06 0A 04 12 C0");
-    const std::vector<Frame> replies =
-        bus.bus.answer(write, Indices{0, 2}, std::chrono::seconds(0), std::uint8_t{0x04});
+    const std::vector<Frame> replies
+        = bus.bus.answer(write, Indices{0, 2}, std::chrono::seconds(0), std::uint8_t{0x04});
     QCOMPARE(hexTexts(replies), withCrcTexts({"01 86 04", "07 86 04"}));
     // A sensor that reports a failure has not carried the write out.
     QCOMPARE(bus.bus.device(0).baudRate(), 9600);
@@ -232,12 +237,15 @@ void tst_SimSensorBus::rateMismatchNote_data()
     QTest::addColumn<QString>("note");
 
     // Station 2 has been moved to 19200 baud; 1 and 7 are still at 9600.
-    QTest::newRow("one sensor deaf") << "07 03 00 00 00 01" << 4800 << "ignored: sent at 4800 baud; station 7 listens at 9600 baud";
+    QTest::newRow("one sensor deaf") << "07 03 00 00 00 01" << 4800
+                                     << "ignored: sent at 4800 baud; station 7 listens at 9600 baud";
     QTest::newRow("everyone deaf, two rates")
         << "FA 03 00 00 00 01" << 2400
         << "ignored: sent at 2400 baud; stations 1, 7 listen at 9600 baud; station 2 listens at 19200 baud";
-    QTest::newRow("some hear") << "FA 03 00 00 00 01" << 9600 << "not heard by all: sent at 9600 baud; station 2 listens at 19200 baud";
-    QTest::newRow("a rate without a number") << "01 03 00 00 00 01" << 0 << "ignored: sent at a rate without a number; station 1 listens at 9600 baud";
+    QTest::newRow("some hear") << "FA 03 00 00 00 01" << 9600
+                               << "not heard by all: sent at 9600 baud; station 2 listens at 19200 baud";
+    QTest::newRow("a rate without a number")
+        << "01 03 00 00 00 01" << 0 << "ignored: sent at a rate without a number; station 1 listens at 9600 baud";
 }
 
 void tst_SimSensorBus::rateMismatchNote()

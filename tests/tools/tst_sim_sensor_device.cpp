@@ -53,7 +53,8 @@ void tst_SimSensorDevice::answers_data()
     QTest::addColumn<QString>("reply");
 
     QTest::newRow("temperature") << "01 03 00 00 00 01" << -1 << "01 03 02 09 C4";
-    QTest::newRow("all eight registers") << "01 03 00 00 00 08" << -1 << "01 03 10 09 C4 17 70 00 00 00 00 25 80 00 00 00 00 00 00";
+    QTest::newRow("all eight registers") << "01 03 00 00 00 08" << -1
+                                         << "01 03 10 09 C4 17 70 00 00 00 00 25 80 00 00 00 00 00 00";
     QTest::newRow("from the middle") << "01 03 00 03 00 02" << -1 << "01 03 04 00 00 25 80";
     QTest::newRow("last register") << "01 03 00 07 00 01" << -1 << "01 03 02 00 00";
     QTest::newRow("station 250 read: own station answers") << "FA 03 00 00 00 01" << -1 << "01 03 02 09 C4";
@@ -103,20 +104,34 @@ void tst_SimSensorDevice::writesTakeEffect_data()
     QTest::addColumn<QString>("read");
     QTest::addColumn<QString>("reply");
 
-    QTest::newRow("temperature calibration shifts temperature") << "01 06 0A 00 00 96" << -1 << "01 03 00 00 00 03" << "01 03 06 0A 5A 17 70 00 96";
-    QTest::newRow("negative calibration at 250") << "FA 06 0A 00 FF 6A" << -1 << "01 03 00 00 00 03" << "01 03 06 09 2E 17 70 FF 6A";
-    QTest::newRow("humidity calibration shifts humidity") << "FA 06 0A 02 FC 18" << -1 << "01 03 00 01 00 03" << "01 03 06 13 88 00 00 FC 18";
-    QTest::newRow("baud rate") << "FA 06 0A 04 4B 00" << -1 << "01 03 00 04 00 01" << "01 03 02 4B 00";
-    QTest::newRow("0x0A06 into register 5") << "FA 06 0A 06 12 34" << -1 << "01 03 00 05 00 03" << "01 03 06 12 34 00 00 00 00";
-    QTest::newRow("0x0A08 into register 6") << "01 06 0A 08 AB CD" << -1 << "01 03 00 05 00 03" << "01 03 06 00 00 AB CD 00 00";
-    QTest::newRow("0x0A0A into register 7") << "01 06 0A 0A FF FF" << -1 << "01 03 00 05 00 03" << "01 03 06 00 00 00 00 FF FF";
-    QTest::newRow("new station answers") << "01 06 0B 00 00 07" << -1 << "07 03 00 00 00 01" << "07 03 02 09 C4";
-    QTest::newRow("old station falls silent") << "01 06 0B 00 00 07" << -1 << "01 03 00 00 00 01" << "";
-    QTest::newRow("250 answers with the new station") << "01 06 0B 00 00 07" << -1 << "FA 03 00 00 00 01" << "07 03 02 09 C4";
-    QTest::newRow("refused calibration changes nothing") << "01 06 0A 00 03 E9" << -1 << "01 03 00 00 00 03" << "01 03 06 09 C4 17 70 00 00";
-    QTest::newRow("refused baud rate changes nothing") << "01 06 0A 04 04 B0" << -1 << "01 03 00 04 00 01" << "01 03 02 25 80";
-    QTest::newRow("write with a bad CRC changes nothing") << "01 06 0A 00 00 96" << 61 << "01 03 00 02 00 01" << "01 03 02 00 00";
-    QTest::newRow("write to another station changes nothing") << "02 06 0A 00 00 96" << -1 << "01 03 00 02 00 01" << "01 03 02 00 00";
+    QTest::newRow("temperature calibration shifts temperature") << "01 06 0A 00 00 96" << -1 << "01 03 00 00 00 03"
+                                                                << "01 03 06 0A 5A 17 70 00 96";
+    QTest::newRow("negative calibration at 250") << "FA 06 0A 00 FF 6A" << -1 << "01 03 00 00 00 03"
+                                                 << "01 03 06 09 2E 17 70 FF 6A";
+    QTest::newRow("humidity calibration shifts humidity") << "FA 06 0A 02 FC 18" << -1 << "01 03 00 01 00 03"
+                                                          << "01 03 06 13 88 00 00 FC 18";
+    QTest::newRow("baud rate") << "FA 06 0A 04 4B 00" << -1 << "01 03 00 04 00 01"
+                               << "01 03 02 4B 00";
+    QTest::newRow("0x0A06 into register 5") << "FA 06 0A 06 12 34" << -1 << "01 03 00 05 00 03"
+                                            << "01 03 06 12 34 00 00 00 00";
+    QTest::newRow("0x0A08 into register 6") << "01 06 0A 08 AB CD" << -1 << "01 03 00 05 00 03"
+                                            << "01 03 06 00 00 AB CD 00 00";
+    QTest::newRow("0x0A0A into register 7") << "01 06 0A 0A FF FF" << -1 << "01 03 00 05 00 03"
+                                            << "01 03 06 00 00 00 00 FF FF";
+    QTest::newRow("new station answers") << "01 06 0B 00 00 07" << -1 << "07 03 00 00 00 01"
+                                         << "07 03 02 09 C4";
+    QTest::newRow("old station falls silent") << "01 06 0B 00 00 07" << -1 << "01 03 00 00 00 01"
+                                              << "";
+    QTest::newRow("250 answers with the new station") << "01 06 0B 00 00 07" << -1 << "FA 03 00 00 00 01"
+                                                      << "07 03 02 09 C4";
+    QTest::newRow("refused calibration changes nothing") << "01 06 0A 00 03 E9" << -1 << "01 03 00 00 00 03"
+                                                         << "01 03 06 09 C4 17 70 00 00";
+    QTest::newRow("refused baud rate changes nothing") << "01 06 0A 04 04 B0" << -1 << "01 03 00 04 00 01"
+                                                       << "01 03 02 25 80";
+    QTest::newRow("write with a bad CRC changes nothing") << "01 06 0A 00 00 96" << 61 << "01 03 00 02 00 01"
+                                                          << "01 03 02 00 00";
+    QTest::newRow("write to another station changes nothing") << "02 06 0A 00 00 96" << -1 << "01 03 00 02 00 01"
+                                                              << "01 03 02 00 00";
 }
 
 void tst_SimSensorDevice::writesTakeEffect()
@@ -138,11 +153,16 @@ void tst_SimSensorDevice::reportedValues_data()
     QTest::addColumn<QString>("calibration"); // the two words written to 0x0A00 and 0x0A02
     QTest::addColumn<QString>("reply");
 
-    QTest::newRow("below zero") << -500 << 4550 << "0000 0000" << "01 03 04 FE 0C 11 C6";
-    QTest::newRow("calibration crosses zero") << 50 << 6000 << "FF 9C 00 00" << "01 03 04 FF CE 17 70";
-    QTest::newRow("both raised") << 2500 << 6000 << "03 E8 03 E8" << "01 03 04 0D AC 1B 58";
-    QTest::newRow("both lowered to the limit") << 2500 << 6000 << "FC 18 FC 18" << "01 03 04 05 DC 13 88";
-    QTest::newRow("saturates at the register's range") << 32700 << 0 << "03 E8 00 00" << "01 03 04 7F FF 00 00";
+    QTest::newRow("below zero") << -500 << 4550 << "0000 0000"
+                                << "01 03 04 FE 0C 11 C6";
+    QTest::newRow("calibration crosses zero") << 50 << 6000 << "FF 9C 00 00"
+                                              << "01 03 04 FF CE 17 70";
+    QTest::newRow("both raised") << 2500 << 6000 << "03 E8 03 E8"
+                                 << "01 03 04 0D AC 1B 58";
+    QTest::newRow("both lowered to the limit") << 2500 << 6000 << "FC 18 FC 18"
+                                               << "01 03 04 05 DC 13 88";
+    QTest::newRow("saturates at the register's range") << 32700 << 0 << "03 E8 00 00"
+                                                       << "01 03 04 7F FF 00 00";
 }
 
 void tst_SimSensorDevice::reportedValues()

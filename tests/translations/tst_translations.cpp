@@ -137,7 +137,8 @@ void tst_Translations::everyTextHasItsEnglish()
     QStringList unfinished;
     for (const Message& message : std::as_const(m_messages)) {
         if (!message.type.isEmpty() || message.translation.isEmpty())
-            unfinished << QStringLiteral("%1 (%2)").arg(message.name(), message.type.isEmpty() ? "empty" : message.type);
+            unfinished << QStringLiteral("%1 (%2)").arg(
+                message.name(), message.type.isEmpty() ? "empty" : message.type);
     }
     QVERIFY2(unfinished.isEmpty(), qPrintable(unfinished.join(QLatin1Char('\n'))));
 }
@@ -170,11 +171,11 @@ void tst_Translations::inStepWithTheCode()
     QVERIFY(QFile::copy(TranslationFile, copy));
     QProcess lupdate;
     lupdate.start(QStringLiteral(KV9240B_LUPDATE),
-                  {QStringLiteral("@" KV9240B_TRANSLATED_SOURCES_LIST), QStringLiteral("-locations"), QStringLiteral("none"),
-                   QStringLiteral("-ts"), copy});
+        {QStringLiteral("@" KV9240B_TRANSLATED_SOURCES_LIST), QStringLiteral("-locations"), QStringLiteral("none"),
+            QStringLiteral("-ts"), copy});
     QVERIFY(lupdate.waitForFinished(60000));
     QVERIFY2(lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0,
-             lupdate.readAllStandardError().constData());
+        lupdate.readAllStandardError().constData());
 
     QString problem;
     const QList<Message> fromCode = readTranslations(copy, &problem);
@@ -190,8 +191,8 @@ void tst_Translations::inStepWithTheCode()
             differences << message.name() + QStringLiteral(" has no English yet");
     }
     QVERIFY2(differences.isEmpty(),
-             qPrintable(differences.join(QLatin1Char('\n'))
-                        + QStringLiteral("\n(cmake --build build --target update_translations, then translate)")));
+        qPrintable(differences.join(QLatin1Char('\n'))
+            + QStringLiteral("\n(cmake --build build --target update_translations, then translate)")));
     QCOMPARE(fromCode.size(), m_messages.size());
 }
 
@@ -201,8 +202,8 @@ void tst_Translations::noTextEscapesTranslation()
     int files = 0;
     for (const char* layer : {"protocol", "serial", "session", "app"}) {
         const QString root = QStringLiteral(KV9240B_SOURCE_DIR "/src/") + QLatin1String(layer);
-        QDirIterator sources(root, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
-                             QDirIterator::Subdirectories);
+        QDirIterator sources(
+            root, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
         while (sources.hasNext()) {
             QFile file(sources.next());
             QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));

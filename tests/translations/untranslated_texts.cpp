@@ -53,8 +53,8 @@ public:
             } else if (c.isDigit()) {
                 // Numbers, with their digit separators: 1'000'000.
                 while (m_at < m_source.size()
-                       && (continuesIdentifier(m_source[m_at]) || m_source[m_at] == QLatin1Char('\'')
-                           || m_source[m_at] == QLatin1Char('.')))
+                    && (continuesIdentifier(m_source[m_at]) || m_source[m_at] == QLatin1Char('\'')
+                        || m_source[m_at] == QLatin1Char('.')))
                     ++m_at;
             } else if (startsIdentifier(c)) {
                 const int line = m_line;

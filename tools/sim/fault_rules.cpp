@@ -36,12 +36,17 @@ std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
     const QStringList parts = text.split(QLatin1Char(':'));
     const std::optional<FaultKind> kind = kindNamed(parts.value(0));
     if (!kind) {
-        error = QStringLiteral("unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay, wrong-station)").arg(text);
+        error = QStringLiteral(
+            "unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay, wrong-station)")
+                    .arg(text);
         return std::nullopt;
     }
     const qsizetype allowedParts = *kind == FaultKind::Delay ? 3 : 2;
     if (parts.size() < 2 || parts.size() > allowedParts) {
-        error = QStringLiteral("fault \"%1\" should read %2").arg(text, *kind == FaultKind::Delay ? QStringLiteral("delay:PROBABILITY[:MS]") : parts[0] + QStringLiteral(":PROBABILITY"));
+        error = QStringLiteral("fault \"%1\" should read %2")
+                    .arg(text,
+                        *kind == FaultKind::Delay ? QStringLiteral("delay:PROBABILITY[:MS]")
+                                                  : parts[0] + QStringLiteral(":PROBABILITY"));
         return std::nullopt;
     }
     FaultRule rule;

@@ -31,8 +31,9 @@ int main(int argc, char* argv[])
     // Before anything can block, so no signal is lost.
     const sigset_t waitMask = takeOverShutdownSignals();
 
-    const std::unique_ptr<SerialLine> line = options->port.isEmpty() ? openPseudoTerminal(options->baudRate, error)
-                                                                     : openDeviceLine(options->port, options->baudRate, error);
+    const std::unique_ptr<SerialLine> line = options->port.isEmpty()
+        ? openPseudoTerminal(options->baudRate, error)
+        : openDeviceLine(options->port, options->baudRate, error);
     if (!line) {
         std::fprintf(stderr, "kv9240b-sim: %s\n", qPrintable(error));
         return 1;
@@ -43,16 +44,17 @@ int main(int argc, char* argv[])
     // Without --seed a seed is still chosen and shown, so a run can be repeated.
     const quint32 seed = options->seed.value_or(QRandomGenerator::system()->generate());
     QRandomGenerator random(seed);
-    SensorBus bus = layOutBus(options->stations, options->baudRate, options->temperature, options->humidity,
-                              options->drift, random);
+    SensorBus bus = layOutBus(
+        options->stations, options->baudRate, options->temperature, options->humidity, options->drift, random);
     QStringList stations;
     for (const std::uint8_t station : options->stations)
         stations << QString::number(station);
-    log.note(SimServer::Clock::now(), QStringLiteral("%1 %2, %3 baud, seed %4")
-                                          .arg(stations.size() == 1 ? QStringLiteral("station") : QStringLiteral("stations"),
-                                               stations.join(QLatin1Char(',')))
-                                          .arg(options->baudRate)
-                                          .arg(seed));
+    log.note(SimServer::Clock::now(),
+        QStringLiteral("%1 %2, %3 baud, seed %4")
+            .arg(stations.size() == 1 ? QStringLiteral("station") : QStringLiteral("stations"),
+                stations.join(QLatin1Char(',')))
+            .arg(options->baudRate)
+            .arg(seed));
     SimServer server(*line, bus, random, log, {options->turnaround, options->faults});
     return server.run(waitMask);
 }

@@ -76,7 +76,7 @@ public:
         }
     }
 
-    void drain() override {}
+    void drain() override { }
     // The pacing alone carries the sensors' rate. The terminal settings stay
     // as they are: they are the other program's end of the line.
     bool setBaudRate(int, QString&) override { return true; }

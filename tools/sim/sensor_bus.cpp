@@ -40,22 +40,21 @@ SensorBus::Audience SensorBus::audience(std::span<const std::uint8_t> request, i
 }
 
 std::vector<Frame> SensorBus::answer(std::span<const std::uint8_t> request, std::span<const std::size_t> sensors,
-                                     std::chrono::duration<double> sinceStart,
-                                     std::optional<std::uint8_t> exceptionCode)
+    std::chrono::duration<double> sinceStart, std::optional<std::uint8_t> exceptionCode)
 {
     std::vector<Frame> replies;
     for (const std::size_t index : sensors) {
         BusSensor& sensor = m_sensors.at(index);
         const Measured measured = sensor.measurement.at(sinceStart);
         sensor.device.setMeasured(measured.temperature, measured.humidity);
-        replies.push_back(exceptionCode ? sensor.device.exception(request, *exceptionCode)
-                                        : sensor.device.answer(request));
+        replies.push_back(
+            exceptionCode ? sensor.device.exception(request, *exceptionCode) : sensor.device.answer(request));
     }
     return replies;
 }
 
 SensorBus layOutBus(std::span<const std::uint8_t> stations, int baudRate, double temperature, double humidity,
-                    bool drift, QRandomGenerator& random)
+    bool drift, QRandomGenerator& random)
 {
     std::vector<BusSensor> sensors;
     sensors.reserve(stations.size());
@@ -63,7 +62,7 @@ SensorBus layOutBus(std::span<const std::uint8_t> stations, int baudRate, double
         const double step = static_cast<double>(i);
         const double ownHumidity = std::min(humidity + step * HumidityStep, HumidityCeiling);
         sensors.push_back({SensorDevice(stations[i], baudRate),
-                           MeasurementModel(temperature + step * TemperatureStep, ownHumidity, drift, random)});
+            MeasurementModel(temperature + step * TemperatureStep, ownHumidity, drift, random)});
     }
     return SensorBus(std::move(sensors));
 }

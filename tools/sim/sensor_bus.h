@@ -46,7 +46,7 @@ public:
     // request and replies; with an exception code each reports that failure
     // instead and leaves the request undone. One reply per sensor, in order.
     std::vector<Frame> answer(std::span<const std::uint8_t> request, std::span<const std::size_t> sensors,
-                              std::chrono::duration<double> sinceStart, std::optional<std::uint8_t> exceptionCode);
+        std::chrono::duration<double> sinceStart, std::optional<std::uint8_t> exceptionCode);
 
 private:
     std::vector<BusSensor> m_sensors;
@@ -56,7 +56,7 @@ private:
 // listed (counting from 0) reads i x 1.00 degree and i x 2.00 %RH more than
 // the values given (humidity at most 100), each with a drift of its own.
 SensorBus layOutBus(std::span<const std::uint8_t> stations, int baudRate, double temperature, double humidity,
-                    bool drift, QRandomGenerator& random);
+    bool drift, QRandomGenerator& random);
 
 // What a receiver makes of several replies sent at once: one frame as long as
 // the longest, their bits overlaid (a bit reads 1 only where every driver sent

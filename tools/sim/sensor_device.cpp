@@ -37,7 +37,8 @@ std::uint16_t wordAt(std::span<const std::uint8_t> frame, std::size_t at)
 // A signed value as a register holds it: two's complement, saturated to 16 bits.
 std::uint16_t asRegister(int value)
 {
-    const int clamped = std::clamp<int>(value, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max());
+    const int clamped
+        = std::clamp<int>(value, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max());
     return static_cast<std::uint16_t>(static_cast<std::int16_t>(clamped));
 }
 

@@ -28,7 +28,7 @@ sigset_t takeOverShutdownSignals()
     ::sigdelset(&waiting, SIGINT);
     ::sigdelset(&waiting, SIGTERM);
 
-    struct sigaction action{};
+    struct sigaction action { };
     action.sa_handler = noteStopSignal;
     ::sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);

@@ -1,7 +1,7 @@
 #include "sim_options.h"
 
-#include "station_list.h"
 #include "protocol/wire_timing.h"
+#include "station_list.h"
 
 #include <QCommandLineParser>
 
@@ -9,16 +9,16 @@ namespace kv::sim {
 
 namespace {
 
-const QString Description = QStringLiteral(
-    "Simulated KV9240B temperature and humidity sensors, one or several on one line. Answers\n"
-    "Modbus RTU requests on a pseudo-terminal (or on a real serial port with --port) and prints\n"
-    "the device to open on its first line, then one line per event:\n"
-    "MONOTONIC-SECONDS RX|TX|FAULT|NOTE TEXT (frames as hex bytes).\n"
-    "\n"
-    "On a pseudo-terminal a request counts only at the rate the sensors listen at: the rate the\n"
-    "other program set on its end is read with every request, and at another rate the sensors\n"
-    "stay silent (a NOTE says so). Several sensors answering at once (station 250 with more than\n"
-    "one sensor) give one garbled frame with a bad CRC.");
+const QString Description
+    = QStringLiteral("Simulated KV9240B temperature and humidity sensors, one or several on one line. Answers\n"
+                     "Modbus RTU requests on a pseudo-terminal (or on a real serial port with --port) and prints\n"
+                     "the device to open on its first line, then one line per event:\n"
+                     "MONOTONIC-SECONDS RX|TX|FAULT|NOTE TEXT (frames as hex bytes).\n"
+                     "\n"
+                     "On a pseudo-terminal a request counts only at the rate the sensors listen at: the rate the\n"
+                     "other program set on its end is read with every request, and at another rate the sensors\n"
+                     "stay silent (a NOTE says so). Several sensors answering at once (station 250 with more than\n"
+                     "one sensor) give one garbled frame with a bad CRC.");
 
 } // namespace
 
@@ -29,9 +29,11 @@ std::optional<SimOptions> readOptions(const QStringList& arguments, QString& err
     parser.addHelpOption();
     parser.addVersionOption();
 
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serve this serial device instead of a pseudo-terminal."), QStringLiteral("path"));
+    const QCommandLineOption port(QStringLiteral("port"),
+        QStringLiteral("Serve this serial device instead of a pseudo-terminal."), QStringLiteral("path"));
     const QCommandLineOption baud(QStringLiteral("baud"),
-        QStringLiteral("The sensors' rate: 2400, 4800, 9600 or 19200 (default 9600), 8N1. A pseudo-terminal starts at it."),
+        QStringLiteral(
+            "The sensors' rate: 2400, 4800, 9600 or 19200 (default 9600), 8N1. A pseudo-terminal starts at it."),
         QStringLiteral("rate"), QStringLiteral("9600"));
     const QCommandLineOption station(QStringLiteral("station"),
         QStringLiteral("Stations of the sensors on the line, a list such as 1,2,7: each 1 to 250, none twice "
@@ -39,17 +41,27 @@ std::optional<SimOptions> readOptions(const QStringList& arguments, QString& err
                        "--temperature and --humidity (at most 100 %RH). Station 250 reaches every sensor; a write "
                        "through it is carried out by all."),
         QStringLiteral("list"), QStringLiteral("1"));
-    const QCommandLineOption temperature(QStringLiteral("temperature"), QStringLiteral("Measured temperature in degrees of the first sensor (default 25.00)."), QStringLiteral("value"), QStringLiteral("25"));
-    const QCommandLineOption humidity(QStringLiteral("humidity"), QStringLiteral("Measured relative humidity in percent of the first sensor (default 60.00)."), QStringLiteral("value"), QStringLiteral("60"));
-    const QCommandLineOption drift(QStringLiteral("drift"), QStringLiteral("Let the measured values swing slowly by a few tenths, with a little noise; each sensor its own way."));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed for drift, noise and faults, for runs that repeat."), QStringLiteral("n"));
-    const QCommandLineOption turnaround(QStringLiteral("turnaround-ms"), QStringLiteral("Pause from the end of a request to the reply (default 5)."), QStringLiteral("ms"), QStringLiteral("5"));
+    const QCommandLineOption temperature(QStringLiteral("temperature"),
+        QStringLiteral("Measured temperature in degrees of the first sensor (default 25.00)."), QStringLiteral("value"),
+        QStringLiteral("25"));
+    const QCommandLineOption humidity(QStringLiteral("humidity"),
+        QStringLiteral("Measured relative humidity in percent of the first sensor (default 60.00)."),
+        QStringLiteral("value"), QStringLiteral("60"));
+    const QCommandLineOption drift(QStringLiteral("drift"),
+        QStringLiteral(
+            "Let the measured values swing slowly by a few tenths, with a little noise; each sensor its own way."));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+        QStringLiteral("Seed for drift, noise and faults, for runs that repeat."), QStringLiteral("n"));
+    const QCommandLineOption turnaround(QStringLiteral("turnaround-ms"),
+        QStringLiteral("Pause from the end of a request to the reply (default 5)."), QStringLiteral("ms"),
+        QStringLiteral("5"));
     const QCommandLineOption fault(QStringLiteral("fault"),
         QStringLiteral("Spoil replies at random; repeatable. KIND: bad-crc, no-reply, partial, extra-bytes, "
                        "exception (code 04), delay (delay:P:MS, default 200 ms), wrong-station (an intact reply "
                        "from the next station, 247 followed by 1). P from 0 to 1."),
         QStringLiteral("kind:p"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Leave out the frame and note lines (the device path and faults are still printed)."));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+        QStringLiteral("Leave out the frame and note lines (the device path and faults are still printed)."));
     parser.addOptions({port, baud, station, temperature, humidity, drift, seed, turnaround, fault, quiet});
     parser.process(arguments);
 

@@ -1,11 +1,11 @@
 #include "sim_server.h"
 
 #include "bus_notes.h"
+#include "protocol/wire_timing.h"
 #include "sensor_bus.h"
 #include "serial_line.h"
 #include "shutdown_signals.h"
 #include "sim_log.h"
-#include "protocol/wire_timing.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -103,7 +103,8 @@ bool SimServer::wait(std::optional<Clock::time_point> deadline, const sigset_t& 
     if (m_peerAbsent) {
         // A descriptor that would wake us at once is no use: nap, then look again.
         m_peerAbsent = false;
-        const Clock::time_point napEnd = std::min(deadline.value_or(Clock::time_point::max()), Clock::now() + PeerCheckInterval);
+        const Clock::time_point napEnd
+            = std::min(deadline.value_or(Clock::time_point::max()), Clock::now() + PeerCheckInterval);
         const timespec nap = asTimespec(std::max(napEnd - Clock::now(), Clock::duration::zero()));
         ::ppoll(nullptr, 0, &nap, &waitMask);
         return true;
@@ -202,8 +203,8 @@ void SimServer::startReply(Frame request, std::vector<std::size_t> senders, Cloc
         reply = replies.front();
     } else {
         reply = collide(replies);
-        m_log.note(now, QStringLiteral("collision of %1 replies (%2)").arg(replies.size())
-                            .arg(stationsText(stationsBefore)));
+        m_log.note(
+            now, QStringLiteral("collision of %1 replies (%2)").arg(replies.size()).arg(stationsText(stationsBefore)));
         // The overlay is garbled already: there is no one station to misattribute it to.
         faults.wrongStation = false;
     }

@@ -29,7 +29,7 @@ QString suggestedName(const char* kind, const char* suffix)
 {
     return QStringLiteral("kv9240b-%1-%2.%3")
         .arg(QLatin1String(kind), QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")),
-             QLatin1String(suffix));
+            QLatin1String(suffix));
 }
 
 QPushButton* button(const QString& text, const char* objectName, QWidget* parent)
@@ -71,9 +71,9 @@ ChartWindow::ChartWindow(const ReadingHistory& history, QWidget* parent)
         m_follow->setChecked(following);
     });
     connect(m_temperature, &SpanFigures::curveShownChanged, this,
-            [this](bool shown) { m_chart->setQuantityShown(Quantity::Temperature, shown); });
+        [this](bool shown) { m_chart->setQuantityShown(Quantity::Temperature, shown); });
     connect(m_humidity, &SpanFigures::curveShownChanged, this,
-            [this](bool shown) { m_chart->setQuantityShown(Quantity::Humidity, shown); });
+        [this](bool shown) { m_chart->setQuantityShown(Quantity::Humidity, shown); });
     connect(&m_recorder, &CsvRecorder::rowWritten, this, &ChartWindow::showRecordingState);
     connect(&m_recorder, &CsvRecorder::failed, this, &ChartWindow::recordingFailed);
 
@@ -213,8 +213,8 @@ void ChartWindow::showReadingAge()
 
 void ChartWindow::startRecording()
 {
-    const QString file = FileDialog::askSaveFile({this, tr("开始记录"), suggestedName("readings", "csv"),
-                                                  {tr("CSV 文件 (*.csv)")}, QStringLiteral("csv"), true})
+    const QString file = FileDialog::askSaveFile(
+        {this, tr("开始记录"), suggestedName("readings", "csv"), {tr("CSV 文件 (*.csv)")}, QStringLiteral("csv"), true})
                              .path;
     if (file.isEmpty())
         return;
@@ -264,15 +264,15 @@ void ChartWindow::showRecordingState()
 
 void ChartWindow::exportImage()
 {
-    const QString file = FileDialog::askSaveFile({this, tr("导出图片"), suggestedName("chart", "png"),
-                                                  {tr("PNG 图片 (*.png)")}, QStringLiteral("png")})
+    const QString file = FileDialog::askSaveFile(
+        {this, tr("导出图片"), suggestedName("chart", "png"), {tr("PNG 图片 (*.png)")}, QStringLiteral("png")})
                              .path;
     if (file.isEmpty())
         return;
     m_chart->refresh();
     if (!m_chart->savePng(file)) {
-        MessageBox::show(
-            {windowTitle(), tr("无法保存图片“%1”。").arg(QDir::toNativeSeparators(file)), MessageBox::Icon::Exclamation, {}});
+        MessageBox::show({windowTitle(), tr("无法保存图片“%1”。").arg(QDir::toNativeSeparators(file)),
+            MessageBox::Icon::Exclamation, {}});
     }
 }
 

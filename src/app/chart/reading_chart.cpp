@@ -148,8 +148,8 @@ void ReadingChart::redrawCurves()
 {
     redrawCurve(Quantity::Temperature);
     redrawCurve(Quantity::Humidity);
-    const QString timeFormat = shownToMs() - shownFromMs() > DayMs ? QStringLiteral("MM-dd HH:mm")
-                                                                   : QStringLiteral("HH:mm:ss");
+    const QString timeFormat
+        = shownToMs() - shownFromMs() > DayMs ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("HH:mm:ss");
     if (m_timeTicker->dateTimeFormat() != timeFormat)
         m_timeTicker->setDateTimeFormat(timeFormat);
 }

@@ -167,8 +167,8 @@ void FindSensorDialog::fitColumns()
     const int padding = 3 * m_table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
     for (const auto& [column, text] : widest) {
         const QString title = m_found.headerData(column, Qt::Horizontal).toString();
-        const int width = std::max(m_table->fontMetrics().horizontalAdvance(text),
-                                   header->fontMetrics().horizontalAdvance(title));
+        const int width
+            = std::max(m_table->fontMetrics().horizontalAdvance(text), header->fontMetrics().horizontalAdvance(title));
         header->resizeSection(column, width + padding);
     }
     header->setSectionResizeMode(FoundSensorModel::DeviceColumn, QHeaderView::Stretch);
@@ -225,12 +225,12 @@ void FindSensorDialog::connectSweep()
         note(tr("%1：多个传感器同时应答，正在逐个地址扫描").arg(where(device, baudRate)));
     });
     connect(&m_sweep, &SensorSweep::unreadable, this,
-            [this](const QString& device, int baudRate, int station, const Outcome& outcome) {
-                note(tr("%1 · 站号 %2 的应答无法识别（%3），可能有两个传感器使用同一站号")
-                         .arg(where(device, baudRate))
-                         .arg(station)
-                         .arg(statusCode(outcome)));
-            });
+        [this](const QString& device, int baudRate, int station, const Outcome& outcome) {
+            note(tr("%1 · 站号 %2 的应答无法识别（%3），可能有两个传感器使用同一站号")
+                     .arg(where(device, baudRate))
+                     .arg(station)
+                     .arg(statusCode(outcome)));
+        });
 }
 
 SweepPlan FindSensorDialog::plan() const
@@ -242,7 +242,10 @@ SweepPlan FindSensorDialog::plan() const
             plan.devices << item->data(Qt::UserRole).toString();
     }
     // The sweep's own order, narrowed to the rates ticked.
-    plan.baudRates.removeIf([this](int rate) { const QCheckBox* box = m_rates.value(rate); return !box || !box->isChecked(); });
+    plan.baudRates.removeIf([this](int rate) {
+        const QCheckBox* box = m_rates.value(rate);
+        return !box || !box->isChecked();
+    });
     plan.scanWhenSilent = m_scan->isChecked();
     return plan;
 }

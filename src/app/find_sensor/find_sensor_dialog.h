@@ -66,7 +66,7 @@ private:
     QString where(const QString& device, int baudRate) const;
 
     frmMain& m_window;
-    QList<PortEntry> m_ports;        // the ports with a device, in port-number order
+    QList<PortEntry> m_ports; // the ports with a device, in port-number order
     QHash<QString, int> m_portOfDevice;
     SensorSweep m_sweep;
     WindowLineRelease m_line;

@@ -49,8 +49,8 @@ QVariant FoundSensorModel::data(const QModelIndex& index, int role) const
 
 QString FoundSensorModel::valueText(const FoundRow& row, int column) const
 {
-    const std::optional<int>& value =
-        column == TemperatureColumn ? row.sensor.values.temperature : row.sensor.values.humidity;
+    const std::optional<int>& value
+        = column == TemperatureColumn ? row.sensor.values.temperature : row.sensor.values.humidity;
     if (row.sensor.valuesStatus != OutcomeKind::Ok || !value)
         return QStringLiteral("—");
     return hundredthsText(*value);

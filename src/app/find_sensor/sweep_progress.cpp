@@ -13,10 +13,12 @@ void SweepProgress::begin(const SweepPlan& plan)
 
 int SweepProgress::at(const QString& device, int baudRate, int station) const
 {
-    const qsizetype step = m_devices.value(device, 0) * m_rates.size() + std::max<qsizetype>(m_rates.indexOf(baudRate), 0);
+    const qsizetype step
+        = m_devices.value(device, 0) * m_rates.size() + std::max<qsizetype>(m_rates.indexOf(baudRate), 0);
     int within = 0;
     if (station >= SensorSweep::FirstStation && station <= SensorSweep::LastStation)
-        within = (station - SensorSweep::FirstStation) * StepSize / (SensorSweep::LastStation - SensorSweep::FirstStation + 1);
+        within = (station - SensorSweep::FirstStation) * StepSize
+            / (SensorSweep::LastStation - SensorSweep::FirstStation + 1);
     return std::min(static_cast<int>(step) * StepSize + within, m_maximum);
 }
 

@@ -14,7 +14,10 @@ struct Form;
 // the same port number and line settings, the lamp as it was.
 class WindowLineRelease {
 public:
-    explicit WindowLineRelease(Form& form) : m_form(form) {}
+    explicit WindowLineRelease(Form& form)
+        : m_form(form)
+    {
+    }
 
     // What was done, for the user to be told.
     struct Released {

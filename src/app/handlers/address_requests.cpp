@@ -1,10 +1,10 @@
 #include "app/handlers/address_requests.h"
 
 #include "app/control_set.h"
-#include "app/form.h"
-#include "app/message_box.h"
 #include "app/exchange_state.h"
+#include "app/form.h"
 #include "app/handlers/send_sequence.h"
+#include "app/message_box.h"
 #include "protocol/request_frames.h"
 
 namespace kv {
@@ -17,7 +17,8 @@ void cmdReadAdd_Click(Form& form)
 
 void cmdChangeID_Click(Form& form)
 {
-    const AddressChange change = readAddressChange(form.controls.text(u"txtSetID", 0), form.controls.text(u"txtSetID", 1));
+    const AddressChange change
+        = readAddressChange(form.controls.text(u"txtSetID", 0), form.controls.text(u"txtSetID", 1));
     if (!change.problem.isEmpty()) {
         MessageBox::show(change.problem);
         return;

@@ -1,10 +1,10 @@
 #include "app/handlers/measurement_query.h"
 
 #include "app/control_set.h"
-#include "app/form.h"
-#include "app/message_box.h"
 #include "app/exchange_state.h"
+#include "app/form.h"
 #include "app/handlers/send_sequence.h"
+#include "app/message_box.h"
 #include "protocol/number_text.h"
 #include "protocol/request_frames.h"
 
@@ -30,7 +30,7 @@ void comDoOnce_Click(Form& form, QueryOrigin origin)
 
     const ControlSet& controls = form.controls;
     const QueryBoxes boxes = readQueryBoxes(controls.text(u"txtStationID"), controls.text(u"txtFunID"),
-                                            controls.text(u"txtStartID"), controls.text(u"txtDataLength"));
+        controls.text(u"txtStartID"), controls.text(u"txtDataLength"));
     if (!boxes.head) {
         MessageBox::show(boxes.problem);
         // A poll would repeat the same message every period: stop it and let

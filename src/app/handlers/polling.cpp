@@ -1,10 +1,10 @@
 #include "app/handlers/polling.h"
 
 #include "app/control_set.h"
-#include "app/form.h"
-#include "app/message_box.h"
 #include "app/exchange_state.h"
+#include "app/form.h"
 #include "app/handlers/measurement_query.h"
+#include "app/message_box.h"
 #include "protocol/number_text.h"
 
 #include <QCoreApplication>

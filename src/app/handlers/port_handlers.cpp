@@ -1,11 +1,11 @@
 #include "app/handlers/port_handlers.h"
 
 #include "app/control_set.h"
+#include "app/exchange_state.h"
 #include "app/form.h"
 #include "app/message_box.h"
 #include "app/pick_list.h"
 #include "app/status_lamp.h"
-#include "app/exchange_state.h"
 #include "serial/comm_port.h"
 #include "serial/line_settings.h"
 
@@ -19,8 +19,8 @@ void reportOpenFailure(Form& form, const QString& detail)
 {
     form.lamp.show(Lamp::NotConnected);
     MessageBox::show({QCoreApplication::translate("kv::PortHandlers", "出错提示"),
-                      QCoreApplication::translate("kv::PortHandlers", "串口已打开或被占用！"), MessageBox::Icon::Exclamation,
-                      detail});
+        QCoreApplication::translate("kv::PortHandlers", "串口已打开或被占用！"), MessageBox::Icon::Exclamation,
+        detail});
 }
 
 QString currentSettings(const Form& form)
@@ -35,8 +35,8 @@ void cmdCom_Click(Form& form)
     CommPort& port = form.MSComm1;
     if (!port.portOpen()) {
         if (!port.setSettings(currentSettings(form))) {
-            reportOpenFailure(
-                form, QCoreApplication::translate("kv::PortHandlers", "串口不接受线路设置 %1。").arg(currentSettings(form)));
+            reportOpenFailure(form,
+                QCoreApplication::translate("kv::PortHandlers", "串口不接受线路设置 %1。").arg(currentSettings(form)));
             return;
         }
         form.lamp.show(Lamp::Connected);
@@ -121,10 +121,10 @@ void showLostPort(Form& form)
     if (MessageBox::isOpen())
         return; // never a box on top of another; the red lamp stays
     MessageBox::show({QCoreApplication::translate("kv::PortHandlers", "出错提示"),
-                      QCoreApplication::translate("kv::PortHandlers",
-                                                  "COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
-                          .arg(QString::number(port.commPort()), port.devicePath()),
-                      MessageBox::Icon::Exclamation, {}});
+        QCoreApplication::translate(
+            "kv::PortHandlers", "COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
+            .arg(QString::number(port.commPort()), port.devicePath()),
+        MessageBox::Icon::Exclamation, {}});
 }
 
 } // namespace kv

@@ -44,8 +44,8 @@ bool answersQuery(std::span<const std::uint8_t> bytes, std::span<const std::uint
     return bytes.size() > 2 && bytes[2] == 2 * registers;
 }
 
-DecodedReply decodeMeasurement(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request,
-                               const QString& startAddressText)
+DecodedReply decodeMeasurement(
+    std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request, const QString& startAddressText)
 {
     DecodedReply reply;
     if (!answersQuery(bytes, request)) {
@@ -87,7 +87,7 @@ DecodedReply decodeAddress(std::span<const std::uint8_t> bytes, std::span<const 
 } // namespace
 
 DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, std::span<const std::uint8_t> request,
-                         const QString& startAddressText)
+    const QString& startAddressText)
 {
     switch (cmdType) {
     case RequestKind::Measurement:

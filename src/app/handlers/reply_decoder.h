@@ -43,6 +43,6 @@ struct DecodedReply {
 // address to show: the answering station, or for an address change the new
 // address its echo carries.
 DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, std::span<const std::uint8_t> request,
-                         const QString& startAddressText);
+    const QString& startAddressText);
 
 } // namespace kv

@@ -80,8 +80,8 @@ void MSComm1_OnComm(Form& form)
 
     const QByteArray received = port.input();
     port.setInBufferCount(0);
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(received.constData()),
-                                               static_cast<std::size_t>(received.size()));
+    const std::span<const std::uint8_t> bytes(
+        reinterpret_cast<const std::uint8_t*>(received.constData()), static_cast<std::size_t>(received.size()));
     form.controls.setText(u"txtState", receivedFrameText(bytes));
 
     ExchangeState& vars = form.vars;

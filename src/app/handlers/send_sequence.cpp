@@ -1,11 +1,11 @@
 #include "app/handlers/send_sequence.h"
 
 #include "app/control_set.h"
+#include "app/exchange_state.h"
 #include "app/form.h"
 #include "app/message_box.h"
 #include "app/status_lamp.h"
 #include "protocol/crc16.h"
-#include "app/exchange_state.h"
 #include "protocol/hex_text.h"
 #include "protocol/wire_timing.h"
 #include "serial/comm_port.h"
@@ -69,8 +69,8 @@ namespace {
 // reply handler sends it earlier when the reply is in.
 void retryWhenDue(Form& form)
 {
-    const auto remaining =
-        std::chrono::ceil<std::chrono::milliseconds>(form.vars.MeasurementAwaited.remainingTimeAsDuration());
+    const auto remaining
+        = std::chrono::ceil<std::chrono::milliseconds>(form.vars.MeasurementAwaited.remainingTimeAsDuration());
     QTimer::singleShot(remaining, Qt::PreciseTimer, &form.MSComm1, [&form] { sendDeferredWrite(form); });
 }
 

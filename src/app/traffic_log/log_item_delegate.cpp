@@ -39,8 +39,8 @@ int costOf(int width, const QFont& font)
 void LogItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const bool selected = option.state.testFlag(QStyle::State_Selected);
-    const QPalette::ColorGroup group = option.state.testFlag(QStyle::State_Active) ? QPalette::Active
-                                                                                    : QPalette::Inactive;
+    const QPalette::ColorGroup group
+        = option.state.testFlag(QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
     if (selected) {
         painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
     } else if (const QVariant tint = index.data(Qt::BackgroundRole); tint.isValid()) {
@@ -92,7 +92,7 @@ int LogItemDelegate::slotOf(const QFont& font) const
 }
 
 bool LogItemDelegate::drawDigits(QPainter* painter, const QRect& area, const QString& text, const QFont& font,
-                                 const QColor& colour, bool alignRight) const
+    const QColor& colour, bool alignRight) const
 {
     const int slot = slotOf(font);
     const qreal pixelRatio = painter->device()->devicePixelRatioF();
@@ -101,12 +101,12 @@ bool LogItemDelegate::drawDigits(QPainter* painter, const QRect& area, const QSt
     for (const QChar c : text) {
         if (!c.isDigit() && c != u':' && c != u'.' && c != u'-')
             return false;
-        const quint64 key = quint64(colour.rgba()) << 32 | quint64(slot) << 31 | quint64(pixelRatio * 100) << 16
-            | c.unicode();
+        const quint64 key
+            = quint64(colour.rgba()) << 32 | quint64(slot) << 31 | quint64(pixelRatio * 100) << 16 | c.unicode();
         auto found = m_digits.find(key);
         if (found == m_digits.end())
-            found = m_digits.insert(key, {drawn(QString(c), font, colour, pixelRatio),
-                                          QFontMetrics(font).horizontalAdvance(c)});
+            found = m_digits.insert(
+                key, {drawn(QString(c), font, colour, pixelRatio), QFontMetrics(font).horizontalAdvance(c)});
         glyphs.append(&*found);
         width += found->advance;
     }
@@ -121,8 +121,8 @@ bool LogItemDelegate::drawDigits(QPainter* painter, const QRect& area, const QSt
     return true;
 }
 
-const QPixmap& LogItemDelegate::picture(const QString& text, const QFont& font, const QColor& colour, int room,
-                                        qreal pixelRatio) const
+const QPixmap& LogItemDelegate::picture(
+    const QString& text, const QFont& font, const QColor& colour, int room, qreal pixelRatio) const
 {
     const int slot = slotOf(font);
     const QString key = QString::number(slot) + QString::number(colour.rgba(), 16) + QString::number(pixelRatio)

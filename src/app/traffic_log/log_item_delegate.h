@@ -24,19 +24,19 @@ public:
 
 private:
     struct Line {
-        int width = 0;  // the whole text's, in this font
-        QPixmap whole;  // drawn once it is needed whole
+        int width = 0; // the whole text's, in this font
+        QPixmap whole; // drawn once it is needed whole
     };
 
     // The text in this font and colour, ended with an ellipsis where it is
     // wider than `room`.
-    const QPixmap& picture(const QString& text, const QFont& font, const QColor& colour, int room,
-                           qreal pixelRatio) const;
+    const QPixmap& picture(
+        const QString& text, const QFont& font, const QColor& colour, int room, qreal pixelRatio) const;
 
     // Draws a text of digits, ':', '.' and '-' from pictures of each; false
     // for any other text.
-    bool drawDigits(QPainter* painter, const QRect& area, const QString& text, const QFont& font,
-                    const QColor& colour, bool alignRight) const;
+    bool drawDigits(QPainter* painter, const QRect& area, const QString& text, const QFont& font, const QColor& colour,
+        bool alignRight) const;
 
     struct Glyph {
         QPixmap picture;

@@ -245,12 +245,12 @@ void TrafficLogWindow::saveLog()
 {
     const QString csv = tr("CSV 文件 (*.csv)");
     const QString plain = tr("文本文件 (*.txt)");
-    const QString suggested = QDir(m_saveDirectory)
-                                  .filePath(tr("通信记录-%1.csv")
-                                                .arg(QDateTime::currentDateTime().toString(
-                                                    QStringLiteral("yyyyMMdd-HHmmss"))));
-    const FileDialog::SaveAnswer answer =
-        FileDialog::askSaveFile({this, tr("保存通信记录"), suggested, {csv, plain}, {}, false});
+    const QString suggested
+        = QDir(m_saveDirectory)
+              .filePath(
+                  tr("通信记录-%1.csv").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    const FileDialog::SaveAnswer answer
+        = FileDialog::askSaveFile({this, tr("保存通信记录"), suggested, {csv, plain}, {}, false});
     if (answer.path.isEmpty())
         return;
     QString path = answer.path;
@@ -271,10 +271,9 @@ void TrafficLogWindow::saveLog()
     QApplication::restoreOverrideCursor();
     if (failure) {
         MessageBox::show({tr("通信记录"),
-                          tr("无法保存到 %1：%2\n通信记录没有丢失，可以另选位置再保存。")
-                              .arg(QDir::toNativeSeparators(path), *failure),
-                          MessageBox::Icon::Exclamation,
-                          {}});
+            tr("无法保存到 %1：%2\n通信记录没有丢失，可以另选位置再保存。")
+                .arg(QDir::toNativeSeparators(path), *failure),
+            MessageBox::Icon::Exclamation, {}});
         return;
     }
     m_saveDirectory = QFileInfo(path).absolutePath();
@@ -303,9 +302,7 @@ void TrafficLogWindow::refreshStatus()
     if (m_log.isPaused())
         text += tr("；已暂停，%1 帧待显示").arg(m_log.waiting());
     if (m_recorder.dropped() > 0)
-        text += tr("；已有 %1 帧最早的记录超出 %2 帧的上限而移除")
-                    .arg(m_recorder.dropped())
-                    .arg(m_recorder.capacity());
+        text += tr("；已有 %1 帧最早的记录超出 %2 帧的上限而移除").arg(m_recorder.dropped()).arg(m_recorder.capacity());
     if (m_status->text() != text)
         m_status->setText(text);
 }

@@ -74,8 +74,8 @@ struct ShownChart {
     void wheel(int steps) const
     {
         const QPointF middle = QRectF(chart()->axisRect()->rect()).center();
-        QWheelEvent event(middle, chart()->mapToGlobal(middle), {}, QPoint(0, 120 * steps), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
+        QWheelEvent event(middle, chart()->mapToGlobal(middle), {}, QPoint(0, 120 * steps), Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(chart(), &event);
     }
 };
@@ -308,9 +308,12 @@ void tst_ChartWindow::recordingFailure_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("says");
-    QTest::newRow("disk full") << "/dev/full" << "失败（磁盘可能已满），记录已停止";
-    QTest::newRow("no such folder") << "missing/run.csv" << "无法打开记录文件";
-    QTest::newRow("something else") << "notes.csv" << "不是记录文件";
+    QTest::newRow("disk full") << "/dev/full"
+                               << "失败（磁盘可能已满），记录已停止";
+    QTest::newRow("no such folder") << "missing/run.csv"
+                                    << "无法打开记录文件";
+    QTest::newRow("something else") << "notes.csv"
+                                    << "不是记录文件";
 }
 
 void tst_ChartWindow::recordingFailure()

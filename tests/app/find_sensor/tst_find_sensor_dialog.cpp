@@ -175,8 +175,8 @@ void tst_FindSensorDialog::findsEverySensorAndNothingElse()
     QVERIFY(bench.notes().contains(QStringLiteral("COM1 · 19200：多个传感器同时应答，正在逐个地址扫描")));
     QTRY_VERIFY_WITH_TIMEOUT(bench.searchEnded(), SweepMs);
 
-    QCOMPARE(bench.rows(), (QStringList{"COM1 19200 3 25.00 60.00", "COM1 19200 9 26.00 62.00",
-                                        "COM2 4800 42 21.50 48.25"}));
+    QCOMPARE(bench.rows(),
+        (QStringList{"COM1 19200 3 25.00 60.00", "COM1 19200 9 26.00 62.00", "COM2 4800 42 21.50 48.25"}));
     QCOMPARE(bench.child<QLabel>("tryingLabel")->text(), QStringLiteral("找到 3 个传感器"));
     QVERIFY(bench.child<QLabel>("elapsedLabel")->text().startsWith(QStringLiteral("用时 ")));
     auto* bar = bench.child<QProgressBar>("progressBar");
@@ -194,7 +194,7 @@ void tst_FindSensorDialog::faultyLines_data()
     QTest::newRow("every reply garbled")
         << "bad-crc:1" << QStringList{} << "未找到传感器"
         << QStringList{"COM1 · 19200：多个传感器同时应答，正在逐个地址扫描",
-                       "COM1 · 19200 · 站号 7 的应答无法识别（bad-crc），可能有两个传感器使用同一站号"};
+               "COM1 · 19200 · 站号 7 的应答无法识别（bad-crc），可能有两个传感器使用同一站号"};
     QTest::newRow("every reply trailed by noise")
         << "extra-bytes:1" << QStringList{"COM1 19200 7 25.00 60.00"} << "找到 1 个传感器" << QStringList{};
     QTest::newRow("no reply at all") << "no-reply:1" << QStringList{} << "未找到传感器" << QStringList{};
@@ -327,9 +327,7 @@ void tst_FindSensorDialog::windowLineBackAsItWas()
     QVERIFY(sim.isRunning());
     Bench bench(sim.devicePath());
     Form& form = bench.window.form().form();
-    auto press = [&](QStringView button) {
-        QTest::mouseClick(form.controls.get<QPushButton>(button), Qt::LeftButton);
-    };
+    auto press = [&](QStringView button) { QTest::mouseClick(form.controls.get<QPushButton>(button), Qt::LeftButton); };
     if (closedFirst)
         press(u"Command1");
     if (polling) {
@@ -359,7 +357,7 @@ void tst_FindSensorDialog::windowLineBackAsItWas()
     QCOMPARE(form.MSComm1.settings(), settings);
     QCOMPARE(bench.form(u"Combo1"), QStringLiteral("COM1"));
     QVERIFY(!form.Timer2.isActive()); // polling stays stopped, as the dialog said
-    if (!polling) // polling leaves the lamp yellow or green, as the search found it
+    if (!polling)                     // polling leaves the lamp yellow or green, as the search found it
         QCOMPARE(bench.window.form().frontLamp(), lamp);
     if (!closedFirst) {
         const QString replies = bench.form(u"lblErrCounter");

@@ -1,6 +1,6 @@
-#include "frames.h"
-#include "app/handlers/send_sequence.h"
 #include "app/handlers/measurement_query.h"
+#include "app/handlers/send_sequence.h"
+#include "frames.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 
@@ -12,8 +12,8 @@ using namespace kv::test;
 
 namespace {
 
-void setBoxes(frmMain& window, const QString& station, const QString& function, const QString& start,
-              const QString& length)
+void setBoxes(
+    frmMain& window, const QString& station, const QString& function, const QString& start, const QString& length)
 {
     ControlSet& c = window.form().controls;
     c.setText(u"txtStationID", station);

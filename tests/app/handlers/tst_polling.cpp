@@ -1,7 +1,7 @@
-#include "app/pick_list.h"
 #include "app/handlers/polling.h"
-#include "serial/comm_port.h"
+#include "app/pick_list.h"
 #include "frames.h"
+#include "serial/comm_port.h"
 #include "window_fixture.h"
 
 #include <QElapsedTimer>

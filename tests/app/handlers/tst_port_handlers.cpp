@@ -1,6 +1,6 @@
+#include "app/handlers/port_handlers.h"
 #include "app/pick_list.h"
 #include "serial/comm_port.h"
-#include "app/handlers/port_handlers.h"
 #include "window_fixture.h"
 
 #include <QAbstractItemView>
@@ -173,8 +173,10 @@ void tst_PortHandlers::typingIntoAListChoosesNothing_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("leaving"); // how the technician moves on
     for (const char* leaving : {"Enter", "Tab", "click txtFunID", "click cmdCom"}) {
-        QTest::addRow("port, %s", leaving) << "Combo1" << "COM3" << leaving;
-        QTest::addRow("rate, %s", leaving) << "Combo2" << "19200" << leaving;
+        QTest::addRow("port, %s", leaving) << "Combo1"
+                                           << "COM3" << leaving;
+        QTest::addRow("rate, %s", leaving) << "Combo2"
+                                           << "19200" << leaving;
     }
 }
 
@@ -411,8 +413,9 @@ void tst_PortHandlers::pulledAdapterIsReportedOnce()
     const MessageBox::Message& lost = started.messages.shown.first();
     QCOMPARE(lost.title, OpenFailureTitle);
     QCOMPARE(lost.icon, MessageBox::Icon::Exclamation);
-    QCOMPARE(lost.text, QStringLiteral("COM1 的串口设备 %1 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
-                            .arg(started.line.slavePath()));
+    QCOMPARE(lost.text,
+        QStringLiteral("COM1 的串口设备 %1 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")
+            .arg(started.line.slavePath()));
     // Polling goes on ticking, but adds neither requests nor messages.
     const QString requests = window.controls().text(u"lblCounter");
     QTest::qWait(200);

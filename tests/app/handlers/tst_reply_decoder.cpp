@@ -1,6 +1,6 @@
-#include "frames.h"
 #include "app/exchange_state.h"
 #include "app/handlers/reply_decoder.h"
+#include "frames.h"
 #include "protocol/measurement.h"
 
 #include <QLocale>
@@ -59,8 +59,8 @@ private slots:
 
 void tst_ReplyDecoder::defaultReply()
 {
-    const QByteArray reply = bytes({0x02, 0x03, 0x10, 0x09, 0xC4, 0x17, 0x70, 0x00, 0x00, 0x00, 0x00, 0x25,
-                                    0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x49, 0xD0});
+    const QByteArray reply = bytes({0x02, 0x03, 0x10, 0x09, 0xC4, 0x17, 0x70, 0x00, 0x00, 0x00, 0x00, 0x25, 0x80, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x49, 0xD0});
     QCOMPARE(reply.size(), 21);
     const DecodedReply decoded = measurement(reply);
     QVERIFY(decoded.accepted());
@@ -76,14 +76,14 @@ void tst_ReplyDecoder::signedRows_data()
     QTest::addColumn<QStringList>("rows");
     QTest::newRow("below zero") << bytes({0x02, 0x03, 0x04, 0xFF, 0x38, 0x80, 0x01, 0xD8, 0xEA}) << "0"
                                 << QStringList{"-2.00", "-327.67", "-", "-", "-"};
-    QTest::newRow("temperature turns at 20000") << readReply({20000, 32768}) << "0"
-                                                << QStringList{"200.00", "327.68", "-", "-", "-"};
+    QTest::newRow("temperature turns at 20000")
+        << readReply({20000, 32768}) << "0" << QStringList{"200.00", "327.68", "-", "-", "-"};
     QTest::newRow("just past the turn") << readReply({20001, 32769}) << "0"
                                         << QStringList{"-455.35", "-327.67", "-", "-", "-"};
     QTest::newRow("no value is zero") << readReply({0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}) << "0"
                                       << QStringList{"0.00", "0.00", "0.00", "0.00", "0"};
-    QTest::newRow("calibrations and baud rate") << readReply({65386, 150, 19200}) << "2"
-                                                << QStringList{"-", "-", "-1.50", "1.50", "19200"};
+    QTest::newRow("calibrations and baud rate")
+        << readReply({65386, 150, 19200}) << "2" << QStringList{"-", "-", "-1.50", "1.50", "19200"};
 }
 
 void tst_ReplyDecoder::signedRows()
@@ -131,12 +131,13 @@ void tst_ReplyDecoder::addressReplies_data()
     QTest::newRow("read, station 0") << read << readKind << framed({0x00, 0x03, 0x02, 0x00, 0x05}) << 0;
     QTest::newRow("read, cut short") << read << readKind << framed({0x05, 0x03, 0x02, 0x00, 0x05}).left(6) << 0;
     QTest::newRow("read, exception") << read << readKind << framed({0x05, 0x83, 0x02}) << 0;
-    QTest::newRow("write echo, CRC of another station") << write << int(RequestKind::ParameterWrite) << framed(write).replace(0, 1, "\x03") << 0;
+    QTest::newRow("write echo, CRC of another station")
+        << write << int(RequestKind::ParameterWrite) << framed(write).replace(0, 1, "\x03") << 0;
     QTest::newRow("write echo from 3") << write << int(RequestKind::ParameterWrite)
                                        << framed({0x03, 0x06, 0x0A, 0x00, 0x00, 0x96}) << 3;
     QTest::newRow("change echoed: the new address") << change << int(RequestKind::AddressChange) << framed(change) << 7;
-    QTest::newRow("change echo naming address 0") << change << int(RequestKind::AddressChange)
-                                                  << framed({0x01, 0x06, 0x0B, 0x00, 0x00, 0x00}) << 0;
+    QTest::newRow("change echo naming address 0")
+        << change << int(RequestKind::AddressChange) << framed({0x01, 0x06, 0x0B, 0x00, 0x00, 0x00}) << 0;
 }
 
 void tst_ReplyDecoder::addressReplies()
@@ -173,7 +174,8 @@ void tst_ReplyDecoder::untrustworthyMeasurementReplies()
     QFETCH(QByteArray, reply);
     // The query asks station 2 for two registers.
     const QByteArray query = framed({0x02, 0x03, 0x00, 0x00, 0x00, 0x02});
-    const DecodedReply decoded = decodeReply(asBytes(reply), RequestKind::Measurement, asBytes(query), QStringLiteral("0"));
+    const DecodedReply decoded
+        = decodeReply(asBytes(reply), RequestKind::Measurement, asBytes(query), QStringLiteral("0"));
     QCOMPARE(decoded.verdict, DecodedReply::Verdict::Refused);
     QVERIFY(decoded.values.empty());
     QVERIFY(decoded.blackened.empty());
@@ -183,8 +185,8 @@ void tst_ReplyDecoder::countMustMatchAnyFunctionAsked()
 {
     // Function 1 reads bits: a one-byte answer is whole, but not the five
     // registers the window decodes.
-    const DecodedReply decoded = answerTo(bytes({0x02, 0x01, 0x00, 0x00, 0x00, 0x05}), framed({0x02, 0x01, 0x01, 0x1F}),
-                                          RequestKind::Measurement);
+    const DecodedReply decoded = answerTo(
+        bytes({0x02, 0x01, 0x00, 0x00, 0x00, 0x05}), framed({0x02, 0x01, 0x01, 0x1F}), RequestKind::Measurement);
     QVERIFY(!decoded.accepted());
     // Bytes after a whole answer do not matter.
     QVERIFY(measurement(readReply({2500}) + bytes({0x00, 0x00})).accepted());

@@ -1,6 +1,6 @@
+#include "app/handlers/send_sequence.h"
 #include "frames.h"
 #include "protocol/hex_text.h"
-#include "app/handlers/send_sequence.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 
@@ -119,7 +119,8 @@ void tst_ReplyHandler::repliesThatDoNotAnswerTheQuery_data()
     QTest::newRow("bad CRC") << corrupt;
     QTest::newRow("another station") << readReply({2500, 6000}, 9);
     QTest::newRow("another function") << framed({0x01, 0x04, 0x04, 0x09, 0xC4, 0x17, 0x70});
-    QTest::newRow("one register, then the answer") << framed({0x01, 0x03, 0x02, 0x00, 0x07}) + readReply({2500, 6000}, 1);
+    QTest::newRow("one register, then the answer")
+        << framed({0x01, 0x03, 0x02, 0x00, 0x07}) + readReply({2500, 6000}, 1);
     QTest::newRow("exception, then noise") << framed({0x01, 0x83, 0x02}) + bytes({0x55, 0x55, 0x55, 0x55});
 }
 

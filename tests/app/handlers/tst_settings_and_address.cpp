@@ -1,6 +1,6 @@
+#include "app/exchange_state.h"
 #include "frames.h"
 #include "protocol/hex_text.h"
-#include "app/exchange_state.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 
@@ -91,12 +91,13 @@ void tst_SettingsAndAddress::refusedSettingChangesNothing_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::newRow("baud 9600.5") << 2 << "9600.5" << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
+    QTest::newRow("baud 9600.5") << 2 << "9600.5"
+                                 << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
     QTest::newRow("letters") << 0 << "1a" << QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
-    QTest::newRow("1e39, a number beyond single precision") << 0 << "1e39"
-                                                             << QStringLiteral("你输入的值有误，正确的值范围为-10到10!");
-    QTest::newRow("1e-50 for the baud rate") << 2 << "1e-50"
-                                             << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
+    QTest::newRow("1e39, a number beyond single precision")
+        << 0 << "1e39" << QStringLiteral("你输入的值有误，正确的值范围为-10到10!");
+    QTest::newRow("1e-50 for the baud rate")
+        << 2 << "1e-50" << QStringLiteral("你输入的值有误，正确的值范围为2400,4800,9600或19200!");
 }
 
 void tst_SettingsAndAddress::refusedSettingChangesNothing()
@@ -155,11 +156,16 @@ void tst_SettingsAndAddress::addressChangeFrames_data()
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QByteArray>("frame");
-    QTest::newRow("design texts") << "1" << "1" << bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x01, 0x4A, 0x2E});
-    QTest::newRow("1 to 2") << "1" << "2" << bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02, 0x0A, 0x2F});
-    QTest::newRow("2 to 250") << "2" << "250" << bytes({0x02, 0x06, 0x0B, 0x00, 0x00, 0xFA, 0x0B, 0x9E});
-    QTest::newRow("255 to 5") << "255" << "5" << bytes({0xFF, 0x06, 0x0B, 0x00, 0x00, 0x05, 0x5E, 0x33});
-    QTest::newRow("fractions round down") << "3.99" << "2.9" << QByteArray();
+    QTest::newRow("design texts") << "1"
+                                  << "1" << bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x01, 0x4A, 0x2E});
+    QTest::newRow("1 to 2") << "1"
+                            << "2" << bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02, 0x0A, 0x2F});
+    QTest::newRow("2 to 250") << "2"
+                              << "250" << bytes({0x02, 0x06, 0x0B, 0x00, 0x00, 0xFA, 0x0B, 0x9E});
+    QTest::newRow("255 to 5") << "255"
+                              << "5" << bytes({0xFF, 0x06, 0x0B, 0x00, 0x00, 0x05, 0x5E, 0x33});
+    QTest::newRow("fractions round down") << "3.99"
+                                          << "2.9" << QByteArray();
 }
 
 void tst_SettingsAndAddress::addressChangeFrames()
@@ -191,16 +197,26 @@ void tst_SettingsAndAddress::addressChangeRefusals_data()
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("message");
-    QTest::newRow("current not a number") << "abc" << "x" << QStringLiteral("你输入的原设备地址格式有误!");
-    QTest::newRow("target empty") << "1" << "" << QStringLiteral("你输入的目标设备地址格式有误!");
-    QTest::newRow("target 251") << "1" << "251" << WithExclamation;
-    QTest::newRow("target 0") << "1" << "0" << NoExclamation;
-    QTest::newRow("target 0.7") << "1" << "0.7" << NoExclamation;
-    QTest::newRow("current 0") << "0" << "5" << NoExclamation;
-    QTest::newRow("zero wins over too high") << "0" << "300" << NoExclamation;
-    QTest::newRow("target negative") << "1" << "-0.5" << NoExclamation;
-    QTest::newRow("current negative") << "-1" << "5" << NoExclamation;
-    QTest::newRow("current 256") << "256" << "5" << NoExclamation;
+    QTest::newRow("current not a number") << "abc"
+                                          << "x" << QStringLiteral("你输入的原设备地址格式有误!");
+    QTest::newRow("target empty") << "1"
+                                  << "" << QStringLiteral("你输入的目标设备地址格式有误!");
+    QTest::newRow("target 251") << "1"
+                                << "251" << WithExclamation;
+    QTest::newRow("target 0") << "1"
+                              << "0" << NoExclamation;
+    QTest::newRow("target 0.7") << "1"
+                                << "0.7" << NoExclamation;
+    QTest::newRow("current 0") << "0"
+                               << "5" << NoExclamation;
+    QTest::newRow("zero wins over too high") << "0"
+                                             << "300" << NoExclamation;
+    QTest::newRow("target negative") << "1"
+                                     << "-0.5" << NoExclamation;
+    QTest::newRow("current negative") << "-1"
+                                      << "5" << NoExclamation;
+    QTest::newRow("current 256") << "256"
+                                 << "5" << NoExclamation;
 }
 
 void tst_SettingsAndAddress::addressChangeRefusals()
@@ -227,29 +243,34 @@ void tst_SettingsAndAddress::addressReplies_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QString>("address"); // shown afterwards; "1" is the address before
     QTest::addColumn<int>("lamp");
-    QTest::addColumn<bool>("whole");      // a whole reply: shown, and judged
+    QTest::addColumn<bool>("whole"); // a whole reply: shown, and judged
     const int green = int(Lamp::Connected);
     const int red = int(Lamp::NotConnected);
 
     QTest::newRow("read: station 7") << "cmdReadAdd" << framed({0x07, 0x03, 0x02, 0x00, 0x07}) << "7" << green << true;
-    QTest::newRow("read: answered as 250") << "cmdReadAdd" << framed({0xFA, 0x03, 0x02, 0x00, 0x07}) << "250" << green << true;
-    QTest::newRow("read: last byte missing") << "cmdReadAdd" << framed({0x07, 0x03, 0x02, 0x00, 0x07}).left(6) << "1" << green << false;
+    QTest::newRow("read: answered as 250")
+        << "cmdReadAdd" << framed({0xFA, 0x03, 0x02, 0x00, 0x07}) << "250" << green << true;
+    QTest::newRow("read: last byte missing")
+        << "cmdReadAdd" << framed({0x07, 0x03, 0x02, 0x00, 0x07}).left(6) << "1" << green << false;
     QTest::newRow("read: exception") << "cmdReadAdd" << framed({0x07, 0x83, 0x02}) << "1" << green << false;
     QByteArray corrupt = framed({0x07, 0x03, 0x02, 0x00, 0x07});
     corrupt[6] = static_cast<char>(corrupt[6] ^ 0x40);
     QTest::newRow("read: bad CRC") << "cmdReadAdd" << corrupt << "1" << red << true;
     QTest::newRow("read: noise") << "cmdReadAdd" << QByteArray(7, '\x55') << "1" << red << true;
     QTest::newRow("read: station 0") << "cmdReadAdd" << framed({0x00, 0x03, 0x02, 0x00, 0x07}) << "1" << red << true;
-    QTest::newRow("read: a write echo") << "cmdReadAdd" << framed({0x07, 0x06, 0x00, 0x00, 0x00, 0x07}) << "1" << red << true;
+    QTest::newRow("read: a write echo") << "cmdReadAdd" << framed({0x07, 0x06, 0x00, 0x00, 0x00, 0x07}) << "1" << red
+                                        << true;
 
-    QTest::newRow("write: echo from 7") << "cmdSet" << framed({0x07, 0x06, 0x0A, 0x00, 0x00, 0x96}) << "7" << green << true;
-    QTest::newRow("write: echo of another register") << "cmdSet" << framed({0x07, 0x06, 0x0A, 0x02, 0x00, 0x96}) << "1" << red
-                                                     << true;
+    QTest::newRow("write: echo from 7") << "cmdSet" << framed({0x07, 0x06, 0x0A, 0x00, 0x00, 0x96}) << "7" << green
+                                        << true;
+    QTest::newRow("write: echo of another register")
+        << "cmdSet" << framed({0x07, 0x06, 0x0A, 0x02, 0x00, 0x96}) << "1" << red << true;
     QTest::newRow("write: exception") << "cmdSet" << framed({0x07, 0x86, 0x02}) << "1" << green << false;
 
-    QTest::newRow("change: echo") << "cmdChangeID" << framed({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02}) << "2" << green << true;
-    QTest::newRow("change: echo from another station") << "cmdChangeID" << framed({0x05, 0x06, 0x0B, 0x00, 0x00, 0x02}) << "1"
-                                                       << red << true;
+    QTest::newRow("change: echo") << "cmdChangeID" << framed({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02}) << "2" << green
+                                  << true;
+    QTest::newRow("change: echo from another station")
+        << "cmdChangeID" << framed({0x05, 0x06, 0x0B, 0x00, 0x00, 0x02}) << "1" << red << true;
 }
 
 void tst_SettingsAndAddress::addressReplies()

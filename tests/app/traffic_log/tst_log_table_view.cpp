@@ -30,7 +30,7 @@ void exchange(TrafficRecorder& recorder, int i)
     const qint64 at = (i + 1) * 100 * Ms;
     recorder.written(ReadFive, at, 9600);
     recorder.arrived(withCrc(bytes({0x01, 0x03, 0x0A, i >> 8, i & 0xFF, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80})),
-                     at + (20 + i % 7) * Ms, 9600);
+        at + (20 + i % 7) * Ms, 9600);
 }
 
 // What the screen shows of the table, and what painting it afresh shows.

@@ -90,13 +90,21 @@ void tst_TrafficLogModel::columns_data()
     QTest::addColumn<QString>("verdict");
     QTest::addColumn<bool>("problem");
 
-    QTest::newRow("good") << Answer << "15" << "01 03 0A 09 C4 17 70 00 00 00 00 25 80 BC 41" << "正常" << false;
-    QTest::newRow("bad CRC") << BadCrc << "15" << "01 03 0A 09 C4 17 70 00 00 00 00 25 80 BC 14" << "CRC 错误"
-                             << true;
-    QTest::newRow("exception") << withCrc(bytes({0x01, 0x83, 0x02})) << "5" << "01 83 02 C0 F1"
+    QTest::newRow("good") << Answer << "15"
+                          << "01 03 0A 09 C4 17 70 00 00 00 00 25 80 BC 41"
+                          << "正常" << false;
+    QTest::newRow("bad CRC") << BadCrc << "15"
+                             << "01 03 0A 09 C4 17 70 00 00 00 00 25 80 BC 14"
+                             << "CRC 错误" << true;
+    QTest::newRow("exception") << withCrc(bytes({0x01, 0x83, 0x02})) << "5"
+                               << "01 83 02 C0 F1"
                                << "异常 02 非法数据地址" << true;
-    QTest::newRow("partial") << Answer.left(4) << "4" << "01 03 0A 09" << "不完整（4/15 字节）" << true;
-    QTest::newRow("no reply") << QByteArray() << "0" << "" << "无应答" << true;
+    QTest::newRow("partial") << Answer.left(4) << "4"
+                             << "01 03 0A 09"
+                             << "不完整（4/15 字节）" << true;
+    QTest::newRow("no reply") << QByteArray() << "0"
+                              << ""
+                              << "无应答" << true;
 }
 
 void tst_TrafficLogModel::columns()

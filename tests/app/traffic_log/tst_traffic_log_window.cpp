@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -16,7 +17,6 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolTip>
-#include <QHelpEvent>
 
 using namespace kv;
 using namespace kv::test;
@@ -173,7 +173,7 @@ void tst_TrafficLogWindow::problemsOnly()
     const QAbstractItemModel* shown = log.table().model();
     QCOMPARE(shown->rowCount(), 2);
     QCOMPARE(shown->index(1, static_cast<int>(LogColumn::Verdict)).data().toString(),
-             QStringLiteral("异常 04 从站设备故障"));
+        QStringLiteral("异常 04 从站设备故障"));
     QCOMPARE(shown->index(0, static_cast<int>(LogColumn::Direction)).data().toString(), QStringLiteral("发送"));
 
     // It follows the log while it is on.
@@ -282,8 +282,8 @@ void tst_TrafficLogWindow::saysHowManyFellOff()
     for (int i = 0; i < 5; ++i)
         exchange(log.recorder, i * 100, Answer);
     QTRY_COMPARE(log.table().model()->rowCount(), 4);
-    QTRY_VERIFY2(log.status().contains(QStringLiteral("已有 6 帧最早的记录超出 4 帧的上限而移除")),
-                 qPrintable(log.status()));
+    QTRY_VERIFY2(
+        log.status().contains(QStringLiteral("已有 6 帧最早的记录超出 4 帧的上限而移除")), qPrintable(log.status()));
 
     log.click("actionClear"); // from here on the log is whole again
     QVERIFY(!log.status().contains(QStringLiteral("移除")));
