@@ -20,8 +20,8 @@ PACKAGES=(
 )
 # And for making the Debian package and judging it the way Debian and the desktops do.
 PACKAGING_PACKAGES=(dpkg-dev desktop-file-utils appstream lintian)
-# And for the sanitizer and fuzzing build.
-CHECK_PACKAGES=(clang libclang-rt-dev)
+# And for the sanitizer and fuzzing build, and the check of the code's format.
+CHECK_PACKAGES=(clang libclang-rt-dev clang-format)
 
 say() { printf '==> %s\n' "$*"; }
 
