@@ -1,5 +1,6 @@
 """Reading the figures the benchmarks print: files of "key value" lines."""
 import os
+import platform
 
 
 def read_figures(out, name):
@@ -19,3 +20,11 @@ def as_number(values, key, default=0.0):
         return float(str(values.get(key, default)).split()[0])
     except (ValueError, IndexError):
         return default
+
+
+def cpu_model():
+    """The processor the figures were measured on."""
+    for line in open("/proc/cpuinfo"):
+        if line.startswith("model name"):
+            return line.split(":", 1)[1].strip()
+    return platform.processor() or "unknown"

@@ -3,10 +3,9 @@ gathered: chart_report.py FIGURES_DIR DOC. The section replaces the one already
 there, or goes before the commands; the rest of the file stays as it is."""
 import datetime
 import os
-import platform
 import sys
 
-from bench_figures import as_number, read_figures
+from bench_figures import as_number, cpu_model, read_figures
 
 out, doc = sys.argv[1], sys.argv[2]
 HEADING = "## The chart and the recording"
@@ -17,13 +16,6 @@ def figures(name):
 
 
 number = as_number
-
-
-def cpu_model():
-    for line in open("/proc/cpuinfo"):
-        if line.startswith("model name"):
-            return line.split(":", 1)[1].strip()
-    return platform.processor() or "unknown"
 
 
 def load_average():

@@ -9,7 +9,7 @@ import os
 import platform
 import sys
 
-from bench_figures import as_number, read_figures
+from bench_figures import as_number, cpu_model, read_figures
 from performance_find import find_section
 from performance_traffic_log import traffic_log_section
 
@@ -100,13 +100,6 @@ def figures(name):
 
 
 number = as_number
-
-
-def cpu_model():
-    for line in open("/proc/cpuinfo"):
-        if line.startswith("model name"):
-            return line.split(":", 1)[1].strip()
-    return platform.processor() or "unknown"
 
 
 print("# Performance\n")

@@ -287,18 +287,25 @@ void tst_CaptionsFit::menuBar()
     }
 }
 
+// Shows the window and checks its captions: every one fits, and at least
+// `atLeast` were looked at (so a window that lost its controls cannot pass).
+static void checkWindow(QWidget& window, int atLeast)
+{
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    int checked = 0;
+    const QStringList unfit = unfitCaptions(window, checked);
+    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
+    QVERIFY2(checked >= atLeast, qPrintable(QString::number(checked)));
+}
+
 void tst_CaptionsFit::chartWindow()
 {
     QFETCH(Language, language);
     const WindowLanguage chosen(language);
     ReadingHistory history;
     ChartWindow window(history);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    int checked = 0;
-    const QStringList unfit = unfitCaptions(window, checked);
-    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
-    QVERIFY2(checked >= 20, qPrintable(QString::number(checked)));
+    checkWindow(window, 20);
 }
 
 void tst_CaptionsFit::trafficLogWindow()
@@ -307,13 +314,8 @@ void tst_CaptionsFit::trafficLogWindow()
     const WindowLanguage chosen(language);
     TrafficRecorder recorder;
     TrafficLogWindow window(recorder);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    int checked = 0;
-    const QStringList unfit = unfitCaptions(window, checked);
-    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
     // The statistics, the status line, the column titles, the reset button and the tools.
-    QVERIFY2(checked >= 9, qPrintable(QString::number(checked)));
+    checkWindow(window, 9);
 }
 
 void tst_CaptionsFit::findSensorDialog()
@@ -322,13 +324,8 @@ void tst_CaptionsFit::findSensorDialog()
     const WindowLanguage chosen(language);
     frmMain form;
     FindSensorDialog dialog(form);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    int checked = 0;
-    const QStringList unfit = unfitCaptions(dialog, checked);
-    QVERIFY2(unfit.isEmpty(), qPrintable(unfit.join(QStringLiteral("\n"))));
     // The scan choice, the buttons, the rates and the list titles.
-    QVERIFY2(checked >= 8, qPrintable(QString::number(checked)));
+    checkWindow(dialog, 8);
 }
 
 void tst_CaptionsFit::aCaptionTooLongIsCaught_data()

@@ -25,14 +25,8 @@ const QByteArray ReadFive = [] {
     return QByteArray(reinterpret_cast<const char*>(frame.data()), 8);
 }();
 
-QByteArray withCrcBytes(QByteArray body)
-{
-    const std::uint16_t crc = crc16Modbus(asBytes(body));
-    return body + bytes({crc & 0xFF, crc >> 8});
-}
-
 // Station 1's answer to ReadFive: 25.00 °C, 60.00 %RH, offsets 0, 9600 baud.
-const QByteArray Answer = withCrcBytes(bytes({0x01, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
+const QByteArray Answer = framed(bytes({0x01, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
 
 QList<FrameVerdict> verdicts(const TrafficRecorder& recorder)
 {
@@ -96,13 +90,13 @@ void tst_TrafficRecorder::faults_data()
     using V = FrameVerdict;
     QByteArray badCrc = Answer;
     badCrc[badCrc.size() - 1] = static_cast<char>(badCrc.back() ^ 0x55);
-    QByteArray otherStation = withCrcBytes(bytes({0x09, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
-    const QByteArray lateOneRegister = withCrcBytes(bytes({0x01, 0x03, 0x02, 0x00, 0x07}));
+    QByteArray otherStation = framed(bytes({0x09, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
+    const QByteArray lateOneRegister = framed(bytes({0x01, 0x03, 0x02, 0x00, 0x07}));
 
     QTest::newRow("bad CRC") << ReadFive << badCrc << QList<V>{V::Request, V::BadCrc} << "CRC 错误"
                              << "校验不符，内容不可信";
-    QTest::newRow("exception") << ReadFive << withCrcBytes(bytes({0x01, 0x83, 0x02}))
-                               << QList<V>{V::Request, V::Exception} << "异常 02 非法数据地址"
+    QTest::newRow("exception") << ReadFive << framed(bytes({0x01, 0x83, 0x02})) << QList<V>{V::Request, V::Exception}
+                               << "异常 02 非法数据地址"
                                << "异常 02：非法数据地址";
     QTest::newRow("partial") << ReadFive << Answer.left(7) << QList<V>{V::Request, V::Partial} << "不完整（7/15 字节）"
                              << "收到 7 字节，应为 15 字节";
@@ -116,7 +110,7 @@ void tst_TrafficRecorder::faults_data()
         << "长度或内容与请求不符：7 字节，应为 15 字节";
     const Frame address = withCrc(addressReadHead());
     QTest::newRow("address read") << QByteArray(reinterpret_cast<const char*>(address.data()), 8)
-                                  << withCrcBytes(bytes({0x07, 0x03, 0x02, 0x00, 0x07})) << QList<V>{V::Request, V::Ok}
+                                  << framed(bytes({0x07, 0x03, 0x02, 0x00, 0x07})) << QList<V>{V::Request, V::Ok}
                                   << "正常"
                                   << "站号 7";
     const Frame write = withCrc(parameterWriteHead(0, 50));

@@ -16,20 +16,14 @@ namespace {
 
 constexpr qint64 Ms = 1'000'000;
 
-QByteArray withCrc(QByteArray body)
-{
-    const std::uint16_t crc = crc16Modbus(asBytes(body));
-    return body + bytes({crc & 0xFF, crc >> 8});
-}
-
-const QByteArray ReadFive = withCrc(bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05}));
+const QByteArray ReadFive = framed(bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05}));
 
 // A different answer each time (the temperature counts up), so no two rows look alike.
 void exchange(TrafficRecorder& recorder, int i)
 {
     const qint64 at = (i + 1) * 100 * Ms;
     recorder.written(ReadFive, at, 9600);
-    recorder.arrived(withCrc(bytes({0x01, 0x03, 0x0A, i >> 8, i & 0xFF, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80})),
+    recorder.arrived(framed(bytes({0x01, 0x03, 0x0A, i >> 8, i & 0xFF, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80})),
         at + (20 + i % 7) * Ms, 9600);
 }
 

@@ -16,15 +16,9 @@ namespace {
 constexpr qint64 Ms = 1'000'000;
 constexpr int Baud = 9600;
 
-QByteArray withCrc(QByteArray body)
-{
-    const std::uint16_t crc = crc16Modbus(asBytes(body));
-    return body + bytes({crc & 0xFF, crc >> 8});
-}
-
-const QByteArray ReadFive = withCrc(bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05}));
+const QByteArray ReadFive = framed(bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05}));
 // Station 1's answer: 25.00 °C, 60.00 %RH, offsets 0, 9600 baud.
-const QByteArray Answer = withCrc(bytes({0x01, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
+const QByteArray Answer = framed(bytes({0x01, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
 const QByteArray BadCrc = Answer.left(Answer.size() - 1) + bytes({Answer.back() ^ 0x55});
 
 // A request at `at` ms and, unless empty, its answer 30 ms later.
@@ -96,7 +90,7 @@ void tst_TrafficLogModel::columns_data()
     QTest::newRow("bad CRC") << BadCrc << "15"
                              << "01 03 0A 09 C4 17 70 00 00 00 00 25 80 BC 14"
                              << "CRC 错误" << true;
-    QTest::newRow("exception") << withCrc(bytes({0x01, 0x83, 0x02})) << "5"
+    QTest::newRow("exception") << framed(bytes({0x01, 0x83, 0x02})) << "5"
                                << "01 83 02 C0 F1"
                                << "异常 02 非法数据地址" << true;
     QTest::newRow("partial") << Answer.left(4) << "4"
@@ -197,7 +191,7 @@ void tst_TrafficLogModel::problemsAndTheRequestsTheyAnswer()
     exchange(recorder, 0, Answer);
     exchange(recorder, 100, BadCrc);
     exchange(recorder, 200, Answer + bytes({0xAA})); // a good answer, then a stray byte
-    exchange(recorder, 300, withCrc(bytes({0x02, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80})));
+    exchange(recorder, 300, framed(bytes({0x02, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80})));
     recorder.written(ReadFive, 400 * Ms, Baud);
     recorder.written(ReadFive, 450 * Ms, Baud); // the first went unanswered
     TrafficLogModel log(recorder);

@@ -26,15 +26,9 @@ namespace {
 constexpr qint64 Ms = 1'000'000;
 constexpr int Baud = 9600;
 
-QByteArray withCrc(QByteArray body)
-{
-    const std::uint16_t crc = crc16Modbus(asBytes(body));
-    return body + bytes({crc & 0xFF, crc >> 8});
-}
-
-const QByteArray ReadFive = withCrc(bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05}));
-const QByteArray Answer = withCrc(bytes({0x01, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
-const QByteArray Exception = withCrc(bytes({0x01, 0x83, 0x04}));
+const QByteArray ReadFive = framed(bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x05}));
+const QByteArray Answer = framed(bytes({0x01, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80}));
+const QByteArray Exception = framed(bytes({0x01, 0x83, 0x04}));
 
 void exchange(TrafficRecorder& recorder, qint64 at, const QByteArray& answer)
 {
