@@ -5,6 +5,7 @@
 #include "app/pick_list.h"
 #include "app/tool_window.h"
 #include "app/traffic_log/traffic_log_window.h"
+#include "garbage_burst.h"
 #include "process_figures.h"
 #include "protocol/crc16.h"
 #include "protocol/request_frames.h"
@@ -192,10 +193,7 @@ int trafficLogBurst()
     window.form().form().controls.setText(u"txtTimerSet", QStringLiteral("50"));
     emit window.form().controls().get<QPushButton>(u"cmdOneM")->clicked();
 
-    QByteArray garbage(1 << 20, Qt::Uninitialized);
-    QRandomGenerator random(42);
-    for (char& byte : garbage)
-        byte = static_cast<char>(0x80 | random.bounded(128));
+    const QByteArray garbage = test::highBitGarbage(1 << 20, 42);
     double longestGap = 0;
     double last = monotonicSeconds();
     QTimer probe;

@@ -1,17 +1,15 @@
 #include "app/main_window.h"
 #include "app/pick_list.h"
+#include "garbage_burst.h"
 #include "message_recorder.h"
 #include "pty_pair.h"
 #include "serial/comm_port.h"
 #include "sim_process.h"
 
-#include <QElapsedTimer>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QSerialPort>
 #include <QSet>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
@@ -149,19 +147,10 @@ void tst_LineFaults::garbageBurstKeepsTheWindowResponsive()
     Watch watch(window);
     startPolling(window, 50);
 
-    // Every byte has its top bit set: no run of them is a sound reply.
-    QByteArray garbage(1 << 20, Qt::Uninitialized);
-    QRandomGenerator random(42);
-    for (char& byte : garbage)
-        byte = static_cast<char>(0x80 | random.bounded(128));
+    const QByteArray garbage = highBitGarbage(1 << 20, 42);
 
-    // A probe timer stands for the technician's input: it must keep getting through.
-    QElapsedTimer sinceProbe;
-    qint64 longestGap = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceProbe.restart()); });
-    sinceProbe.start();
-    probe.start(10);
+    // The technician's input must keep getting through.
+    const InputProbe probe;
 
     for (qsizetype at = 0; at < garbage.size(); at += 4096) {
         line.send(garbage.mid(at, 4096)); // lets the window run while the line is full
@@ -169,7 +158,7 @@ void tst_LineFaults::garbageBurstKeepsTheWindowResponsive()
     QTest::qWait(200);
     click(window, u"cmdStopOnce");
 
-    QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("longest gap %1 ms").arg(longestGap)));
+    QVERIFY2(probe.longestGapMs() < 100, qPrintable(QStringLiteral("longest gap %1 ms").arg(probe.longestGapMs())));
     QVERIFY(watch.events > 0);
     QVERIFY(watch.largestBuffer <= window.serialPort().inBufferSize());
     QVERIFY(watch.untrusted.isEmpty());

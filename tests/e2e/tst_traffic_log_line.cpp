@@ -4,16 +4,15 @@
 #include "app/main_window.h"
 #include "app/tool_window.h"
 #include "app/traffic_log/traffic_log_window.h"
+#include "garbage_burst.h"
 #include "message_recorder.h"
 #include "pty_pair.h"
 #include "sim_process.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -200,24 +199,16 @@ void tst_TrafficLogLine::garbageBurstWithTheLogOpen()
     window.form().form().controls.setText(u"txtTimerSet", QStringLiteral("50"));
     emit window.form().controls().get<QPushButton>(u"cmdOneM")->clicked();
 
-    QByteArray garbage(1 << 20, Qt::Uninitialized);
-    QRandomGenerator random(7);
-    for (char& byte : garbage)
-        byte = static_cast<char>(0x80 | random.bounded(128));
+    const QByteArray garbage = highBitGarbage(1 << 20, 7);
 
-    // A probe timer stands for the technician's input: it must keep getting through.
-    QElapsedTimer sinceProbe;
-    qint64 longestGap = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceProbe.restart()); });
-    sinceProbe.start();
-    probe.start(10);
+    // The technician's input must keep getting through.
+    const InputProbe probe;
     for (qsizetype at = 0; at < garbage.size(); at += 4096)
         line.send(garbage.mid(at, 4096));
     QTest::qWait(300);
     emit window.form().controls().get<QPushButton>(u"cmdStopOnce")->clicked();
 
-    QVERIFY2(longestGap < 100, qPrintable(QStringLiteral("longest gap %1 ms").arg(longestGap)));
+    QVERIFY2(probe.longestGapMs() < 100, qPrintable(QStringLiteral("longest gap %1 ms").arg(probe.longestGapMs())));
     QTRY_COMPARE(log.log().waiting(), 0); // the last chunks are in, and the table has caught up
     // Capped: the newest thousand frames, and at most a hundredth more before the oldest go.
     const int rows = log.log().rowCount();
