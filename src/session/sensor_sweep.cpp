@@ -64,6 +64,7 @@ void SensorSweep::openNextDevice()
 
 void SensorSweep::beginRate()
 {
+    m_unconfirmed.reset();
     m_port.setSettings(settingsText(baudRate()));
     ask(Step::AddressRead, AnyStation, ModbusMaster::DefaultAllowance);
 }
@@ -151,6 +152,14 @@ void SensorSweep::afterAddressRead(const Outcome& outcome)
 
 void SensorSweep::afterValuesRead(const Outcome& outcome)
 {
+    // A station named once and then silent may be a misread: station 250 is
+    // asked once more before anything is reported, so one spoiled answer
+    // does not make a sensor that is not there.
+    if (!outcome.ok() && !m_unconfirmed) {
+        m_unconfirmed = m_station;
+        ask(Step::AddressRead, AnyStation, ModbusMaster::DefaultAllowance);
+        return;
+    }
     report(m_station, outcome);
     if (m_running)
         nextRate();

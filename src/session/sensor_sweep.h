@@ -38,6 +38,9 @@ struct FoundSensor {
 // Looks for sensors on serial ports, one port and rate after the other, without
 // blocking: on each it reads the station number through station 250, which
 // every sensor answers, then that station's registers 0 to 4 for its values.
+// When the station named does not give its values, 250 is asked once more
+// (one spoiled answer names a station nobody has), and the station it names
+// then is read and reported, whatever comes.
 // When several sensors share the line their answers to 250 collide into a
 // garbled frame; the sweep recognises that (any reply but a clean one) and
 // then asks stations 1 to 247 one by one at that rate. A window and the
@@ -107,6 +110,9 @@ private:
     Frame m_request{};
     Step m_step = Step::AddressRead;
     std::uint8_t m_station = 0;
+    // At this rate: the station 250 named whose values did not come; the
+    // address read is repeated once before it is reported.
+    std::optional<std::uint8_t> m_unconfirmed;
     qsizetype m_deviceIndex = -1;
     qsizetype m_rateIndex = 0;
     int m_found = 0;

@@ -59,6 +59,7 @@ private slots:
     void silentLineTriesEachRateOnce();
     void severalSensorsCollide();
     void garbledAnswerStartsAScan();
+    void aMisaddressedAnswerIsAskedAgain();
     void unopenablePortIsSkipped();
     void stopEndsAtOnce();
 };
@@ -151,6 +152,26 @@ void tst_SensorSweep::garbledAnswerStartsAScan()
     QVERIFY(log.tried.last().endsWith(QLatin1String("@19200:247")));
     QCOMPARE(log.unreadable, QStringList{"7 bad-crc"});
     QCOMPARE(log.finishedCount, 0);
+}
+
+void tst_SensorSweep::aMisaddressedAnswerIsAskedAgain()
+{
+    // With this seed the sensor's first answer to 250 comes from station 43,
+    // the next ones rightly from 42: the silent 43 is not reported.
+    SimProcess sim({"--station", "42", "--fault", "wrong-station:0.5", "--seed", "16"});
+    QVERIFY(sim.isRunning());
+    SensorSweep sweep;
+    SweepLog log(sweep);
+    QVERIFY(sweep.start({{sim.devicePath()}, {9600}, false, {}}));
+    QTRY_COMPARE_WITH_TIMEOUT(log.finishings, 1, 5000);
+
+    QCOMPARE(sim.lines(QStringLiteral("FAULT")).size(), 1);
+    const QString where = sim.devicePath() + QStringLiteral("@9600:");
+    QCOMPARE(log.tried, (QStringList{where + "250", where + "43", where + "250", where + "42"}));
+    QCOMPARE(log.finishedCount, 1);
+    QCOMPARE(log.found.size(), 1);
+    QCOMPARE(log.found.first().station, 42);
+    QCOMPARE(log.found.first().valuesStatus, OutcomeKind::Ok);
 }
 
 void tst_SensorSweep::unopenablePortIsSkipped()
