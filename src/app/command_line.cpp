@@ -68,7 +68,7 @@ CommandLineAnswer answerCommandLine(
     const QCommandLineOption showVersion(
         {QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit."));
     const QCommandLineOption language(QStringLiteral("lang"),
-        QStringLiteral("Language of the window: zh (simplified Chinese) or en (English). Without it the window\n"
+        QStringLiteral("Language of the window: zh (simplified Chinese) or en (English). Without it the window "
                        "is Chinese for a Chinese locale and for the C locale, English for any other."),
         QStringLiteral("zh|en"));
     parser.addOption(help);
