@@ -61,15 +61,15 @@ bool ModbusMaster::start(const Frame& request)
     m_port.setInBufferCount(0);
     m_port.setInputLen(0);
     m_port.setInputMode(CommPort::BinaryInput);
-    // No answer, not even the shortest (an exception), can be whole before
-    // the request has left and five bytes have come back: until then the line
-    // need not wake us for every byte that arrives. Held first, so that the
-    // threshold below reaches the driver once, when the hold ends.
-    const int baud = m_port.baudRate();
-    m_port.holdReception(
-        frameTime(static_cast<int>(request.size()), baud) + silentInterval(baud) + frameTime(ExceptionLength, baud));
-    // Wake once the shortest reply (an exception) can be there; then for the rest.
+    // The line need not wake us for every byte of the answer: held until the
+    // answer asked for can be whole after a sensor's usual turnaround, one
+    // wake-up finds it complete. Held first, so that the threshold below
+    // reaches the driver once, when the hold ends.
     const int expected = expectedReplyLength(request);
+    m_port.holdReception(exchangeTime(
+        static_cast<int>(request.size()), std::max(expected, ExceptionLength), m_port.baudRate(), NominalTurnaround));
+    // Then whatever has come is taken once it can be an answer: the shortest
+    // (an exception) is whole with five bytes.
     m_port.setRThreshold(std::min(expected > 0 ? expected : ExceptionLength, ExceptionLength));
     m_busy = true;
     m_sentAt = CommPort::monotonicNow();
