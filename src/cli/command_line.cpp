@@ -31,14 +31,14 @@ enum class Id {
     Scan
 };
 
-struct OptionSpec {
+struct KnownOption {
     Id id;
     char shortName; // 0: none
     const char* longName;
     bool takesValue;
 };
 
-constexpr OptionSpec Specs[] = {
+constexpr KnownOption KnownOptions[] = {
     {Id::Port, 'p', "port", true},
     {Id::Baud, 'b', "baud", true},
     {Id::Station, 's', "station", true},
@@ -58,36 +58,36 @@ constexpr OptionSpec Specs[] = {
 constexpr int MinInterval = 50;
 constexpr int MaxMilliseconds = 60'000;
 
-const OptionSpec* specNamed(const QString& longName)
+const KnownOption* optionNamed(const QString& longName)
 {
-    for (const OptionSpec& spec : Specs) {
-        if (longName == QLatin1String(spec.longName))
-            return &spec;
+    for (const KnownOption& option : KnownOptions) {
+        if (longName == QLatin1String(option.longName))
+            return &option;
     }
     return nullptr;
 }
 
-const OptionSpec* specLettered(QChar letter)
+const KnownOption* optionLettered(QChar letter)
 {
-    for (const OptionSpec& spec : Specs) {
-        if (spec.shortName != 0 && letter == QLatin1Char(spec.shortName))
-            return &spec;
+    for (const KnownOption& option : KnownOptions) {
+        if (option.shortName != 0 && letter == QLatin1Char(option.shortName))
+            return &option;
     }
     return nullptr;
 }
 
-const OptionSpec& specOf(Id id)
+const KnownOption& optionOf(Id id)
 {
-    for (const OptionSpec& spec : Specs) {
-        if (spec.id == id)
-            return spec;
+    for (const KnownOption& option : KnownOptions) {
+        if (option.id == id)
+            return option;
     }
-    return Specs[0];
+    return KnownOptions[0];
 }
 
 QString dashed(Id id)
 {
-    return QStringLiteral("--") + QLatin1String(specOf(id).longName);
+    return QStringLiteral("--") + QLatin1String(optionOf(id).longName);
 }
 
 // "-1.2" and "-.5" are values: no option is a digit or a point.
@@ -206,39 +206,39 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const KnownOption* option = nullptr;
         std::optional<QString> attached;
         if (argument.startsWith(QLatin1String("--"))) {
             const qsizetype equals = argument.indexOf(QLatin1Char('='));
-            spec = specNamed(argument.mid(2, equals < 0 ? -1 : equals - 2));
-            if (!spec)
+            option = optionNamed(argument.mid(2, equals < 0 ? -1 : equals - 2));
+            if (!option)
                 return refused(
                     QStringLiteral("unknown option %1").arg(argument.left(equals < 0 ? argument.size() : equals)));
             if (equals >= 0)
                 attached = argument.mid(equals + 1);
-            if (attached && !spec->takesValue)
-                return refused(QStringLiteral("%1 takes no value").arg(dashed(spec->id)));
+            if (attached && !option->takesValue)
+                return refused(QStringLiteral("%1 takes no value").arg(dashed(option->id)));
         } else {
             // A cluster of flags ("-vh"), or one letter with its value attached ("-b9600").
             for (qsizetype at = 1; at < argument.size(); ++at) {
-                spec = specLettered(argument[at]);
-                if (!spec)
+                option = optionLettered(argument[at]);
+                if (!option)
                     return refused(QStringLiteral("unknown option -%1").arg(argument[at]));
-                if (spec->takesValue) {
+                if (option->takesValue) {
                     if (at + 1 < argument.size())
                         attached = argument.mid(at + 1);
                     break;
                 }
                 if (at + 1 < argument.size())
-                    given[spec->id] = QString();
+                    given[option->id] = QString();
             }
         }
-        if (spec->takesValue && !attached) {
+        if (option->takesValue && !attached) {
             if (i + 1 >= arguments.size())
-                return refused(QStringLiteral("%1 needs a value").arg(dashed(spec->id)));
+                return refused(QStringLiteral("%1 needs a value").arg(dashed(option->id)));
             attached = arguments[++i];
         }
-        given[spec->id] = attached.value_or(QString());
+        given[option->id] = attached.value_or(QString());
     }
 
     ParsedCommandLine parsed;
