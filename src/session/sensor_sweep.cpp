@@ -132,8 +132,10 @@ void SensorSweep::onOutcome(const Outcome& outcome)
 
 void SensorSweep::afterAddressRead(const Outcome& outcome)
 {
-    if (outcome.ok()) {
-        // The answer comes from the sensor's own station.
+    // The answer comes from the sensor's own station. An exception is an
+    // intact frame too: one sensor refused, nothing collided, and it named
+    // its station all the same.
+    if (outcome.ok() || outcome.kind == OutcomeKind::Exception) {
         ask(Step::ValuesRead, static_cast<std::uint8_t>(outcome.reply.at(0)), ModbusMaster::DefaultAllowance);
         return;
     }

@@ -42,9 +42,9 @@ struct FoundSensor {
 // (one spoiled answer names a station nobody has), and the station it names
 // then is read and reported, whatever comes.
 // When several sensors share the line their answers to 250 collide into a
-// garbled frame; the sweep recognises that (any reply but a clean one) and
-// then asks stations 1 to 247 one by one at that rate. A window and the
-// command line drive it alike.
+// garbled frame; the sweep recognises that (any reply but an intact answer or
+// exception) and then asks stations 1 to 247 one by one at that rate. A
+// window and the command line drive it alike.
 class SensorSweep : public QObject {
     Q_OBJECT
 

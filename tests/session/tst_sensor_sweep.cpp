@@ -60,6 +60,7 @@ private slots:
     void severalSensorsCollide();
     void garbledAnswerStartsAScan();
     void aMisaddressedAnswerIsAskedAgain();
+    void anExceptionNamesItsStation();
     void unopenablePortIsSkipped();
     void stopEndsAtOnce();
 };
@@ -172,6 +173,26 @@ void tst_SensorSweep::aMisaddressedAnswerIsAskedAgain()
     QCOMPARE(log.found.size(), 1);
     QCOMPARE(log.found.first().station, 42);
     QCOMPARE(log.found.first().valuesStatus, OutcomeKind::Ok);
+}
+
+void tst_SensorSweep::anExceptionNamesItsStation()
+{
+    // A sensor that refuses everything: its exceptions are intact frames from
+    // one station, not a collision, so there is no scan and it is listed with
+    // its values unread.
+    SimProcess sim({"--station", "9", "--fault", "exception:1"});
+    QVERIFY(sim.isRunning());
+    SensorSweep sweep;
+    SweepLog log(sweep);
+    QVERIFY(sweep.start({{sim.devicePath()}, {9600}, false, {}}));
+    QTRY_COMPARE_WITH_TIMEOUT(log.finishings, 1, 5000);
+
+    QVERIFY(log.collisions.isEmpty());
+    const QString where = sim.devicePath() + QStringLiteral("@9600:");
+    QCOMPARE(log.tried, (QStringList{where + "250", where + "9", where + "250", where + "9"}));
+    QCOMPARE(log.found.size(), 1);
+    QCOMPARE(log.found.first().station, 9);
+    QCOMPARE(log.found.first().valuesStatus, OutcomeKind::Exception);
 }
 
 void tst_SensorSweep::unopenablePortIsSkipped()
