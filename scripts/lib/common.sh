@@ -20,6 +20,9 @@ PACKAGES=(
 )
 # And for making the Debian package and judging it the way Debian and the desktops do.
 PACKAGING_PACKAGES=(dpkg-dev desktop-file-utils appstream lintian)
+# And for the benchmarks: the peers they measure against (mbpoll beside the
+# command line; Qt Serial Bus for the minimal Qt Modbus window beside ours).
+BENCH_PACKAGES=(mbpoll qt6-serialbus-dev)
 # And for the sanitizer and fuzzing build, and the check of the code's format.
 CHECK_PACKAGES=(clang libclang-rt-dev clang-format)
 
