@@ -178,7 +178,7 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
     <message>
         <source>关闭本窗口，并在主窗口中选好该传感器的串口、波特率和设备地址</source>
-        <translation>Close this window and choose this sensor's port, baud rate and station address in the main window</translation>
+        <translation>Close this window and choose this sensor&apos;s port, baud rate and station address in the main window</translation>
     </message>
     <message>
         <source>关闭</source>
@@ -214,7 +214,7 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
     <message>
         <source>主窗口的串口 COM%1 已暂时关闭，查找结束后按原设置重新打开。</source>
-        <translation>The main window's port COM%1 is closed for now and opens again with its settings when the search ends.</translation>
+        <translation>The main window&apos;s port COM%1 is closed for now and opens again with its settings when the search ends.</translation>
     </message>
     <message>
         <source>%1 · 站号 %2</source>
@@ -244,11 +244,11 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
     <message>
         <source>主窗口的串口 COM%1 无法重新打开：%2</source>
-        <translation>The main window's port COM%1 cannot be opened again: %2</translation>
+        <translation>The main window&apos;s port COM%1 cannot be opened again: %2</translation>
     </message>
     <message>
         <source>主窗口的串口 COM%1 已重新打开。</source>
-        <translation>The main window's port COM%1 is open again.</translation>
+        <translation>The main window&apos;s port COM%1 is open again.</translation>
     </message>
 </context>
 <context>
