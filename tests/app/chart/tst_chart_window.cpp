@@ -41,7 +41,7 @@ struct ShownChart {
     explicit ShownChart(const QList<Reading>& earlier = {})
     {
         for (const Reading& reading : earlier)
-            history.append(reading);
+            history.append(reading, QStringLiteral("COM1"), 1s);
         window = std::make_unique<ChartWindow>(history);
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
@@ -49,9 +49,9 @@ struct ShownChart {
     }
 
     // What the main window does with every sound reading.
-    void add(const Reading& reading)
+    void add(const Reading& reading, const QString& port = QStringLiteral("COM1"))
     {
-        history.append(reading);
+        history.append(reading, port, 1s);
         window->readingAdded(reading);
     }
 
@@ -205,7 +205,7 @@ void tst_ChartWindow::zoomAndPanShowTheirSpan()
     QVERIFY(!shown.follow()->isChecked());
 
     // The figures are those of the readings on screen.
-    const SpanStatistics expected = shown.history.statistics(
+    const SpanStatistics expected = shown.history.sensors().front().statistics(
         Quantity::Temperature, std::llround(panned.lower * 1000), std::llround(panned.upper * 1000));
     QVERIFY(expected.count > 0 && expected.count < 10);
     QCOMPARE(shown.figure("temperature", "count"), QString::number(expected.count));
