@@ -16,7 +16,7 @@ namespace {
 constexpr qint64 MinimumSpanMs = 10'000;
 constexpr qint64 DayMs = 24 * 3600 * 1000;
 // Room between two time labels, beyond their own width.
-constexpr int TimeLabelGap = 12;
+constexpr int TimeLabelGap = 8;
 
 const QColor TemperatureColor(200, 55, 40);
 const QColor HumidityColor(30, 100, 200);
@@ -52,7 +52,7 @@ ReadingChart::ReadingChart(const ReadingHistory& history, QWidget* parent)
     setObjectName(QStringLiteral("readingChart"));
     setAccessibleName(tr("读数曲线"));
     // Smaller, the time labels and both value axes no longer fit beside each other.
-    setMinimumSize(360, 220);
+    setMinimumSize(400, 220);
     m_timeTicker->setDateTimeSpec(Qt::LocalTime);
     m_timeTicker->setDateTimeFormat(QStringLiteral("HH:mm:ss"));
     xAxis->setTicker(m_timeTicker);
@@ -282,14 +282,14 @@ void ReadingChart::fitValueAxis(Quantity quantity)
 
 // As many time labels as fit side by side with room between them. The ticker
 // rounds its step to a readable one, at worst to 1/1.75 of what was asked, so
-// a step of twice a label's width keeps them apart.
+// a step of 1.75 labels' width keeps them apart.
 void ReadingChart::fitTimeTicks()
 {
     const QFontMetrics metrics(xAxis->tickLabelFont());
     const QString widest = QDateTime(QDate(2026, 12, 28), QTime(20, 58, 58)).toString(m_timeTicker->dateTimeFormat());
     const int labelWidth = metrics.horizontalAdvance(widest) + TimeLabelGap;
     const int room = axisRect()->width() > 0 ? axisRect()->width() : width();
-    const int ticks = std::max(1, room / (2 * labelWidth));
+    const int ticks = std::max(1, static_cast<int>(room / (1.75 * labelWidth)));
     if (m_timeTicker->tickCount() == ticks)
         return;
     m_timeTicker->setTickCount(ticks);
