@@ -108,6 +108,14 @@
         <source>无法保存图片“%1”。</source>
         <translation>Cannot save the image “%1”.</translation>
     </message>
+    <message>
+        <source>传感器：</source>
+        <translation>Sensor:</translation>
+    </message>
+    <message>
+        <source>旁边的数字属于这个传感器</source>
+        <translation>The figures beside the chart are this sensor's</translation>
+    </message>
 </context>
 <context>
     <name>kv::CommPort</name>
@@ -143,6 +151,49 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
 </context>
 <context>
+    <name>kv::ExchangeStatus</name>
+    <message>
+        <source>尚无通信</source>
+        <translation>No exchange yet</translation>
+    </message>
+    <message>
+        <source>正常，响应 %1 ms</source>
+        <translation>OK, answered in %1 ms</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>无应答（等待 %1 s）</source>
+        <translation>No reply (waited %1 s)</translation>
+    </message>
+    <message>
+        <source>无应答（等待 %1 ms）</source>
+        <translation>No reply (waited %1 ms)</translation>
+    </message>
+    <message>
+        <source>异常 %1：%2</source>
+        <translation>Exception %1: %2</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>应答不完整：收到 %1 字节，应为 %2 字节</source>
+        <translation>Incomplete reply: %1 bytes received, %2 expected</translation>
+    </message>
+    <message>
+        <source>应答与请求不符：%1</source>
+        <translation>Reply does not match the request: %1</translation>
+    </message>
+    <message>
+        <source>串口设备已断开</source>
+        <translation>Serial device disconnected</translation>
+    </message>
+</context>
+<context>
     <name>kv::FindSensorDialog</name>
     <message>
         <source>查找传感器</source>
@@ -174,7 +225,7 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
     <message>
         <source>关闭本窗口，并在主窗口中选好该传感器的串口、波特率和设备地址</source>
-        <translation>Close this window and choose this sensor's port, baud rate and station address in the main window</translation>
+        <translation>Close this window and choose this sensor&apos;s port, baud rate and station address in the main window</translation>
     </message>
     <message>
         <source>关闭</source>
@@ -210,7 +261,7 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
     <message>
         <source>主窗口的串口 COM%1 已暂时关闭，查找结束后按原设置重新打开。</source>
-        <translation>The main window's port COM%1 is closed for now and opens again with its settings when the search ends.</translation>
+        <translation>The main window&apos;s port COM%1 is closed for now and opens again with its settings when the search ends.</translation>
     </message>
     <message>
         <source>%1 · 站号 %2</source>
@@ -240,11 +291,11 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
     <message>
         <source>主窗口的串口 COM%1 无法重新打开：%2</source>
-        <translation>The main window's port COM%1 cannot be opened again: %2</translation>
+        <translation>The main window&apos;s port COM%1 cannot be opened again: %2</translation>
     </message>
     <message>
         <source>主窗口的串口 COM%1 已重新打开。</source>
-        <translation>The main window's port COM%1 is open again.</translation>
+        <translation>The main window&apos;s port COM%1 is open again.</translation>
     </message>
 </context>
 <context>
@@ -402,6 +453,22 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>湿度 (%RH)</source>
         <translation>Humidity (%RH)</translation>
+    </message>
+    <message>
+        <source>读数曲线</source>
+        <translation>Readings chart</translation>
+    </message>
+    <message>
+        <source>%1 站 %2</source>
+        <translation>%1 station %2</translation>
+    </message>
+    <message>
+        <source>%1 温度</source>
+        <translation>%1 temperature</translation>
+    </message>
+    <message>
+        <source>%1 湿度</source>
+        <translation>%1 humidity</translation>
     </message>
 </context>
 <context>
