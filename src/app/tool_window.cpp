@@ -27,11 +27,11 @@ ToolWindow::ToolWindow(QWidget* parent)
     connect(&m_form->readings(), &DecodedReadings::decoded, this, &ToolWindow::takeReading);
     // A failed exchange is a gap between the readings before and after it.
     connect(&m_traffic, &TrafficRecorder::framesAdded, this, &ToolWindow::noteFailedExchanges);
-    buildStatusBar();
     // The form's caption and icon are the window's.
     setWindowTitle(m_form->windowTitle());
     setWindowIcon(m_form->windowIcon());
     buildMenus();
+    buildStatusBar();
     fitToForm();
 }
 
@@ -78,6 +78,9 @@ void ToolWindow::buildStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
     bar->setSizeGripEnabled(false); // the window has a fixed size
+    // As high as the menu bar: one line of text each, and whatever drives
+    // the window from outside finds the form halfway between the bars' room.
+    bar->setFixedHeight(menuBar()->sizeHint().height());
     bar->addWidget(new ExchangeStatus(m_traffic, bar), 1);
 }
 
