@@ -38,6 +38,7 @@ ExchangeStatus::ExchangeStatus(const TrafficRecorder& traffic, QWidget* parent)
     , m_traffic(traffic)
 {
     setObjectName(QStringLiteral("exchangeStatus"));
+    setMinimumWidth(0); // a long text is cut by the fixed-size window, not widening it
     setText(tr("尚无通信"));
     connect(&traffic, &TrafficRecorder::framesAdded, this, &ExchangeStatus::framesAdded);
 }
@@ -91,6 +92,7 @@ void ExchangeStatus::show(const TrafficFrame& frame, const TrafficFrame* previou
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(frame.wallMs).toString(QStringLiteral("HH:mm:ss"));
     setText(time + QStringLiteral("  ") + outcome);
+    setToolTip(text()); // in full where the bar cuts it short
     QPalette colours = parentWidget() ? parentWidget()->palette() : palette();
     if (frame.verdict != FrameVerdict::Ok)
         colours.setColor(QPalette::WindowText, QColor(200, 0, 0));
