@@ -11,7 +11,7 @@
 #include "app/chart/chart_window.h"
 #include "percentile.h"
 #include "process_figures.h"
-#include "session/csv_recorder.h"
+#include "session/reading_recorder.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -165,7 +165,7 @@ int measureLibrary(double hours, int periodMs)
 int measureRecording(int rows, const QString& folder)
 {
     QTemporaryDir dir(folder + QStringLiteral("/kv9240b-record-XXXXXX"));
-    CsvRecorder recorder;
+    ReadingRecorder recorder;
     if (!dir.isValid() || !recorder.start(dir.filePath(QStringLiteral("bench.csv"))))
         return 1;
     std::vector<double> millis;

@@ -1,8 +1,9 @@
 // Whatever file a technician picks to record to: the recorder either leaves
 // it exactly as it was, or keeps whole lines of an earlier recording (and
-// nothing of anything else) and appends whole rows after them.
+// nothing of anything else) and appends whole rows after them, with the
+// recording's own line ends.
 #include "fuzz_check.h"
-#include "session/csv_recorder.h"
+#include "session/reading_recorder.h"
 #include "session/record_format.h"
 
 #include <QFile>
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reading.station = 1;
     reading.status = kv::OutcomeKind::Ok;
     reading.values = kv::Measurement{1, 2534, 4507, 0, 0, 9600};
-    kv::CsvRecorder recorder;
+    kv::ReadingRecorder recorder;
     const bool started = recorder.start(path);
     recorder.record(reading);
     recorder.stop();
@@ -38,8 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(after == before);
         return 0;
     }
-    const QByteArray header = kv::recordHeaderBytes(kv::RecordFormat::Csv);
-    const QByteArray row = kv::recordLineBytes(kv::RecordFormat::Csv, reading);
+    // A recording whose lines end in CR LF goes on with them.
+    QByteArray header = kv::recordHeaderBytes(kv::RecordFormat::Csv);
+    QByteArray row = kv::recordLineBytes(kv::RecordFormat::Csv, reading);
+    const QByteArray crlfHeader = header.chopped(1) + "\r\n";
+    const bool crlf = before.startsWith(crlfHeader);
+    if (crlf) {
+        header = crlfHeader;
+        row = row.chopped(1) + "\r\n";
+    }
     require(after.startsWith(header) && after.endsWith(row));
     const QByteArray kept = after.left(after.size() - row.size());
     if (before.startsWith(header))

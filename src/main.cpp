@@ -1,6 +1,6 @@
 #include "app/command_line.h"
-#include "app/compact_style.h"
 #include "app/quit_on_signals.h"
+#include "app/start_up.h"
 #include "app/tool_window.h"
 #include "app/window_language.h"
 
@@ -20,8 +20,7 @@ int main(int argc, char* argv[])
         return *answer.exitStatus;
 
     QApplication app(argc, argv);
-    kv::useCompactStyle();
-    QApplication::setApplicationName(QStringLiteral("Orvane"));
+    kv::setUpApplication();
     // Before any window: its texts are translated as its controls are made.
     const kv::WindowLanguage language(answer.language.value_or(kv::defaultLanguage(QLocale::system().uiLanguages())));
     kv::QuitOnSignals quitOnSignals;

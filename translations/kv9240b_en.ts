@@ -116,6 +116,10 @@
         <source>旁边的数字属于这个传感器</source>
         <translation>The figures beside the chart are this sensor's</translation>
     </message>
+    <message>
+        <source>记录文件“%1”已被删除或改名，记录已停止。</source>
+        <translation>The recording file “%1” was deleted or renamed. Recording has stopped.</translation>
+    </message>
 </context>
 <context>
     <name>kv::CommPort</name>
@@ -427,6 +431,17 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。</source>
         <translation>The serial device %2 of COM%1 was disconnected and the port closed. Plug the adapter in again, then press “Open port”.</translation>
+    </message>
+</context>
+<context>
+    <name>kv::ProblemLine</name>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>关闭此提示</source>
+        <translation>Close this notice</translation>
     </message>
 </context>
 <context>

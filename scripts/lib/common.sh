@@ -9,21 +9,39 @@ CHECK_DIR="${KV9240B_CHECK_DIR:-$ROOT/build-check}"
 # Debian packages the build, the tests and the window need
 # (help2man writes the manual pages, rsvg-convert draws the icon's bitmaps;
 # qt6-tools-dev and qt6-l10n-tools build the translations, and
-# qt6-translations-l10n holds Qt's own Chinese, which the build embeds).
+# qt6-translations-l10n holds Qt's own Chinese, which the build embeds; the window's
+# Chinese is drawn in WenQuanYi Micro Hei, its Latin text and signs such as "℃" in
+# DejaVu Sans, and Arial's place is taken by Liberation Sans).
 PACKAGES=(
   cmake ninja-build g++
   qt6-base-dev qt6-serialport-dev
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libqcustomplot-dev libqcustomplot2.1-qt6
-  fonts-wqy-microhei fonts-liberation2
+  fonts-wqy-microhei fonts-liberation2 fonts-dejavu-core
   help2man librsvg2-bin
 )
 # And for making the Debian package and judging it the way Debian and the desktops do.
 PACKAGING_PACKAGES=(dpkg-dev desktop-file-utils appstream lintian)
+# And for the benchmarks: the peers they measure against (mbpoll beside the
+# command line; Qt Serial Bus for the minimal Qt Modbus window beside ours).
+BENCH_PACKAGES=(mbpoll qt6-serialbus-dev)
 # And for the sanitizer and fuzzing build, and the check of the code's format.
 CHECK_PACKAGES=(clang libclang-rt-dev clang-format)
 
+# The programs the build makes: the window, the command line and the simulated sensor.
+PROGRAMS=(kv9240b-tool kv9240b kv9240b-sim)
+
 say() { printf '==> %s\n' "$*"; }
+
+# as_root COMMAND...: runs COMMAND as root, through sudo when this is not root.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+    return
+  fi
+  command -v sudo >/dev/null || { echo "$1 needs root: run as root or install sudo" >&2; exit 1; }
+  sudo "$@"
+}
 
 ensure_packages() {
   local missing=() pkg
@@ -32,14 +50,30 @@ ensure_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
 
-  local sudo=()
-  if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null || { echo "Missing packages: ${missing[*]} (run as root or install sudo)" >&2; exit 1; }
-    sudo=(sudo)
-  fi
   say "Installing ${missing[*]}"
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The locales the window's tests run in besides C: its Chinese and an English desktop.
+TEST_LOCALES=(zh_CN.UTF-8 en_US.UTF-8)
+
+# ensure_locales NAME...: generates those of the locales (zh_CN.UTF-8, ...) this machine lacks,
+# the way Debian does, so that they stay when locale-gen runs again.
+ensure_locales() {
+  local missing=() name
+  for name in "$@"; do
+    locale -a 2>/dev/null | grep -qix "${name/.UTF-8/.utf8}" || missing+=("$name")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  ensure_packages locales
+  say "Generating the locales ${missing[*]}"
+  for name in "${missing[@]}"; do
+    as_root sed -i "s/^# *\(${name} UTF-8\)\$/\1/" /etc/locale.gen
+    grep -qx "${name} UTF-8" /etc/locale.gen || echo "${name} UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+  done
+  as_root locale-gen
 }
 
 # build DIR [TARGET...]: configures DIR with the cmake arguments in CMAKE_ARGS

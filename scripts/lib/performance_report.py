@@ -11,6 +11,7 @@ import sys
 
 from bench_figures import as_number, cpu_model, read_figures
 from performance_find import find_section
+from performance_peer import peer_section
 from performance_traffic_log import traffic_log_section
 
 
@@ -88,6 +89,9 @@ def command_line_section(out):
 
 if len(sys.argv) > 1 and sys.argv[1] == "--cli-section":
     print(command_line_section(sys.argv[2]))
+    sys.exit(0)
+if len(sys.argv) > 1 and sys.argv[1] == "--window-section":
+    print(peer_section(sys.argv[2]))
     sys.exit(0)
 if len(sys.argv) > 1 and sys.argv[1] == "--find-section":
     print(find_section(sys.argv[2]))
@@ -208,6 +212,10 @@ print("mbpoll is a command-line loop that prints a line per poll; the tool is a 
 print()
 traffic_log_section(figures, number)
 
+print("\n<!-- window:begin -->")
+print(peer_section(out))
+print("<!-- window:end -->")
+
 print("\n<!-- cli:begin -->")
 print(command_line_section(out))
 print("<!-- cli:end -->")
@@ -219,6 +227,7 @@ print("<!-- find:end -->")
 print("\n## Commands\n")
 print("```sh\n./scripts/bench                        # all of the above, about 25 minutes\n"
       "./scripts/bench --cli                  # only the command line, about 3 minutes\n"
+      "./scripts/bench window                 # only the window beside the minimal Qt Modbus window, about 2 minutes\n"
       "./scripts/bench find                   # only the window's search for sensors, about 20 s\n"
       "./scripts/bench chart                  # only the chart's section, about a minute\n"
       "build/bench/poll_bench poll 9600 50 600 5   # one polling run\n"

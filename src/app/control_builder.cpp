@@ -5,6 +5,7 @@
 #include "app/icons.h"
 #include "app/line_control.h"
 #include "app/pick_list.h"
+#include "app/window_fonts.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -47,17 +48,16 @@ QRect pixelRect(const ControlRow& row)
 QFont defaultUiFont()
 {
     QFont font;
-    font.setFamilies(
-        {QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")});
     font.setPointSizeF(9);
-    return font;
+    return withFallbacks(font);
 }
 
 QFont unitFont()
 {
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(10.5);
-    return font;
+    return withFallbacks(font);
 }
 
 void paintFace(QWidget& widget)

@@ -54,7 +54,8 @@ void complain(const QString& text)
 
 bool openSink(RecordSink& sink, const Options& options)
 {
-    if (sink.open(options.output))
+    // "-" names standard output, as everywhere on the command line.
+    if (sink.open(options.output == QLatin1String("-") ? QString() : options.output))
         return true;
     complain(sink.error());
     return false;

@@ -1,5 +1,6 @@
 // kv9240b: the sensor from the command line.
 #include "cli/commands.h"
+#include "cli/native_argument.h"
 
 #include <QCoreApplication>
 
@@ -14,5 +15,7 @@ int main(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
-    return kv::cli::run(QCoreApplication::arguments().mid(1));
+    // Read from argv, not arguments(): a file name that is not UTF-8 must
+    // reach the file system byte for byte.
+    return kv::cli::run(kv::cli::argumentsOf(argc, argv));
 }

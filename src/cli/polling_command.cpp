@@ -2,7 +2,9 @@
 #include "cli/commands.h"
 #include "cli/line.h"
 #include "cli/poller.h"
+#include "cli/reading_output.h"
 #include "cli/reading_tally.h"
+#include "cli/reopen_signal.h"
 #include "cli/stop_signals.h"
 #include "session/record_format.h"
 
@@ -13,27 +15,21 @@ namespace kv::cli {
 int runPolling(const Options& options)
 {
     const bool watch = options.command == Command::Watch;
-    RecordSink sink;
-    if (!openSink(sink, options))
-        return UsageError;
+    // The port first: a port that cannot be opened leaves no output file behind.
     Line line(options);
     if (!line.open())
         return PortError;
-    StopSignals stops;
-
+    ReadingOutput output(options);
     Ended ended = Ended::No;
-    if (options.format == RecordFormat::Csv && sink.startsEmpty()
-        && !writeRecord(sink, recordHeader(options.format), ended))
+    if (!output.open(ended))
         return ended == Ended::ReaderGone ? Success : Failure;
+    StopSignals stops;
+    ReopenSignal reopens;
 
     ReadingTally tally;
     const auto take = [&](const Reading& reading) {
         tally.add(reading);
-        const QString record = recordLine(options.format, reading);
-        // Line protocol carries measurements only: failures are said aside.
-        if (record.isEmpty())
-            complain(QStringLiteral("station %1: %2").arg(reading.station).arg(failureText(reading)));
-        else if (!writeRecord(sink, record, ended))
+        if (!output.write(reading, ended))
             return false;
         if (reading.status == OutcomeKind::PortLost)
             complain(QStringLiteral("%1 was lost").arg(options.port));
@@ -47,6 +43,10 @@ int runPolling(const Options& options)
     QEventLoop loop;
     QObject::connect(&poller, &Poller::finished, &loop, &QEventLoop::quit);
     QObject::connect(&stops, &StopSignals::stopRequested, &poller, &Poller::stopAfterReading);
+    QObject::connect(&reopens, &ReopenSignal::reopenRequested, &poller, [&] {
+        if (!output.reopen(ended))
+            poller.stopAfterReading();
+    });
     poller.start();
     if (poller.running())
         loop.exec();

@@ -117,6 +117,21 @@ QString recordHeader(RecordFormat format)
     return QStringLiteral("time,station,temperature_c,humidity_rh,temperature_offset_c,humidity_offset_rh,baud,status");
 }
 
+QByteArray recordLineStart(RecordFormat format)
+{
+    switch (format) {
+    case RecordFormat::Text:
+        return QByteArrayLiteral("station ");
+    case RecordFormat::Csv:
+        return recordHeader(format).toUtf8();
+    case RecordFormat::Json:
+        return QByteArrayLiteral("{\"time\":\"");
+    case RecordFormat::Influx:
+        return QByteArrayLiteral("kv9240b,station=");
+    }
+    return {};
+}
+
 QString recordLine(RecordFormat format, const Reading& reading)
 {
     switch (format) {

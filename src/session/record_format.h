@@ -22,6 +22,10 @@ std::optional<RecordFormat> recordFormatNamed(const QString& name);
 // formats without one (only csv has one).
 QString recordHeader(RecordFormat format);
 
+// What the first line of a file of this format begins with: the whole
+// header for csv, the start every line has for the others.
+QByteArray recordLineStart(RecordFormat format);
+
 // The reading as one line, without line end. Empty for a failed reading in
 // the influx format (collectors take only measurements; say failures elsewhere).
 QString recordLine(RecordFormat format, const Reading& reading);

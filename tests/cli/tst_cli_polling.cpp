@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace kv;
 using namespace kv::test;
@@ -36,6 +37,12 @@ QStringList simulatedStation5()
 QStringList readBoth(const SimProcess& sim, const QString& format)
 {
     return {"read", "-p", sim.devicePath(), "-s", "5,6", "-f", format};
+}
+
+QString readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 QDateTime timeOf(const QString& iso)
@@ -79,6 +86,10 @@ private slots:
     void portLostMidReading();
     void fixedTimeout();
     void outputFileAppendsWithOneHeader();
+    void outputFileKeepsToItsFormat_data();
+    void outputFileKeepsToItsFormat();
+    void outputFileGoneEndsWatch();
+    void hangupReopensTheOutputFile();
     void verboseWritesEveryFrame();
     void watchKeepsItsPeriod();
     void stopSignalEndsWatchWithSummary_data();
@@ -263,11 +274,132 @@ void tst_CliPolling::outputFileAppendsWithOneHeader()
     QVERIFY(lines[1].endsWith(",1,25.00,60.00,0.00,0.00,9600,ok"));
     QVERIFY(lines[2].endsWith(",1,25.00,60.00,0.00,0.00,9600,ok"));
 
-    // A file that cannot be opened is refused before the port is touched.
+    // A file that cannot be opened is refused before a request goes out.
     const CliRun refused = runCli({"read", "-p", sim.devicePath(), "-o", dir.filePath("no/such/dir/x.csv")});
-    QCOMPARE(refused.exitCode, 2);
+    QCOMPARE(refused.exitCode, 1);
     QVERIFY2(refused.err.startsWith("kv9240b: cannot open "), qPrintable(refused.err));
+    QVERIFY2(refused.err.contains("No such file or directory"), qPrintable(refused.err));
     QVERIFY(sim.lines("RX").size() == 2);
+
+    // A port that cannot be opened leaves no output file behind.
+    const QString unused = dir.filePath("unused.csv");
+    QCOMPARE(runCli({"read", "-p", dir.filePath("no-such-port"), "-o", unused}).exitCode, 3);
+    QVERIFY(!QFile::exists(unused));
+
+    // "-" is standard output, not a file of that name.
+    const CliRun dash = runCli({"read", "-p", sim.devicePath(), "-f", "csv", "-o", "-"}, 15000, dir.path());
+    QCOMPARE(dash.exitCode, 0);
+    QCOMPARE(dash.outLines().value(0), CsvHeader);
+    QCOMPARE(dash.outLines().size(), 2);
+    QVERIFY(!QFile::exists(dir.filePath("-")));
+
+    // A name that is not UTF-8 is the file's name byte for byte.
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(QStringLiteral("bash"),
+        {"-c", "\"$0\" read -p \"$1\" -o \"$(printf 'r\\377.csv')\"", cliPath(), sim.devicePath()});
+    QVERIFY(shell.waitForFinished(5000));
+    QCOMPARE(shell.exitCode(), 0);
+    QVERIFY(::access(QFile::encodeName(dir.path()) + "/r\377.csv", F_OK) == 0);
+}
+
+void tst_CliPolling::outputFileKeepsToItsFormat_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("kept"); // empty: refused, the file left as it was
+    const QByteArray header = CsvHeader.toUtf8();
+    const QByteArray row = "2026-12-08T11:00:31.000+01:00,1,25.00,60.00,0.00,0.00,9600,ok";
+    const QByteArray json = R"({"time":"2026-12-08T11:00:31.000+01:00","station":1,"temperature_c":25.00})";
+    QTest::newRow("csv, last row cut off")
+        << "csv" << header + '\n' + row + '\n' + row.left(40) << header + '\n' + row + '\n';
+    QTest::newRow("csv, header without newline") << "csv" << header << header + '\n';
+    QTest::newRow("csv with CR LF") << "csv" << header + "\r\n" + row + "\r\n" << header + "\r\n" + row + "\r\n";
+    QTest::newRow("csv to json lines") << "csv" << json + '\n' << QByteArray();
+    QTest::newRow("json, last line cut off") << "json" << json + '\n' + json.left(20) << json + '\n';
+    QTest::newRow("json to another csv") << "json" << QByteArray("a,b\n1,2\n") << QByteArray();
+    QTest::newRow("influx to json lines") << "influx" << json + '\n' << QByteArray();
+}
+
+// -o appends only to records of its own format, whole lines after whole lines.
+void tst_CliPolling::outputFileKeepsToItsFormat()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, kept);
+    SimProcess sim;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("records");
+    QFile existing(file);
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write(before);
+    existing.close();
+
+    const CliRun run = runCli({"read", "-p", sim.devicePath(), "-f", format, "-o", file});
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray after = written.readAll();
+    if (kept.isEmpty()) {
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(" holds something other than " + format + " records"), qPrintable(run.err));
+        QCOMPARE(after, before);
+        QVERIFY(sim.lines("RX").isEmpty());
+        return;
+    }
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(after.startsWith(kept), after.constData());
+    const QByteArray added = after.mid(kept.size());
+    const QByteArray lineEnd = kept.endsWith("\r\n") ? "\r\n" : "\n";
+    // One whole record: one line, one time stamp, nothing of a cut-off line before it.
+    static const QRegularExpression stamp(QStringLiteral("\\d{4}-\\d\\d-\\d\\dT"));
+    QVERIFY2(added.endsWith(lineEnd) && added.count('\n') == 1, added.constData());
+    QVERIFY2(QString::fromUtf8(added).count(stamp) == 1, added.constData());
+    QVERIFY2(added.contains("25.00"), added.constData());
+}
+
+// The file deleted under a watch: it stops, says so, and fails.
+void tst_CliPolling::outputFileGoneEndsWatch()
+{
+    SimProcess sim;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("gone.csv");
+    QProcess cli;
+    cli.start(cliPath(), {"watch", "-p", sim.devicePath(), "-i", "50", "-f", "csv", "-o", file});
+    QTRY_VERIFY_WITH_TIMEOUT(sim.lines("RX").size() >= 3, 10000);
+    QVERIFY(QFile::remove(file));
+    QVERIFY(cli.waitForFinished(3000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(err.startsWith("kv9240b: " + file + " was deleted or renamed; recording stopped"), qPrintable(err));
+}
+
+// A log rotation: the file moved away and SIGHUP; the watch goes on into a
+// new file with its own header, and still ends with its summary.
+void tst_CliPolling::hangupReopensTheOutputFile()
+{
+    SimProcess sim;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("climate.csv");
+    const QString rotated = dir.filePath("climate.csv.1");
+    QProcess cli;
+    cli.start(cliPath(), {"watch", "-p", sim.devicePath(), "-i", "400", "-f", "csv", "-o", file});
+    QTRY_VERIFY_WITH_TIMEOUT(CliRun::lines(readAll(file)).size() >= 2, 10000);
+    // Right after a row, as logrotate does it: move, then signal.
+    const qsizetype written = CliRun::lines(readAll(file)).size();
+    QTRY_VERIFY_WITH_TIMEOUT(CliRun::lines(readAll(file)).size() > written, 3000);
+    QVERIFY(QFile::rename(file, rotated));
+    ::kill(static_cast<pid_t>(cli.processId()), SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT(CliRun::lines(readAll(file)).size() >= 3, 5000);
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(3000));
+    QCOMPARE(cli.exitCode(), 0);
+    QVERIFY(cli.readAllStandardError().contains(" readings, "));
+    const QStringList before = CliRun::lines(readAll(rotated));
+    const QStringList after = CliRun::lines(readAll(file));
+    QCOMPARE(before.value(0), CsvHeader);
+    QCOMPARE(after.value(0), CsvHeader);
+    QCOMPARE(before.size() - 1 + after.size() - 1, sim.lines("RX").size());
 }
 
 void tst_CliPolling::verboseWritesEveryFrame()

@@ -3,6 +3,7 @@
 #include "app/chart/chart_window.h"
 #include "app/main_window.h"
 #include "app/pick_list.h"
+#include "app/problem_line.h"
 #include "app/tool_window.h"
 #include "file_dialog_answers.h"
 #include "message_recorder.h"
@@ -79,7 +80,8 @@ private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void pollingFeedsTheChartFromTheStart();
     void recordingWritesEverySoundReading();
-    void anUnwritableFileStopsOnlyTheRecording();
+    void aFailedRecordingStopsOnlyItself_data();
+    void aFailedRecordingStopsOnlyItself();
     void eachSensorHasItsOwnCurves();
 };
 
@@ -146,20 +148,42 @@ void tst_ChartLine::recordingWritesEverySoundReading()
     }
 }
 
-void tst_ChartLine::anUnwritableFileStopsOnlyTheRecording()
+void tst_ChartLine::aFailedRecordingStopsOnlyItself_data()
 {
+    QTest::addColumn<bool>("fullDisk"); // else the file is deleted while recording
+    QTest::newRow("disk full") << true;
+    QTest::newRow("file deleted") << false;
+}
+
+// The recording fails with nobody there: the window says so in a line and
+// polls on, requests reaching the sensor and readings reaching the chart.
+void tst_ChartLine::aFailedRecordingStopsOnlyItself()
+{
+    QFETCH(bool, fullDisk);
+    QTemporaryDir folder;
+    const QString path = fullDisk ? QStringLiteral("/dev/full") : folder.filePath(QStringLiteral("run.csv"));
     Bench bench({});
-    bench.files.answers << QStringLiteral("/dev/full");
+    bench.files.answers << path;
     bench.window.showChart();
-    QTest::mouseClick(bench.window.chart()->findChild<QPushButton*>(QStringLiteral("startRecording")), Qt::LeftButton);
+    ChartWindow* chart = bench.window.chart();
+    QTest::mouseClick(chart->findChild<QPushButton*>(QStringLiteral("startRecording")), Qt::LeftButton);
     bench.type(u"txtTimerSet", QStringLiteral("50"));
     bench.click(u"cmdOneM");
-    QTRY_VERIFY_WITH_TIMEOUT(bench.requests() >= 10, 5000);
-    const int before = bench.requests();
-    QTRY_VERIFY_WITH_TIMEOUT(bench.requests() >= before + 10, 5000); // polling goes on
+    QTRY_VERIFY_WITH_TIMEOUT(bench.requests() >= 5, 5000);
+    if (!fullDisk)
+        QVERIFY(QFile::remove(path));
+    auto* problem = chart->findChild<ProblemLine*>(QStringLiteral("problemLine"));
+    QVERIFY(problem);
+    QTRY_VERIFY_WITH_TIMEOUT(problem->isVisible(), 3000);
+
+    const int requests = bench.sim.lines(QStringLiteral("RX")).size();
+    const qsizetype readings = bench.window.readings().size();
+    QTRY_VERIFY_WITH_TIMEOUT(bench.sim.lines(QStringLiteral("RX")).size() >= requests + 10, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(bench.window.readings().size() >= readings + 10, 5000);
+    QVERIFY(problem->isVisible());
     bench.click(u"cmdStopOnce");
-    QCOMPARE(bench.messages.shown.size(), 1); // reported once
-    QVERIFY(bench.window.chart()->findChild<QPushButton*>(QStringLiteral("startRecording"))->isEnabled());
+    QVERIFY(bench.messages.shown.isEmpty());
+    QVERIFY(chart->findChild<QPushButton*>(QStringLiteral("startRecording"))->isEnabled());
 }
 
 // Station 1 on COM1 polled, then station 7 on COM2 (another line, 5 °C

@@ -199,6 +199,8 @@ void tst_Package::contents_data()
         QStringLiteral("usr/share/icons/hicolor/scalable/apps/%1.svg").arg(AppId),
         QStringLiteral("usr/share/doc/kv9240b/copyright"),
         QStringLiteral("usr/share/doc/kv9240b/changelog.gz"),
+        QStringLiteral("usr/share/doc/kv9240b/README.md"),
+        QStringLiteral("usr/share/doc/kv9240b/README.simulator.md"),
     };
     for (const QString& path : data)
         QTest::newRow(qPrintable(path)) << path << false;
@@ -376,33 +378,79 @@ void tst_Package::manualPagesListEveryOption()
     QVERIFY2(options.contains(QLatin1String("--help")), qPrintable(help.out));
     for (const QString& option : std::as_const(options))
         QVERIFY2(text.contains(option), qPrintable(option + QStringLiteral(" is missing from the manual page")));
+
+    // Written from the help in UTF-8 ("°C", not "??C"), and a negative number is not an option.
+    for (const QChar character : help.out) {
+        if (character.unicode() > 0x7f)
+            QVERIFY2(page.out.contains(character), qPrintable(QString(character) + QStringLiteral(" is lost")));
+    }
+    const QRegularExpression numberAsOption(QStringLiteral("\\\\fB\\\\-[0-9]"));
+    QVERIFY2(!page.out.contains(numberAsOption), qPrintable(numberAsOption.match(page.out).captured()));
 }
 
 void tst_Package::noteAfterInstallNamesDialout_data()
 {
+    QTest::addColumn<QString>("variable");
     QTest::addColumn<QString>("installer");
+    QTest::addColumn<QString>("groups");
     QTest::addColumn<QString>("expected");
     QTest::newRow("installed as root") << ""
+                                       << ""
+                                       << ""
                                        << "usermod -aG dialout USER";
-    QTest::newRow("installed with sudo by a user outside the group") << "nobody"
+    QTest::newRow("installed with sudo by a user outside the group") << "SUDO_USER"
+                                                                     << "nobody"
+                                                                     << ""
                                                                      << "usermod -aG dialout nobody";
+    QTest::newRow("installed with pkexec by a user outside the group") << "PKEXEC_UID"
+                                                                       << "65534"
+                                                                       << ""
+                                                                       << "usermod -aG dialout nobody";
+    // Nothing to do for that user, so nothing is said.
+    QTest::newRow("installed with sudo by a user in the group") << "SUDO_USER"
+                                                                << "nobody"
+                                                                << "nogroup plugdev dialout"
+                                                                << "";
 }
 
 void tst_Package::noteAfterInstallNamesDialout()
 {
+    QFETCH(QString, variable);
     QFETCH(QString, installer);
+    QFETCH(QString, groups);
     QFETCH(QString, expected);
     const QString script = m_work.filePath(QStringLiteral("control/postinst"));
     QVERIFY(QFileInfo(script).isExecutable());
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("SUDO_USER"));
-    if (!installer.isEmpty())
-        environment.insert(QStringLiteral("SUDO_USER"), installer);
+    environment.remove(QStringLiteral("PKEXEC_UID"));
+    if (!variable.isEmpty())
+        environment.insert(variable, installer);
+    // The user's groups as `id -nG` tells them, when the row gives them.
+    QTemporaryDir fakeId;
+    if (!groups.isEmpty()) {
+        QFile id(fakeId.filePath(QStringLiteral("id")));
+        QVERIFY(id.open(QIODevice::WriteOnly));
+        id.write(QStringLiteral("#!/bin/sh\n[ \"$1\" = -nG ] && echo '%1' || exec /usr/bin/id \"$@\"\n")
+                     .arg(groups)
+                     .toUtf8());
+        id.close();
+        QVERIFY(id.setPermissions(id.permissions() | QFileDevice::ExeOwner));
+        environment.insert(
+            QStringLiteral("PATH"), fakeId.path() + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+    }
     const Run configured = run(script, {QStringLiteral("configure"), QString()}, environment);
     QVERIFY2(configured.exitCode == 0, qPrintable(describe(configured)));
-    QVERIFY2(configured.out.contains(QLatin1String("dialout group")), qPrintable(configured.out));
-    QVERIFY2(configured.out.contains(expected), qPrintable(configured.out));
+    if (expected.isEmpty()) {
+        QCOMPARE(configured.out, QString());
+    } else {
+        // Every kind of port a sensor's adapter shows up as.
+        for (const char* ports : {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/ttyS*"})
+            QVERIFY2(configured.out.contains(QLatin1String(ports)), qPrintable(configured.out));
+        QVERIFY2(configured.out.contains(QLatin1String("dialout group")), qPrintable(configured.out));
+        QVERIFY2(configured.out.contains(expected), qPrintable(configured.out));
+    }
 
     // Only when the package is configured, not when it is taken away again.
     const Run other = run(script, {QStringLiteral("abort-remove")}, environment);

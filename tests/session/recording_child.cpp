@@ -1,17 +1,21 @@
-// The other half of tst_csv_recorder's crash and disk-full tests: a process
+// The other half of tst_reading_recorder's crash and disk-full tests: a process
 // that records numbered readings, row i with the temperature i hundredths.
 //
 //   recording_child forever PATH            records until it is killed
+//   recording_child once PATH GO            says "ready", waits until the file GO
+//                                            exists, records one reading
 //   recording_child limited PATH BYTES ROWS  records ROWS readings into a file
 //                                            that may not grow past BYTES
-#include "session/csv_recorder.h"
+#include "session/reading_recorder.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace kv;
 
@@ -36,9 +40,9 @@ int main(int argc, char* argv[])
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3)
         return 2;
-    CsvRecorder recorder;
+    ReadingRecorder recorder;
     int failures = 0;
-    QObject::connect(&recorder, &CsvRecorder::failed, [&failures] { ++failures; });
+    QObject::connect(&recorder, &ReadingRecorder::failed, [&failures] { ++failures; });
 
     if (args[1] == QLatin1String("forever")) {
         if (!recorder.start(args[2]))
@@ -46,6 +50,17 @@ int main(int argc, char* argv[])
         for (int row = 0; recorder.isRecording(); ++row)
             recorder.record(numbered(row));
         return 1;
+    }
+    if (args[1] == QLatin1String("once") && args.size() == 4) {
+        std::printf("ready\n");
+        std::fflush(stdout);
+        // Spinning, not sleeping: two children see the word within microseconds.
+        const QByteArray go = QFile::encodeName(args[3]);
+        while (::access(go.constData(), F_OK) != 0) {
+        }
+        if (!recorder.start(args[2]))
+            return 1;
+        return recorder.record(numbered(0)) ? 0 : 1;
     }
     if (args[1] == QLatin1String("limited") && args.size() == 5) {
         // As a full disk does: writes past the limit fail instead of ending the process.

@@ -32,9 +32,10 @@ struct CliRun {
 };
 
 // Runs kv9240b with the arguments to its end.
-inline CliRun runCli(const QStringList& arguments, int timeoutMs = 15000)
+inline CliRun runCli(const QStringList& arguments, int timeoutMs = 15000, const QString& folder = {})
 {
     QProcess process;
+    process.setWorkingDirectory(folder);
     process.start(cliPath(), arguments);
     CliRun run;
     run.finished = process.waitForFinished(timeoutMs);

@@ -194,6 +194,13 @@ void tst_Translations::inStepWithTheCode()
         qPrintable(differences.join(QLatin1Char('\n'))
             + QStringLiteral("\n(cmake --build build --target update_translations, then translate)")));
     QCOMPARE(fromCode.size(), m_messages.size());
+
+    // Byte for byte as lupdate writes it, so that updating an unchanged tree changes nothing.
+    QFile written(copy);
+    QFile committed(TranslationFile);
+    QVERIFY(written.open(QIODevice::ReadOnly) && committed.open(QIODevice::ReadOnly));
+    QVERIFY2(written.readAll() == committed.readAll(),
+        "kv9240b_en.ts is not in the form lupdate writes (cmake --build build --target update_translations)");
 }
 
 void tst_Translations::noTextEscapesTranslation()

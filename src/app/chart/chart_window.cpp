@@ -4,7 +4,7 @@
 #include "app/chart/reading_chart.h"
 #include "app/chart/span_figures.h"
 #include "app/file_dialog.h"
-#include "app/message_box.h"
+#include "app/problem_line.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -45,6 +45,7 @@ QPushButton* button(const QString& text, const char* objectName, QWidget* parent
 ChartWindow::ChartWindow(const ReadingHistory& history, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_history(history)
+    , m_problem(new ProblemLine(this))
     , m_chart(new ReadingChart(history, this))
     , m_temperature(new SpanFigures(tr("温度 (°C)"), this))
     , m_humidity(new SpanFigures(tr("湿度 (%RH)"), this))
@@ -54,6 +55,7 @@ ChartWindow::ChartWindow(const ReadingHistory& history, QWidget* parent)
     resize(980, 580);
 
     auto* chartColumn = new QVBoxLayout;
+    chartColumn->addWidget(m_problem);
     chartColumn->addWidget(m_chart, 1);
     chartColumn->addWidget(buildButtonRow());
     auto* layout = new QHBoxLayout(this);
@@ -75,8 +77,8 @@ ChartWindow::ChartWindow(const ReadingHistory& history, QWidget* parent)
         [this](bool shown) { m_chart->setQuantityShown(Quantity::Temperature, shown); });
     connect(m_humidity, &SpanFigures::curveShownChanged, this,
         [this](bool shown) { m_chart->setQuantityShown(Quantity::Humidity, shown); });
-    connect(&m_recorder, &CsvRecorder::rowWritten, this, &ChartWindow::showRecordingState);
-    connect(&m_recorder, &CsvRecorder::failed, this, &ChartWindow::recordingFailed);
+    connect(&m_recorder, &ReadingRecorder::rowWritten, this, &ChartWindow::showRecordingState);
+    connect(&m_recorder, &ReadingRecorder::failed, this, &ChartWindow::recordingFailed);
 
     showSpanFigures();
     showReadingAge();
@@ -207,7 +209,8 @@ void ChartWindow::readingAdded(const Reading& reading)
 {
     if (reading.ok())
         m_sinceLastReading.restart();
-    m_recorder.record(reading);
+    if (reading.ok())
+        m_recorder.record(reading);
     if (isVisible() && !m_redrawTimer.isActive())
         m_redrawTimer.start();
 }
@@ -299,8 +302,11 @@ void ChartWindow::recordingFailed(RecordFailure failure, const QString& detail)
     case RecordFailure::WriteFailed:
         text = tr("写入记录文件“%1”失败（磁盘可能已满），记录已停止。").arg(file);
         break;
+    case RecordFailure::FileGone:
+        text = tr("记录文件“%1”已被删除或改名，记录已停止。").arg(file);
+        break;
     }
-    MessageBox::show({windowTitle(), text, MessageBox::Icon::Exclamation, detail});
+    m_problem->say(text, detail);
 }
 
 void ChartWindow::showRecordingState()
@@ -326,10 +332,8 @@ void ChartWindow::exportImage()
     if (file.isEmpty())
         return;
     m_chart->refresh();
-    if (!m_chart->savePng(file)) {
-        MessageBox::show({windowTitle(), tr("无法保存图片“%1”。").arg(QDir::toNativeSeparators(file)),
-            MessageBox::Icon::Exclamation, {}});
-    }
+    if (!m_chart->savePng(file))
+        m_problem->say(tr("无法保存图片“%1”。").arg(QDir::toNativeSeparators(file)));
 }
 
 } // namespace kv

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "session/csv_recorder.h"
 #include "session/reading_history.h"
+#include "session/reading_recorder.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -16,13 +16,17 @@ class QPushButton;
 
 namespace kv {
 
+class ProblemLine;
 class ReadingChart;
 class SpanFigures;
 
 // "记录与曲线": the chart of the session's sound readings, a pair of curves
 // for each sensor, with the figures of the span shown for the sensor chosen
-// beside it (the newest one read, until the user picks one), how long ago the last reading came, the recording of
-// readings to CSV and the export of the chart as a picture. It draws from a
+// beside it (the newest one read, until the user picks one), how long ago the
+// last reading came, the recording of readings to CSV and the export of the
+// chart as a picture. A recording or an export that fails is said in a line
+// above the chart until it is closed: no box waits for anyone, so polling and
+// the chart go on. It draws from a
 // history its owner keeps from the program's start, so opening it late
 // shows the whole run; redraws are gathered, at most one every 200 ms.
 class ChartWindow : public QWidget {
@@ -62,7 +66,8 @@ private:
     void exportImage();
 
     const ReadingHistory& m_history;
-    CsvRecorder m_recorder;
+    ReadingRecorder m_recorder;
+    ProblemLine* m_problem;
     std::chrono::milliseconds m_period{1000};
     ReadingChart* m_chart;
     QComboBox* m_sensor;

@@ -1,7 +1,7 @@
 #include "app/traffic_log/traffic_log_window.h"
 
 #include "app/file_dialog.h"
-#include "app/message_box.h"
+#include "app/problem_line.h"
 #include "app/traffic_log/log_file.h"
 #include "app/traffic_log/log_item_delegate.h"
 #include "app/traffic_log/statistics_text.h"
@@ -52,6 +52,8 @@ TrafficLogWindow::TrafficLogWindow(TrafficRecorder& recorder, QWidget* parent)
     figures->addWidget(m_statistics, 1);
     figures->addWidget(m_resetStatistics);
     layout->addLayout(figures);
+    m_saveProblem = new ProblemLine(central);
+    layout->addWidget(m_saveProblem);
     m_table = new LogTableView(central);
     m_table->setObjectName(QStringLiteral("trafficTable"));
     layout->addWidget(m_table, 1);
@@ -270,10 +272,9 @@ void TrafficLogWindow::saveLog()
     const std::optional<QString> failure = writeLogFile(m_recorder, path, format);
     QApplication::restoreOverrideCursor();
     if (failure) {
-        MessageBox::show({tr("通信记录"),
-            tr("无法保存到 %1：%2\n通信记录没有丢失，可以另选位置再保存。")
-                .arg(QDir::toNativeSeparators(path), *failure),
-            MessageBox::Icon::Exclamation, {}});
+        // Said in the window, not in a box: a box would hold up the polling.
+        m_saveProblem->say(tr("无法保存到 %1：%2\n通信记录没有丢失，可以另选位置再保存。")
+                               .arg(QDir::toNativeSeparators(path), *failure));
         return;
     }
     m_saveDirectory = QFileInfo(path).absolutePath();

@@ -13,6 +13,7 @@ class QPushButton;
 
 namespace kv {
 
+class ProblemLine;
 class TrafficRecorder;
 
 // The traffic log window: every frame on the line with its time, verdict and
@@ -58,6 +59,7 @@ private:
     TextLine* m_statistics = nullptr;
     QPushButton* m_resetStatistics = nullptr;
     TextLine* m_status = nullptr;
+    ProblemLine* m_saveProblem = nullptr; // a save that failed, until it is closed
     // The figures change with every frame; they are read at this pace.
     QTimer m_refresh;
     QAction* m_pause = nullptr;

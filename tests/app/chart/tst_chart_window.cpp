@@ -1,4 +1,5 @@
 #include "app/chart/chart_window.h"
+#include "app/problem_line.h"
 
 #include "file_dialog_answers.h"
 #include "message_recorder.h"
@@ -317,8 +318,12 @@ void tst_ChartWindow::recordingFailure_data()
                                     << "无法打开记录文件";
     QTest::newRow("something else") << "notes.csv"
                                     << "不是记录文件";
+    QTest::newRow("file deleted") << "gone.csv"
+                                  << "已被删除或改名，记录已停止";
 }
 
+// Said in a line of the window until it is closed, with no box that would
+// hold up the polling; the chart goes on.
 void tst_ChartWindow::recordingFailure()
 {
     QFETCH(QString, file);
@@ -329,20 +334,26 @@ void tst_ChartWindow::recordingFailure()
     notes.close();
 
     ShownChart shown;
-    shown.files.answers = {file.startsWith(QLatin1Char('/')) ? file : m_dir.filePath(file)};
+    const QString path = file.startsWith(QLatin1Char('/')) ? file : m_dir.filePath(file);
+    shown.files.answers = {path};
     shown.click("startRecording");
     shown.add(soundReading(0, 2500, 5000));
+    if (file == QLatin1String("gone.csv"))
+        QVERIFY(QFile::remove(path));
     shown.add(soundReading(0, 2500, 5000));
-    QCOMPARE(shown.messages.shown.size(), 1);
-    const MessageBox::Message& message = shown.messages.shown[0];
-    QVERIFY2(message.text.contains(says), qPrintable(message.text));
-    QCOMPARE(message.title, QStringLiteral("记录与曲线"));
-    QCOMPARE(message.icon, MessageBox::Icon::Exclamation);
+    QVERIFY(shown.messages.shown.isEmpty());
+    auto* problem = shown.window->findChild<ProblemLine*>(QStringLiteral("problemLine"));
+    QVERIFY(problem->isVisible());
+    QVERIFY2(problem->text().contains(says), qPrintable(problem->text()));
     QCOMPARE(shown.label("recordingState"), QStringLiteral("未在记录"));
     QVERIFY(shown.window->findChild<QPushButton*>(QStringLiteral("startRecording"))->isEnabled());
     QVERIFY(!shown.window->findChild<QPushButton*>(QStringLiteral("stopRecording"))->isEnabled());
-    // The chart goes on.
-    QTRY_COMPARE(shown.figure("temperature", "count"), QStringLiteral("2"));
+    // The chart goes on, and the line stays until it is closed.
+    shown.add(soundReading(0, 2500, 5000));
+    QTRY_COMPARE(shown.figure("temperature", "count"), QStringLiteral("3"));
+    QVERIFY(problem->isVisible());
+    shown.click("dismissProblem");
+    QVERIFY(!problem->isVisible());
 }
 
 void tst_ChartWindow::exportsThePicture()
@@ -359,8 +370,8 @@ void tst_ChartWindow::exportsThePicture()
 
     shown.files.answers = {m_dir.filePath(QStringLiteral("missing/chart.png"))};
     shown.click("exportImage");
-    QCOMPARE(shown.messages.shown.size(), 1);
-    QVERIFY(shown.messages.shown[0].text.contains(QStringLiteral("无法保存图片")));
+    QVERIFY(shown.messages.shown.isEmpty());
+    QVERIFY(shown.window->findChild<ProblemLine*>()->text().contains(QStringLiteral("无法保存图片")));
 }
 
 // Station 1 on COM1, then station 7 on COM2, then station 1 again: two

@@ -1,0 +1,35 @@
+"""The window beside the smallest Qt window polling through Qt's own Modbus client: its section of
+docs/performance.md, from the figures scripts/bench gathered."""
+import datetime
+
+from bench_figures import as_number, read_figures
+
+
+def peer_section(out):
+    lines = ["## The window beside a minimal Qt Modbus window\n",
+             f"Measured by `./scripts/bench window` on {datetime.date.today().isoformat()}. The window "
+             "(`poll_bench poll`) and `qt_modbus_peer`, the smallest Qt Widgets window that polls the same five "
+             "registers through Qt Serial Bus's `QModbusRtuSerialClient` and shows them in labels, run at the same "
+             "time, each on a simulator of its own (5 ms turnaround), so both meet the same machine. CPU: user + "
+             "system time of each process per poll, from its first request on.\n",
+             "| period | baud | window: decoded / sent | window CPU per poll | peer: decoded / sent | "
+             "peer CPU per poll | window / peer |",
+             "|---|---|---|---|---|---|---|"]
+    met = True
+    measured = []
+    for period in (50, 1000):
+        tool = read_figures(out, f"pair-tool-9600-{period}")
+        peer = read_figures(out, f"pair-peer-9600-{period}")
+        if not tool or not peer:
+            continue
+        ours, theirs = as_number(tool, "cpu_per_poll_ms"), as_number(peer, "peer_cpu_per_poll_ms")
+        ratio = f"{ours / theirs:.2f}" if theirs > 0 else "n/a"
+        lines.append(f"| {period} ms | 9600 | {tool.get('replies_decoded', '?')} / {tool.get('requests', '?')} | "
+                     f"{ours:.3f} ms | {peer.get('peer_replies_decoded', '?')} / {peer.get('peer_requests', '?')} | "
+                     f"{theirs:.3f} ms | {ratio} |")
+        measured.append(f"{ours:.3f} vs {theirs:.3f} ms at {period} ms")
+        met = met and 0 < ours <= theirs
+    lines += ["", "| target | measured | met |", "|---|---|---|",
+              f"| the window's CPU per poll at most the minimal Qt Modbus window's | {', '.join(measured) or '?'} "
+              f"| {'yes' if met and measured else 'no'} |"]
+    return "\n".join(lines)

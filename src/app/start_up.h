@@ -1,0 +1,9 @@
+#pragma once
+
+namespace kv {
+
+// What the application sets before its first window: its style, fonts and names.
+// Needs the application object.
+void setUpApplication();
+
+} // namespace kv
