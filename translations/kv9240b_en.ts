@@ -114,7 +114,7 @@
     </message>
     <message>
         <source>旁边的数字属于这个传感器</source>
-        <translation>The figures beside the chart are this sensor's</translation>
+        <translation>The figures beside the chart are this sensor&apos;s</translation>
     </message>
     <message>
         <source>记录文件“%1”已被删除或改名，记录已停止。</source>
