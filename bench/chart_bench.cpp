@@ -87,7 +87,7 @@ int measureWindow(double hours, int periodMs)
         reading.status = OutcomeKind::Ok;
         reading.values = Measurement{1, temperatureAt(index), humidityAt(index), 0, 0, 9600};
         const double appendStarted = monotonicSeconds();
-        history.append(reading);
+        history.append(reading, QStringLiteral("COM1"), std::chrono::milliseconds(periodMs));
         appendSeconds += monotonicSeconds() - appendStarted;
     }
     const long residentWithHistory = residentKilobytes();

@@ -109,6 +109,14 @@
         <translation>Cannot save the image “%1”.</translation>
     </message>
     <message>
+        <source>传感器：</source>
+        <translation>Sensor:</translation>
+    </message>
+    <message>
+        <source>旁边的数字属于这个传感器</source>
+        <translation>The figures beside the chart are this sensor&apos;s</translation>
+    </message>
+    <message>
         <source>记录文件“%1”已被删除或改名，记录已停止。</source>
         <translation>The recording file “%1” was deleted or renamed. Recording has stopped.</translation>
     </message>
@@ -144,6 +152,49 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>无法打开 %1：%2</source>
         <translation>Cannot open %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>kv::ExchangeStatus</name>
+    <message>
+        <source>尚无通信</source>
+        <translation>No exchange yet</translation>
+    </message>
+    <message>
+        <source>正常，响应 %1 ms</source>
+        <translation>OK, answered in %1 ms</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>无应答（等待 %1 s）</source>
+        <translation>No reply (waited %1 s)</translation>
+    </message>
+    <message>
+        <source>无应答（等待 %1 ms）</source>
+        <translation>No reply (waited %1 ms)</translation>
+    </message>
+    <message>
+        <source>异常 %1：%2</source>
+        <translation>Exception %1: %2</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>应答不完整：收到 %1 字节，应为 %2 字节</source>
+        <translation>Incomplete reply: %1 bytes received, %2 expected</translation>
+    </message>
+    <message>
+        <source>应答与请求不符：%1</source>
+        <translation>Reply does not match the request: %1</translation>
+    </message>
+    <message>
+        <source>串口设备已断开</source>
+        <translation>Serial device disconnected</translation>
     </message>
 </context>
 <context>
@@ -417,6 +468,22 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>湿度 (%RH)</source>
         <translation>Humidity (%RH)</translation>
+    </message>
+    <message>
+        <source>读数曲线</source>
+        <translation>Readings chart</translation>
+    </message>
+    <message>
+        <source>%1 站 %2</source>
+        <translation>%1 station %2</translation>
+    </message>
+    <message>
+        <source>%1 温度</source>
+        <translation>%1 temperature</translation>
+    </message>
+    <message>
+        <source>%1 湿度</source>
+        <translation>%1 humidity</translation>
     </message>
 </context>
 <context>

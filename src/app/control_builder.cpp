@@ -163,6 +163,7 @@ void applyLook(const ControlRow& row, QWidget& control)
 void buildControls(QWidget& window, ControlSet& controls)
 {
     std::vector<QLabel*> labels;
+    QLabel* caption = nullptr; // the label just built, in its container
     for (const ControlRow& row : controlTable()) {
         const QString name = ControlSet::objectNameFor(fromUtf8(row.name), row.index);
         // An image's text names its picture, not a caption.
@@ -184,6 +185,14 @@ void buildControls(QWidget& window, ControlSet& controls)
         control->setObjectName(name);
         applyLook(row, *control);
         controls.add(control);
+        // A box's caption is the label built just before it, beside it in
+        // the same frame: as its buddy, it names the box to assistive tools
+        // (else they would take the frame's title).
+        const bool isBox = row.kind == ControlKind::TextBox || row.kind == ControlKind::MultiLineTextBox
+            || row.kind == ControlKind::PickList;
+        if (isBox && caption && caption->parentWidget() == parent)
+            caption->setBuddy(control);
+        caption = row.kind == ControlKind::Label ? static_cast<QLabel*>(control) : nullptr;
         if (row.kind == ControlKind::Label)
             labels.push_back(static_cast<QLabel*>(control));
     }

@@ -2,12 +2,14 @@
 
 #include "app/about_box.h"
 #include "app/chart/chart_window.h"
+#include "app/exchange_status.h"
 #include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
 #include "app/traffic_log/traffic_log_window.h"
 
 #include <QAction>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace kv {
@@ -23,10 +25,13 @@ ToolWindow::ToolWindow(QWidget* parent)
     m_traffic.attach(m_form->serialPort());
     // So are the readings, for a chart opened late.
     connect(&m_form->readings(), &DecodedReadings::decoded, this, &ToolWindow::takeReading);
+    // A failed exchange is a gap between the readings before and after it.
+    connect(&m_traffic, &TrafficRecorder::framesAdded, this, &ToolWindow::noteFailedExchanges);
     // The form's caption and icon are the window's.
     setWindowTitle(m_form->windowTitle());
     setWindowIcon(m_form->windowIcon());
     buildMenus();
+    buildStatusBar();
     fitToForm();
 }
 
@@ -68,12 +73,24 @@ void ToolWindow::buildMenus()
     about->setMenuRole(QAction::AboutRole);
 }
 
+void ToolWindow::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    bar->setSizeGripEnabled(false); // the window has a fixed size
+    // As high as the menu bar: one line of text each, and whatever drives
+    // the window from outside finds the form halfway between the bars' room.
+    bar->setFixedHeight(menuBar()->sizeHint().height());
+    bar->addWidget(new ExchangeStatus(m_traffic, bar), 1);
+}
+
 void ToolWindow::fitToForm()
 {
     m_tools->menuAction()->setVisible(!m_tools->isEmpty());
-    // The form has a fixed size: the window is that plus the menu bar.
+    // The form has a fixed size: the window is that plus the menu bar above
+    // and the status bar below.
     const QSize form = m_form->size();
-    setFixedSize(form.width(), form.height() + menuBar()->sizeHint().height());
+    setFixedSize(form.width(), form.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void ToolWindow::showTrafficLog()
@@ -110,10 +127,21 @@ ChartWindow* ToolWindow::chart() const
 
 void ToolWindow::takeReading(const Reading& reading)
 {
-    if (!m_history.append(reading) || !m_chart)
+    // The reply is handled as it arrives: the port is still the one it came on.
+    const QString port = QStringLiteral("COM%1").arg(m_form->serialPort().commPort());
+    if (!m_history.append(reading, port, pollingPeriod()) || !m_chart)
         return;
     m_chart->setPollingPeriod(pollingPeriod());
     m_chart->readingAdded(reading);
+}
+
+void ToolWindow::noteFailedExchanges(qsizetype count)
+{
+    for (qsizetype row = std::max<qsizetype>(0, m_traffic.size() - count); row < m_traffic.size(); ++row) {
+        const TrafficFrame& frame = m_traffic.at(row);
+        if (endsExchange(frame) && frame.verdict != FrameVerdict::Ok)
+            m_history.interrupt();
+    }
 }
 
 // The period the readings come at: the polling timer's while it runs; single

@@ -17,8 +17,9 @@ class TrafficLogWindow;
 struct Reading;
 
 // The tool's top-level window: the form `frmMain` as it was designed, with a
-// menu bar above it that reaches the tool's further windows. The form keeps
-// its size and every control its place; the window grows by the menu's height.
+// menu bar above it that reaches the tool's further windows and a status bar
+// below it that tells how the last exchange ended. The form keeps its size and
+// every control its place; the window grows by the two bars' heights.
 class ToolWindow : public QMainWindow {
     Q_OBJECT
 
@@ -54,7 +55,9 @@ public:
 private:
     void buildMenus();
     void showAbout();
+    void buildStatusBar();
     void fitToForm();
+    void noteFailedExchanges(qsizetype count);
     void takeReading(const Reading& reading);
     std::chrono::milliseconds pollingPeriod();
 

@@ -1,27 +1,52 @@
 #include "session/reading_history.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 
 namespace kv {
 
-bool ReadingHistory::append(const Reading& reading)
+namespace {
+
+// What a polled exchange may take beyond its period before the reading
+// counts as missed: the exchange itself, and a busy machine's late timer.
+constexpr std::chrono::milliseconds ExchangeAllowance{500};
+
+bool joinsPrevious(qint64 sinceMs, std::chrono::milliseconds pollingPeriod)
+{
+    return pollingPeriod.count() > 0 && sinceMs <= 3 * pollingPeriod.count() + ExchangeAllowance.count();
+}
+
+} // namespace
+
+bool ReadingHistory::append(const Reading& reading, const QString& port, std::chrono::milliseconds pollingPeriod)
 {
     if (!reading.ok() || !reading.time.isValid())
         return false;
     qint64 timeMs = reading.time.toMSecsSinceEpoch();
     if (m_readings > 0)
         timeMs = std::max(timeMs, m_lastMs);
-    if (reading.values.temperature)
-        m_temperature.append(timeMs, *reading.values.temperature);
-    if (reading.values.humidity)
-        m_humidity.append(timeMs, *reading.values.humidity);
+
+    const SensorId id{port, reading.station};
+    auto found
+        = std::find_if(m_sensors.begin(), m_sensors.end(), [&](const SensorReadings& s) { return s.id() == id; });
+    SensorReadings* series = found == m_sensors.end() ? nullptr : &*found;
+    if (!series)
+        series = &m_sensors.emplace_back(id);
+    const bool joined = series == m_newest && !m_interrupted
+        && joinsPrevious(timeMs - series->lastTimeMs().value_or(timeMs), pollingPeriod);
+    series->append(timeMs, reading.values, !joined);
+    m_newest = series;
+    m_interrupted = false;
+
     if (m_readings == 0)
         m_firstMs = timeMs;
     m_lastMs = timeMs;
     ++m_readings;
     return true;
+}
+
+void ReadingHistory::interrupt()
+{
+    m_interrupted = true;
 }
 
 std::optional<qint64> ReadingHistory::firstTimeMs() const
@@ -34,68 +59,11 @@ std::optional<qint64> ReadingHistory::lastTimeMs() const
     return m_readings > 0 ? std::optional(m_lastMs) : std::nullopt;
 }
 
-const ValueTrack& ReadingHistory::track(Quantity quantity) const
+const SensorReadings* ReadingHistory::sensor(const SensorId& id) const
 {
-    return quantity == Quantity::Temperature ? m_temperature : m_humidity;
-}
-
-SpanStatistics ReadingHistory::statistics(Quantity quantity, qint64 fromMs, qint64 toMs) const
-{
-    const ValueTrack& values = track(quantity);
-    const auto [first, end] = values.indicesBetween(fromMs, toMs);
-    SpanStatistics figures;
-    if (first == end)
-        return figures;
-    const ValueSummary summary = values.summary(first, end);
-    figures.count = summary.count;
-    figures.last = values.valueAt(end - 1);
-    figures.lastAtMs = values.timeAt(end - 1);
-    figures.minimum = summary.minimum;
-    figures.maximum = summary.maximum;
-    figures.mean = static_cast<double>(summary.sum) / static_cast<double>(summary.count);
-    return figures;
-}
-
-std::vector<TimedValue> ReadingHistory::outline(Quantity quantity, qint64 fromMs, qint64 toMs, int columns) const
-{
-    const ValueTrack& values = track(quantity);
-    const auto [first, end] = values.indicesBetween(fromMs, toMs);
-    columns = std::max(columns, 1);
-    std::vector<TimedValue> points;
-    auto take = [&](qsizetype index) { points.push_back({values.timeAt(index), values.valueAt(index)}); };
-
-    if (first > 0)
-        take(first - 1);
-    if (end - first <= 2 * static_cast<qsizetype>(columns)) {
-        for (qsizetype index = first; index < end; ++index)
-            take(index);
-    } else {
-        const double columnMs = static_cast<double>(toMs - fromMs + 1) / columns;
-        for (int column = 0; column < columns; ++column) {
-            const qint64 columnFrom = fromMs + static_cast<qint64>(std::floor(columnMs * column));
-            const qint64 columnTo
-                = column + 1 == columns ? toMs : fromMs + static_cast<qint64>(std::floor(columnMs * (column + 1))) - 1;
-            const auto [low, high] = values.indicesBetween(columnFrom, columnTo);
-            if (high - low <= 2) {
-                for (qsizetype index = low; index < high; ++index)
-                    take(index);
-                continue;
-            }
-            // The column's extremes, the one nearer to the line coming in
-            // first, so the line does not cross the column twice.
-            const ValueSummary summary = values.summary(low, high);
-            int firstValue = summary.minimum;
-            int secondValue = summary.maximum;
-            if (!points.empty()
-                && std::abs(points.back().value - summary.maximum) < std::abs(points.back().value - summary.minimum))
-                std::swap(firstValue, secondValue);
-            points.push_back({values.timeAt(low), firstValue});
-            points.push_back({values.timeAt(high - 1), secondValue});
-        }
-    }
-    if (end < values.size())
-        take(end);
-    return points;
+    const auto found
+        = std::find_if(m_sensors.begin(), m_sensors.end(), [&](const SensorReadings& s) { return s.id() == id; });
+    return found == m_sensors.end() ? nullptr : &*found;
 }
 
 } // namespace kv

@@ -28,8 +28,10 @@ void ValueSummary::add(const ValueSummary& other)
     count += other.count;
 }
 
-void ValueTrack::append(qint64 timeMs, int value)
+void ValueTrack::append(qint64 timeMs, int value, bool startsRun)
 {
+    if (startsRun || isEmpty())
+        m_runStarts.push_back(size());
     m_times.push_back(timeMs);
     m_values.push_back(value);
     summarizeCompletedBlocks();
@@ -97,6 +99,12 @@ ValueSummary ValueTrack::summary(qsizetype first, qsizetype end) const
         ++level;
     }
     return total;
+}
+
+bool ValueTrack::runStartsIn(qsizetype after, qsizetype upTo) const
+{
+    const auto next = std::upper_bound(m_runStarts.begin(), m_runStarts.end(), after);
+    return next != m_runStarts.end() && *next <= upTo;
 }
 
 } // namespace kv

@@ -25,9 +25,13 @@ struct ValueSummary {
 // chunks that never move, and summaries of blocks of 64, 64², 64³... values
 // answer "minimum, maximum and sum of these" with a few hundred additions at
 // most, however long the run.
+//
+// The values fall into runs: a run is drawn as one line, and a value that
+// starts a run is not joined to the one before it (readings were missed
+// between them).
 class ValueTrack {
 public:
-    void append(qint64 timeMs, int value);
+    void append(qint64 timeMs, int value, bool startsRun = false);
 
     qsizetype size() const { return static_cast<qsizetype>(m_values.size()); }
     bool isEmpty() const { return m_values.empty(); }
@@ -38,6 +42,10 @@ public:
     std::pair<qsizetype, qsizetype> indicesBetween(qint64 fromMs, qint64 toMs) const;
     // The summary of the values at indices [first, end).
     ValueSummary summary(qsizetype first, qsizetype end) const;
+    // Whether a run starts at an index after `after` up to `upTo`, both
+    // indices of values: whether a line from the value at `after` to the one
+    // at `upTo` would cross a gap. The first value starts the first run.
+    bool runStartsIn(qsizetype after, qsizetype upTo) const;
 
 private:
     void summarizeCompletedBlocks();
@@ -47,6 +55,7 @@ private:
     // m_blocks[k][i] summarizes the values [i * 64^(k+1), (i+1) * 64^(k+1)).
     // Only whole blocks are kept; the values after the last one are added singly.
     std::vector<std::vector<ValueSummary>> m_blocks;
+    std::vector<qsizetype> m_runStarts; // ascending indices of the values that start a run
 };
 
 } // namespace kv

@@ -5,6 +5,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTest>
 
 using namespace kv;
@@ -31,7 +32,11 @@ void tst_ToolWindow::menuBarAboveTheUnchangedForm()
     const QMenuBar* bar = window.menuBar();
     QCOMPARE(window.form().size(), QSize(607, 454));
     QCOMPARE(window.form().geometry().topLeft(), QPoint(0, bar->height()));
-    QCOMPARE(window.size(), QSize(607, 454 + bar->height()));
+    // The status bar goes under the form, which keeps its size and place.
+    const QStatusBar* status = window.statusBar();
+    QCOMPARE(status->geometry().top(), bar->height() + 454);
+    QCOMPARE(status->height(), bar->height()); // what scripts driving the window count on
+    QCOMPARE(window.size(), QSize(607, 454 + bar->height() + status->height()));
     QCOMPARE(window.minimumSize(), window.maximumSize());
     QCOMPARE(window.windowTitle(), QStringLiteral("KV9240B 温湿度传感器工具软件V14.11.13"));
     // A control keeps its place relative to the form.

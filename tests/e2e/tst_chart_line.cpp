@@ -2,6 +2,7 @@
 // sensor: what the sensor sent is what the chart's figures and the file say.
 #include "app/chart/chart_window.h"
 #include "app/main_window.h"
+#include "app/pick_list.h"
 #include "app/problem_line.h"
 #include "app/tool_window.h"
 #include "file_dialog_answers.h"
@@ -10,6 +11,7 @@
 #include "recorded_csv.h"
 #include "sim_process.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -17,6 +19,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
+#include <qcustomplot.h>
 
 using namespace kv;
 using namespace kv::test;
@@ -78,6 +82,7 @@ private slots:
     void recordingWritesEverySoundReading();
     void aFailedRecordingStopsOnlyItself_data();
     void aFailedRecordingStopsOnlyItself();
+    void eachSensorHasItsOwnCurves();
 };
 
 void tst_ChartLine::pollingFeedsTheChartFromTheStart()
@@ -179,6 +184,52 @@ void tst_ChartLine::aFailedRecordingStopsOnlyItself()
     bench.click(u"cmdStopOnce");
     QVERIFY(bench.messages.shown.isEmpty());
     QVERIFY(chart->findChild<QPushButton*>(QStringLiteral("startRecording"))->isEnabled());
+}
+
+// Station 1 on COM1 polled, then station 7 on COM2 (another line, 5 °C
+// warmer), then station 1 again: two sensors, each with its own curves and
+// figures, and station 1's curve broken while COM2 was read.
+void tst_ChartLine::eachSensorHasItsOwnCurves()
+{
+    Bench bench({});
+    SimProcess second(
+        {QStringLiteral("--station"), QStringLiteral("7"), QStringLiteral("--temperature"), QStringLiteral("30")});
+    PortWiring com2(2, second.devicePath());
+    QVERIFY(QTest::qWaitForWindowActive(&bench.window));
+    bench.type(u"txtTimerSet", QStringLiteral("100"));
+    auto pollSensor = [&](const QString& port, const QString& station) {
+        bench.window.form().controls().get<PickList>(u"Combo1")->chooseText(port);
+        bench.type(u"txtStationID", station);
+        const qsizetype before = bench.window.readings().size();
+        bench.click(u"cmdOneM");
+        QTRY_VERIFY_WITH_TIMEOUT(bench.window.readings().size() >= before + 5, 5000);
+        bench.click(u"cmdStopOnce");
+    };
+    pollSensor(QStringLiteral("COM1"), QStringLiteral("1"));
+    pollSensor(QStringLiteral("COM2"), QStringLiteral("7"));
+    pollSensor(QStringLiteral("COM1"), QStringLiteral("1"));
+    bench.window.showChart();
+
+    auto* sensor = bench.window.chart()->findChild<QComboBox*>(QStringLiteral("sensor"));
+    QTRY_COMPARE(sensor->count(), 2);
+    QCOMPARE(sensor->itemText(0), QStringLiteral("COM1 站 1"));
+    QCOMPARE(sensor->itemText(1), QStringLiteral("COM2 站 7"));
+    QCOMPARE(sensor->currentIndex(), 0); // the newest read
+    QCOMPARE(bench.figure("temperature", "maximum"), QStringLiteral("25.00"));
+    sensor->setCurrentIndex(1);
+    QCOMPARE(bench.figure("temperature", "minimum"), QStringLiteral("30.00"));
+
+    auto* chart = bench.window.chart()->findChild<QCustomPlot*>(QStringLiteral("readingChart"));
+    int station1Breaks = -1;
+    for (int index = 0; index < chart->graphCount(); ++index) {
+        if (chart->graph(index)->name() != QStringLiteral("COM1 站 1 温度"))
+            continue;
+        station1Breaks = 0;
+        for (const QCPGraphData& point : *chart->graph(index)->data())
+            station1Breaks += std::isnan(point.value) ? 1 : 0;
+    }
+    QVERIFY(station1Breaks >= 1);
+    QVERIFY(bench.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(tst_ChartLine)

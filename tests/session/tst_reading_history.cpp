@@ -6,6 +6,7 @@
 #include <algorithm>
 
 using namespace kv;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -24,12 +25,23 @@ Reading sound(qint64 timeMs, std::optional<int> temperature, std::optional<int> 
 
 // Ten readings a second apart: temperatures 20.00, 21.00 ... with a dip to
 // 15.50 at the fourth; humidity 40.00 + i, missing at the seventh.
+// Readings of station 1 on COM1, polled every second.
+bool poll(ReadingHistory& history, const Reading& reading)
+{
+    return history.append(reading, QStringLiteral("COM1"), 1s);
+}
+
+const SensorReadings& only(const ReadingHistory& history)
+{
+    return history.sensors().front();
+}
+
 ReadingHistory tenReadings()
 {
     ReadingHistory history;
     for (int i = 0; i < 10; ++i) {
         const int temperature = i == 3 ? 1550 : 2000 + 100 * i;
-        history.append(sound(Start + 1000 * i, temperature, i == 6 ? std::nullopt : std::optional(4000 + 100 * i)));
+        poll(history, sound(Start + 1000 * i, temperature, i == 6 ? std::nullopt : std::optional(4000 + 100 * i)));
     }
     return history;
 }
@@ -55,6 +67,7 @@ private slots:
     void summariesAgreeWithCountingOverLongRuns();
     void fewValuesAreOutlinedAsThey();
     void manyValuesAreOutlinedByTheirExtremes();
+    void eachSensorIsItsOwnSeriesWithGapsBetweenRuns();
 };
 
 void tst_ReadingHistory::statistics_data()
@@ -98,7 +111,7 @@ void tst_ReadingHistory::statistics()
     QFETCH(qint64, to);
     QFETCH(qsizetype, count);
     const ReadingHistory history = tenReadings();
-    const SpanStatistics figures = history.statistics(Quantity(quantity), Start + from, Start + to);
+    const SpanStatistics figures = only(history).statistics(Quantity(quantity), Start + from, Start + to);
     QCOMPARE(figures.count, count);
     if (count == 0)
         return;
@@ -114,17 +127,17 @@ void tst_ReadingHistory::onlySoundReadingsAreKept()
     ReadingHistory history;
     Reading failed = sound(Start, 2500, 5000);
     failed.status = OutcomeKind::BadCrc;
-    QVERIFY(!history.append(failed));
+    QVERIFY(!poll(history, failed));
     Reading timeless = sound(Start, 2500, 5000);
     timeless.time = {};
-    QVERIFY(!history.append(timeless));
+    QVERIFY(!poll(history, timeless));
     QVERIFY(history.isEmpty());
     QVERIFY(!history.lastTimeMs());
 
-    QVERIFY(history.append(sound(Start + 50, 2500, std::nullopt))); // a reply of the temperature alone
+    QVERIFY(poll(history, sound(Start + 50, 2500, std::nullopt))); // a reply of the temperature alone
     QCOMPARE(history.size(), qsizetype(1));
-    QCOMPARE(history.track(Quantity::Temperature).size(), qsizetype(1));
-    QCOMPARE(history.track(Quantity::Humidity).size(), qsizetype(0));
+    QCOMPARE(only(history).track(Quantity::Temperature).size(), qsizetype(1));
+    QCOMPARE(only(history).track(Quantity::Humidity).size(), qsizetype(0));
     QCOMPARE(history.firstTimeMs().value_or(0), Start + 50);
     QCOMPARE(history.lastTimeMs().value_or(0), Start + 50);
 }
@@ -132,16 +145,16 @@ void tst_ReadingHistory::onlySoundReadingsAreKept()
 void tst_ReadingHistory::clockSetBackKeepsTimeOrder()
 {
     ReadingHistory history;
-    history.append(sound(Start + 10000, 2000, 4000));
-    history.append(sound(Start + 11000, 2100, 4100));
-    history.append(sound(Start + 3000, 2200, 4200)); // the clock was set back by 8 s
-    history.append(sound(Start + 4000, 2300, 4300));
+    poll(history, sound(Start + 10000, 2000, 4000));
+    poll(history, sound(Start + 11000, 2100, 4100));
+    poll(history, sound(Start + 3000, 2200, 4200)); // the clock was set back by 8 s
+    poll(history, sound(Start + 4000, 2300, 4300));
 
-    const ValueTrack& temperatures = history.track(Quantity::Temperature);
+    const ValueTrack& temperatures = only(history).track(Quantity::Temperature);
     QCOMPARE(temperatures.timeAt(2), Start + 11000);
     QCOMPARE(temperatures.timeAt(3), Start + 11000);
     QCOMPARE(history.lastTimeMs().value_or(0), Start + 11000);
-    const SpanStatistics figures = history.statistics(Quantity::Temperature, Start + 11000, Start + 11000);
+    const SpanStatistics figures = only(history).statistics(Quantity::Temperature, Start + 11000, Start + 11000);
     QCOMPARE(figures.count, qsizetype(3));
     QCOMPARE(figures.last, 2300);
 }
@@ -154,8 +167,8 @@ void tst_ReadingHistory::summariesAgreeWithCountingOverLongRuns()
     QRandomGenerator random(15);
     const int readings = 64 * 64 * 64 + 4321;
     for (int i = 0; i < readings; ++i)
-        history.append(sound(Start + 50LL * i, random.bounded(-4000, 12500), random.bounded(0, 10000)));
-    const ValueTrack& track = history.track(Quantity::Temperature);
+        poll(history, sound(Start + 50LL * i, random.bounded(-4000, 12500), random.bounded(0, 10000)));
+    const ValueTrack& track = only(history).track(Quantity::Temperature);
 
     QList<std::pair<qsizetype, qsizetype>> spans{{0, readings}, {1, readings - 1}, {64, 64 * 64},
         {63, 64 * 64 * 64 + 1}, {64 * 64 * 64, readings}, {5, 5}, {4095, 4097}};
@@ -180,7 +193,8 @@ void tst_ReadingHistory::summariesAgreeWithCountingOverLongRuns()
 void tst_ReadingHistory::fewValuesAreOutlinedAsThey()
 {
     const ReadingHistory history = tenReadings();
-    const std::vector<TimedValue> points = history.outline(Quantity::Temperature, Start + 2500, Start + 5500, 100);
+    const std::vector<TimedValue> points
+        = only(history).outline(Quantity::Temperature, Start + 2500, Start + 5500, 100);
     // 3000, 4000 and 5000, with one neighbour either side
     const std::vector<TimedValue> expected{
         {Start + 2000, 2200}, {Start + 3000, 1550}, {Start + 4000, 2400}, {Start + 5000, 2500}, {Start + 6000, 2600}};
@@ -192,11 +206,11 @@ void tst_ReadingHistory::manyValuesAreOutlinedByTheirExtremes()
     ReadingHistory history;
     QRandomGenerator random(7);
     for (int i = 0; i < 100000; ++i)
-        history.append(sound(Start + 50LL * i, random.bounded(2000, 3000), 5000));
+        poll(history, sound(Start + 50LL * i, random.bounded(2000, 3000), 5000));
     const qint64 from = Start + 50 * 1000;
     const qint64 to = Start + 50 * 90000;
     const int columns = 800;
-    const std::vector<TimedValue> points = history.outline(Quantity::Temperature, from, to, columns);
+    const std::vector<TimedValue> points = only(history).outline(Quantity::Temperature, from, to, columns);
 
     QVERIFY(points.size() <= 2 * columns + 2);
     QVERIFY(points.size() >= 2 * columns);
@@ -205,11 +219,55 @@ void tst_ReadingHistory::manyValuesAreOutlinedByTheirExtremes()
     QCOMPARE(points.front().timeMs, from - 50);
     QCOMPARE(points.back().timeMs, to + 50);
     // Inside the span, the outline reaches exactly as high and as low as the values.
-    const SpanStatistics figures = history.statistics(Quantity::Temperature, from, to);
+    const SpanStatistics figures = only(history).statistics(Quantity::Temperature, from, to);
     const auto [lowest, highest] = std::minmax_element(points.begin() + 1, points.end() - 1,
         [](const TimedValue& a, const TimedValue& b) { return a.value < b.value; });
     QCOMPARE(lowest->value, figures.minimum);
     QCOMPARE(highest->value, figures.maximum);
+}
+
+// Station 1 on COM1 polled every second, then station 7 on COM2, then station
+// 1 again; a failed exchange, polling stopped for a while and single readings.
+void tst_ReadingHistory::eachSensorIsItsOwnSeriesWithGapsBetweenRuns()
+{
+    ReadingHistory history;
+    const QString com1 = QStringLiteral("COM1");
+    auto read = [&](const QString& port, std::uint8_t station, qint64 atMs, int temperature,
+                    std::chrono::milliseconds period = 1s) {
+        Reading reading = sound(Start + atMs, temperature, 5000);
+        reading.station = station;
+        history.append(reading, port, period);
+    };
+    read(com1, 1, 0, 2000);
+    read(com1, 1, 1000, 2010);
+    read(QStringLiteral("COM2"), 7, 2000, 3000); // another sensor
+    read(QStringLiteral("COM2"), 7, 3000, 3010);
+    read(com1, 1, 4000, 2020); // back: COM1 missed what COM2 was read in
+    history.interrupt();       // no reply, say
+    read(com1, 1, 6000, 2030);
+    read(com1, 1, 7000, 2040);
+    read(com1, 1, 20000, 2050);     // polling stopped between them
+    read(com1, 1, 20500, 2060, 0s); // single readings stand alone
+    read(com1, 1, 21000, 2070, 0s);
+
+    QCOMPARE(history.size(), qsizetype(10));
+    QCOMPARE(history.sensors().size(), std::size_t(2));
+    const SensorReadings* first = history.sensor({com1, 1});
+    const SensorReadings* second = history.sensor({QStringLiteral("COM2"), 7});
+    QVERIFY(first && second && !history.sensor({com1, 7}));
+    QCOMPARE(history.newestSensor(), first);
+
+    // The figures of a sensor are its own.
+    const SpanStatistics mine = first->statistics(Quantity::Temperature, Start, Start + 30000);
+    QCOMPARE(mine.count, qsizetype(8));
+    QCOMPARE(mine.maximum, 2070);
+    QCOMPARE(second->statistics(Quantity::Temperature, Start, Start + 30000).minimum, 3000);
+
+    QList<bool> startsRun;
+    for (const TimedValue& point : first->outline(Quantity::Humidity, Start, Start + 30000, 100))
+        startsRun << point.startsRun;
+    QCOMPARE(startsRun, (QList<bool>{true, false, true, true, false, true, true, true}));
+    QCOMPARE(second->outline(Quantity::Temperature, Start, Start + 30000, 100).back().startsRun, false);
 }
 
 QTEST_GUILESS_MAIN(tst_ReadingHistory)

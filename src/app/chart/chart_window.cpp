@@ -7,6 +7,7 @@
 #include "app/problem_line.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -115,6 +116,7 @@ QWidget* ChartWindow::buildSidePanel()
     panel->setFixedWidth(230);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(buildSensorChoice());
     m_temperature->setObjectName(QStringLiteral("temperatureFigures"));
     m_humidity->setObjectName(QStringLiteral("humidityFigures"));
     layout->addWidget(m_temperature);
@@ -150,6 +152,53 @@ QWidget* ChartWindow::buildSidePanel()
     return panel;
 }
 
+QWidget* ChartWindow::buildSensorChoice()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* caption = new QLabel(tr("传感器："), row);
+    m_sensor = new QComboBox(row);
+    m_sensor->setObjectName(QStringLiteral("sensor"));
+    m_sensor->setToolTip(tr("旁边的数字属于这个传感器"));
+    caption->setBuddy(m_sensor);
+    layout->addWidget(caption);
+    layout->addWidget(m_sensor, 1);
+    for (const SensorReadings& sensor : m_history.sensors())
+        addSensor(sensor.id());
+    followNewestSensor();
+
+    connect(m_chart, &ReadingChart::sensorAdded, this, &ChartWindow::addSensor);
+    connect(m_sensor, &QComboBox::activated, this, [this] { m_sensorPicked = true; });
+    connect(m_sensor, &QComboBox::currentIndexChanged, this, &ChartWindow::showSpanFigures);
+    return row;
+}
+
+void ChartWindow::addSensor(const SensorId& sensor)
+{
+    m_sensor->addItem(ReadingChart::sensorName(sensor));
+}
+
+void ChartWindow::followNewestSensor()
+{
+    const SensorReadings* newest = m_history.newestSensor();
+    if (m_sensorPicked || !newest)
+        return;
+    const auto& sensors = m_history.sensors();
+    for (std::size_t index = 0; index < sensors.size(); ++index) {
+        if (&sensors[index] == newest && static_cast<int>(index) < m_sensor->count())
+            m_sensor->setCurrentIndex(static_cast<int>(index));
+    }
+}
+
+const SensorReadings* ChartWindow::chosenSensor() const
+{
+    const int index = m_sensor->currentIndex();
+    if (index < 0 || index >= static_cast<int>(m_history.sensors().size()))
+        return nullptr;
+    return &m_history.sensors()[static_cast<std::size_t>(index)];
+}
+
 void ChartWindow::setPollingPeriod(std::chrono::milliseconds period)
 {
     m_period = period;
@@ -183,15 +232,22 @@ void ChartWindow::hideEvent(QHideEvent* event)
 void ChartWindow::redraw()
 {
     m_chart->refresh();
+    followNewestSensor();
     showReadingAge();
 }
 
 void ChartWindow::showSpanFigures()
 {
+    const SensorReadings* sensor = chosenSensor();
+    if (!sensor) {
+        m_temperature->setFigures({});
+        m_humidity->setFigures({});
+        return;
+    }
     const qint64 from = m_chart->shownFromMs();
     const qint64 to = m_chart->shownToMs();
-    m_temperature->setFigures(m_history.statistics(Quantity::Temperature, from, to));
-    m_humidity->setFigures(m_history.statistics(Quantity::Humidity, from, to));
+    m_temperature->setFigures(sensor->statistics(Quantity::Temperature, from, to));
+    m_humidity->setFigures(sensor->statistics(Quantity::Humidity, from, to));
 }
 
 void ChartWindow::showReadingAge()

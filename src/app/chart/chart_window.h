@@ -10,6 +10,7 @@
 #include <chrono>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -19,11 +20,13 @@ class ProblemLine;
 class ReadingChart;
 class SpanFigures;
 
-// "记录与曲线": the chart of the session's sound readings with the figures of
-// the span shown, how long ago the last reading came, the recording of
-// readings to CSV and the export of the chart as a picture. A recording or an
-// export that fails is said in a line above the chart until it is closed: no
-// box waits for anyone, so polling and the chart go on. It draws from a
+// "记录与曲线": the chart of the session's sound readings, a pair of curves
+// for each sensor, with the figures of the span shown for the sensor chosen
+// beside it (the newest one read, until the user picks one), how long ago the
+// last reading came, the recording of readings to CSV and the export of the
+// chart as a picture. A recording or an export that fails is said in a line
+// above the chart until it is closed: no box waits for anyone, so polling and
+// the chart go on. It draws from a
 // history its owner keeps from the program's start, so opening it late
 // shows the whole run; redraws are gathered, at most one every 200 ms.
 class ChartWindow : public QWidget {
@@ -48,6 +51,10 @@ protected:
 
 private:
     QWidget* buildSidePanel();
+    QWidget* buildSensorChoice();
+    void addSensor(const SensorId& sensor);
+    void followNewestSensor();
+    const SensorReadings* chosenSensor() const;
     QWidget* buildButtonRow();
     void redraw();
     void showSpanFigures();
@@ -63,6 +70,8 @@ private:
     ProblemLine* m_problem;
     std::chrono::milliseconds m_period{1000};
     ReadingChart* m_chart;
+    QComboBox* m_sensor;
+    bool m_sensorPicked = false; // by the user: it no longer follows the newest
     SpanFigures* m_temperature;
     SpanFigures* m_humidity;
     QLabel* m_readingAge;

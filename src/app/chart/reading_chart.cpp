@@ -3,7 +3,9 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 
 namespace kv {
 
@@ -13,9 +15,24 @@ namespace {
 // drawn across the full width.
 constexpr qint64 MinimumSpanMs = 10'000;
 constexpr qint64 DayMs = 24 * 3600 * 1000;
+// Room between two time labels, beyond their own width.
+constexpr int TimeLabelGap = 8;
 
 const QColor TemperatureColor(200, 55, 40);
 const QColor HumidityColor(30, 100, 200);
+
+// The colours of a sensor's curves: warm ones for temperature, cool ones for
+// humidity, a different pair for each sensor (repeating after four).
+struct CurveColours {
+    QColor temperature;
+    QColor humidity;
+};
+const std::array<CurveColours, 4> SensorColours{{
+    {TemperatureColor, HumidityColor},
+    {QColor(230, 130, 0), QColor(0, 150, 140)},
+    {QColor(170, 40, 150), QColor(60, 150, 40)},
+    {QColor(120, 70, 30), QColor(40, 40, 140)},
+}};
 
 void styleValueAxis(QCPAxis* axis, const QString& label, const QColor& color)
 {
@@ -30,14 +47,12 @@ void styleValueAxis(QCPAxis* axis, const QString& label, const QColor& color)
 ReadingChart::ReadingChart(const ReadingHistory& history, QWidget* parent)
     : QCustomPlot(parent)
     , m_history(history)
-    , m_temperature(addGraph(xAxis, yAxis))
-    , m_humidity(addGraph(xAxis, yAxis2))
     , m_timeTicker(QSharedPointer<QCPAxisTickerDateTime>::create())
 {
     setObjectName(QStringLiteral("readingChart"));
-    // One pixel wide: wider lines are stroked as outlines, tens of times slower.
-    m_temperature->setPen(QPen(TemperatureColor, 1));
-    m_humidity->setPen(QPen(HumidityColor, 1));
+    setAccessibleName(tr("读数曲线"));
+    // Smaller, the time labels and both value axes no longer fit beside each other.
+    setMinimumSize(400, 220);
     m_timeTicker->setDateTimeSpec(Qt::LocalTime);
     m_timeTicker->setDateTimeFormat(QStringLiteral("HH:mm:ss"));
     xAxis->setTicker(m_timeTicker);
@@ -45,6 +60,18 @@ ReadingChart::ReadingChart(const ReadingHistory& history, QWidget* parent)
     styleValueAxis(yAxis2, tr("湿度 (%RH)"), HumidityColor);
     yAxis->setRange(0, 50);
     yAxis2->setRange(0, 100);
+
+    // The legend in a row of its own above the plot, a sensor to a line, so
+    // it never covers a curve.
+    legend->setVisible(true);
+    axisRect()->insetLayout()->take(legend);
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, legend);
+    plotLayout()->setRowStretchFactor(0, 0.001);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setWrap(2);
+    legend->setBorderPen(Qt::NoPen);
+    legend->setBrush(Qt::NoBrush);
 
     // The mouse moves the time axis only.
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
@@ -57,9 +84,16 @@ ReadingChart::ReadingChart(const ReadingHistory& history, QWidget* parent)
         if (!m_movingSpan)
             userMovedSpan();
     });
+    // The labels' room is known once the plot is laid out.
+    connect(this, &QCustomPlot::afterLayout, this, &ReadingChart::fitTimeTicks);
 
     moveToFollowedSpan();
     redrawCurves();
+}
+
+QString ReadingChart::sensorName(const SensorId& sensor)
+{
+    return tr("%1 站 %2").arg(sensor.port).arg(sensor.station);
 }
 
 void ReadingChart::refresh()
@@ -88,7 +122,11 @@ void ReadingChart::setFollowing(bool following)
 
 void ReadingChart::setQuantityShown(Quantity quantity, bool shown)
 {
-    curve(quantity)->setVisible(shown);
+    (quantity == Quantity::Temperature ? m_temperatureShown : m_humidityShown) = shown;
+    for (const SensorCurves& curves : m_curves) {
+        curves.of(quantity).line->setVisible(shown);
+        curves.of(quantity).dots->setVisible(shown);
+    }
     replot(rpQueuedReplot);
 }
 
@@ -144,45 +182,118 @@ void ReadingChart::userMovedSpan()
     emit shownSpanChanged(); // the plot redraws itself after a wheel or drag
 }
 
+ReadingChart::Curve ReadingChart::addCurve(Quantity quantity, const QString& name, const QColor& colour)
+{
+    QCPAxis* valueAxis = quantity == Quantity::Temperature ? yAxis : yAxis2;
+    Curve curve{addGraph(xAxis, valueAxis), addGraph(xAxis, valueAxis)};
+    // One pixel wide: wider lines are stroked as outlines, tens of times slower.
+    curve.line->setPen(QPen(colour, 1));
+    curve.line->setName(name);
+    curve.dots->setPen(QPen(colour, 1));
+    curve.dots->setLineStyle(QCPGraph::lsNone);
+    curve.dots->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 5));
+    curve.dots->removeFromLegend();
+    const bool shown = quantity == Quantity::Temperature ? m_temperatureShown : m_humidityShown;
+    curve.line->setVisible(shown);
+    curve.dots->setVisible(shown);
+    return curve;
+}
+
+void ReadingChart::addNewSensors()
+{
+    const std::deque<SensorReadings>& sensors = m_history.sensors();
+    while (m_curves.size() < sensors.size()) {
+        const SensorId& id = sensors[m_curves.size()].id();
+        const CurveColours& colours = SensorColours[m_curves.size() % SensorColours.size()];
+        const QString name = sensorName(id);
+        SensorCurves curves;
+        curves.temperature = addCurve(Quantity::Temperature, tr("%1 温度").arg(name), colours.temperature);
+        curves.humidity = addCurve(Quantity::Humidity, tr("%1 湿度").arg(name), colours.humidity);
+        m_curves.push_back(curves);
+        emit sensorAdded(id);
+    }
+    // The legend is painted: assistive tools read its names here.
+    QStringList names;
+    for (const SensorCurves& curves : m_curves)
+        names << curves.temperature.line->name() << curves.humidity.line->name();
+    setAccessibleDescription(names.join(QStringLiteral("; ")));
+}
+
 void ReadingChart::redrawCurves()
 {
-    redrawCurve(Quantity::Temperature);
-    redrawCurve(Quantity::Humidity);
+    addNewSensors();
+    for (std::size_t index = 0; index < m_curves.size(); ++index) {
+        const SensorReadings& sensor = m_history.sensors()[index];
+        redrawCurve(sensor, Quantity::Temperature, m_curves[index].temperature);
+        redrawCurve(sensor, Quantity::Humidity, m_curves[index].humidity);
+    }
+    fitValueAxis(Quantity::Temperature);
+    fitValueAxis(Quantity::Humidity);
     const QString timeFormat
         = shownToMs() - shownFromMs() > DayMs ? QStringLiteral("MM-dd HH:mm") : QStringLiteral("HH:mm:ss");
     if (m_timeTicker->dateTimeFormat() != timeFormat)
         m_timeTicker->setDateTimeFormat(timeFormat);
+    fitTimeTicks();
 }
 
-void ReadingChart::redrawCurve(Quantity quantity)
+void ReadingChart::redrawCurve(const SensorReadings& sensor, Quantity quantity, const Curve& curve)
 {
-    const qint64 from = shownFromMs();
-    const qint64 to = shownToMs();
     const int columns = std::max(width(), 100);
-    const std::vector<TimedValue> points = m_history.outline(quantity, from, to, columns);
-    QVector<QCPGraphData> data;
-    data.reserve(static_cast<qsizetype>(points.size()));
-    for (const TimedValue& point : points)
-        data.append(QCPGraphData(static_cast<double>(point.timeMs) / 1000, point.value / 100.0));
-    QCPGraph* drawn = curve(quantity);
-    drawn->data()->set(data, true);
+    const std::vector<TimedValue> points = sensor.outline(quantity, shownFromMs(), shownToMs(), columns);
+    QVector<QCPGraphData> line;
+    QVector<QCPGraphData> dots;
+    line.reserve(static_cast<qsizetype>(points.size()) + 16);
+    for (std::size_t index = 0; index < points.size(); ++index) {
+        const TimedValue& point = points[index];
+        const double key = static_cast<double>(point.timeMs) / 1000;
+        if (point.startsRun && !line.isEmpty()) {
+            // Not a value: the plot breaks the line here.
+            line.append(QCPGraphData((line.last().key + key) / 2, std::numeric_limits<double>::quiet_NaN()));
+        }
+        line.append(QCPGraphData(key, point.value / 100.0));
+        const bool joinedAfter = index + 1 < points.size() && !points[index + 1].startsRun;
+        if (point.startsRun && !joinedAfter)
+            dots.append(line.last());
+    }
+    curve.line->data()->set(line, true);
+    curve.dots->data()->set(dots, true);
     // A few readings are drawn as dots as well: a lone one has no line to show it.
     const bool sparse = static_cast<int>(points.size()) * 8 < columns;
-    drawn->setScatterStyle(sparse ? QCPScatterStyle(QCPScatterStyle::ssDisc, 5) : QCPScatterStyle());
-
-    // The value axis fits what the span holds.
-    const SpanStatistics figures = m_history.statistics(quantity, from, to);
-    if (figures.count == 0)
-        return;
-    const double low = figures.minimum / 100.0;
-    const double high = figures.maximum / 100.0;
-    const double margin = std::max(0.1, (high - low) * 0.08);
-    drawn->valueAxis()->setRange(low - margin, high + margin);
+    curve.line->setScatterStyle(sparse ? QCPScatterStyle(QCPScatterStyle::ssDisc, 5) : QCPScatterStyle());
 }
 
-QCPGraph* ReadingChart::curve(Quantity quantity) const
+// The value axis fits what the span holds, of every sensor.
+void ReadingChart::fitValueAxis(Quantity quantity)
 {
-    return quantity == Quantity::Temperature ? m_temperature : m_humidity;
+    std::optional<int> low;
+    std::optional<int> high;
+    for (const SensorReadings& sensor : m_history.sensors()) {
+        const SpanStatistics figures = sensor.statistics(quantity, shownFromMs(), shownToMs());
+        if (figures.count == 0)
+            continue;
+        low = std::min(low.value_or(figures.minimum), figures.minimum);
+        high = std::max(high.value_or(figures.maximum), figures.maximum);
+    }
+    if (!low)
+        return;
+    const double margin = std::max(0.1, (*high - *low) / 100.0 * 0.08);
+    (quantity == Quantity::Temperature ? yAxis : yAxis2)->setRange(*low / 100.0 - margin, *high / 100.0 + margin);
+}
+
+// As many time labels as fit side by side with room between them. The ticker
+// rounds its step to a readable one, at worst to 1/1.75 of what was asked, so
+// a step of 1.75 labels' width keeps them apart.
+void ReadingChart::fitTimeTicks()
+{
+    const QFontMetrics metrics(xAxis->tickLabelFont());
+    const QString widest = QDateTime(QDate(2026, 12, 28), QTime(20, 58, 58)).toString(m_timeTicker->dateTimeFormat());
+    const int labelWidth = metrics.horizontalAdvance(widest) + TimeLabelGap;
+    const int room = axisRect()->width() > 0 ? axisRect()->width() : width();
+    const int ticks = std::max(1, static_cast<int>(room / (1.75 * labelWidth)));
+    if (m_timeTicker->tickCount() == ticks)
+        return;
+    m_timeTicker->setTickCount(ticks);
+    replot(rpQueuedReplot); // laid out already: the new count shows with the next replot
 }
 
 } // namespace kv

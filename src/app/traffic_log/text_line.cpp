@@ -1,8 +1,40 @@
 #include "app/traffic_log/text_line.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 
 namespace kv {
+
+namespace {
+
+// What assistive tools read of a text line: the text it paints, as static text.
+class TextLineAccessible : public QAccessibleWidget {
+public:
+    explicit TextLineAccessible(TextLine* line)
+        : QAccessibleWidget(line, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const auto* line = static_cast<const TextLine*>(widget());
+        if (kind == QAccessible::Name && line->accessibleName().isEmpty())
+            return line->text();
+        if (kind == QAccessible::Value)
+            return line->text();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* textLineAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("kv::TextLine") && object && object->isWidgetType())
+        return new TextLineAccessible(static_cast<TextLine*>(object));
+    return nullptr;
+}
+
+} // namespace
 
 TextLine::TextLine(QWidget* parent, int lines)
     : QWidget(parent)
@@ -12,6 +44,11 @@ TextLine::TextLine(QWidget* parent, int lines)
     // Opaque: a new text repaints this line, not the window behind it.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(true);
+    static const bool accessible = [] {
+        QAccessible::installFactory(textLineAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
 }
 
 void TextLine::setText(const QString& text)
@@ -21,6 +58,10 @@ void TextLine::setText(const QString& text)
     m_text = text;
     setToolTip(text);
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 QSize TextLine::sizeHint() const

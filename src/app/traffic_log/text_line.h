@@ -8,7 +8,7 @@ namespace kv {
 // never asks the window to lay itself out again when its text changes: it is
 // as many lines high as it was made for, whatever it says, and repaints
 // itself alone. A line that does not fit ends in an ellipsis; the whole text
-// is the tooltip.
+// is the tooltip, and assistive tools read it as the line's name and value.
 class TextLine : public QWidget {
     Q_OBJECT
 

@@ -6,6 +6,7 @@
 #include "recorded_csv.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -42,7 +43,7 @@ struct ShownChart {
     explicit ShownChart(const QList<Reading>& earlier = {})
     {
         for (const Reading& reading : earlier)
-            history.append(reading);
+            history.append(reading, QStringLiteral("COM1"), 1s);
         window = std::make_unique<ChartWindow>(history);
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
@@ -50,9 +51,9 @@ struct ShownChart {
     }
 
     // What the main window does with every sound reading.
-    void add(const Reading& reading)
+    void add(const Reading& reading, const QString& port = QStringLiteral("COM1"))
     {
-        history.append(reading);
+        history.append(reading, port, 1s);
         window->readingAdded(reading);
     }
 
@@ -136,6 +137,8 @@ private slots:
     void recordingFailure_data();
     void recordingFailure();
     void exportsThePicture();
+    void eachSensorIsItsOwnSeriesWithGaps();
+    void timeLabelsApartAtTheSmallestSize();
 
 private:
     QTemporaryDir m_dir;
@@ -206,7 +209,7 @@ void tst_ChartWindow::zoomAndPanShowTheirSpan()
     QVERIFY(!shown.follow()->isChecked());
 
     // The figures are those of the readings on screen.
-    const SpanStatistics expected = shown.history.statistics(
+    const SpanStatistics expected = shown.history.sensors().front().statistics(
         Quantity::Temperature, std::llround(panned.lower * 1000), std::llround(panned.upper * 1000));
     QVERIFY(expected.count > 0 && expected.count < 10);
     QCOMPARE(shown.figure("temperature", "count"), QString::number(expected.count));
@@ -369,6 +372,92 @@ void tst_ChartWindow::exportsThePicture()
     shown.click("exportImage");
     QVERIFY(shown.messages.shown.isEmpty());
     QVERIFY(shown.window->findChild<ProblemLine*>()->text().contains(QStringLiteral("无法保存图片")));
+}
+
+// Station 1 on COM1, then station 7 on COM2, then station 1 again: two
+// sensors, and station 1's curves broken where COM2 was read.
+void tst_ChartWindow::eachSensorIsItsOwnSeriesWithGaps()
+{
+    ShownChart shown;
+    auto read = [&](const char* port, std::uint8_t station, qint64 agoMs, int temperature) {
+        Reading reading = soundReading(agoMs, temperature, 5000 + temperature / 10);
+        reading.station = station;
+        reading.values.station = station;
+        shown.add(reading, QLatin1String(port));
+    };
+    for (qint64 ago : {20000, 19000, 18000})
+        read("COM1", 1, ago, 2000);
+    for (qint64 ago : {17000, 16000})
+        read("COM2", 7, ago, 3000);
+    for (qint64 ago : {15000, 14000})
+        read("COM1", 1, ago, 2100);
+    QTRY_COMPARE(shown.figure("temperature", "count"), QStringLiteral("5"));
+
+    QCustomPlot* chart = shown.chart();
+    QStringList legend;
+    for (int item = 0; item < chart->legend->itemCount(); ++item)
+        legend << static_cast<QCPPlottableLegendItem*>(chart->legend->item(item))->plottable()->name();
+    QCOMPARE(legend,
+        (QStringList{QStringLiteral("COM1 站 1 温度"), QStringLiteral("COM1 站 1 湿度"),
+            QStringLiteral("COM2 站 7 温度"), QStringLiteral("COM2 站 7 湿度")}));
+
+    // The figures are the chosen sensor's: the newest read, until another is picked.
+    auto* sensor = shown.window->findChild<QComboBox*>(QStringLiteral("sensor"));
+    QCOMPARE(sensor->currentText(), QStringLiteral("COM1 站 1"));
+    QCOMPARE(shown.figure("temperature", "maximum"), QStringLiteral("21.00"));
+    QTest::keyClick(sensor, Qt::Key_Down);
+    QCOMPARE(sensor->currentText(), QStringLiteral("COM2 站 7"));
+    QCOMPARE(shown.figure("temperature", "count"), QStringLiteral("2"));
+    QCOMPARE(shown.figure("temperature", "minimum"), QStringLiteral("30.00"));
+    QCOMPARE(shown.figure("humidity", "mean"), QStringLiteral("53.00"));
+    read("COM1", 1, 13000, 2100);
+    QTest::qWait(400); // longer than the redraws are gathered
+    QCOMPARE(sensor->currentText(), QStringLiteral("COM2 站 7"));
+
+    // Station 1's line breaks once, between its two runs; station 7's does not.
+    auto breaks = [&](const QString& name) {
+        QList<double> keys;
+        for (int index = 0; index < chart->graphCount(); ++index) {
+            if (chart->graph(index)->name() != name)
+                continue;
+            for (const QCPGraphData& point : *chart->graph(index)->data()) {
+                if (std::isnan(point.value))
+                    keys << point.key * 1000;
+            }
+        }
+        return keys;
+    };
+    const QList<double> station1 = breaks(QStringLiteral("COM1 站 1 温度"));
+    QCOMPARE(station1.size(), 1);
+    const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
+    QVERIFY(station1[0] > now - 18500 && station1[0] < now - 14500);
+    QVERIFY(breaks(QStringLiteral("COM2 站 7 温度")).isEmpty());
+}
+
+// Shrunk as far as it goes, over a minute and over two days, no time label
+// runs into the next.
+void tst_ChartWindow::timeLabelsApartAtTheSmallestSize()
+{
+    ShownChart shown(tenEarlierReadings());
+    shown.window->resize(1, 1);
+    QCustomPlot* chart = shown.chart();
+    const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000;
+    for (double span : {60.0, 2 * 86400.0}) {
+        chart->xAxis->setRange(now - span, now);
+        chart->replot();
+        chart->replot(); // a changed tick count shows with the next replot
+        const QVector<double> ticks = chart->xAxis->tickVector();
+        const QVector<QString> labels = chart->xAxis->tickVectorLabels();
+        const QFontMetrics metrics(chart->xAxis->tickLabelFont());
+        QVERIFY(ticks.size() >= (span < 86400 ? 2 : 1));
+        for (qsizetype index = 1; index < ticks.size(); ++index) {
+            const double apart
+                = chart->xAxis->coordToPixel(ticks[index]) - chart->xAxis->coordToPixel(ticks[index - 1]);
+            const double needed
+                = (metrics.horizontalAdvance(labels[index]) + metrics.horizontalAdvance(labels[index - 1])) / 2.0;
+            QVERIFY2(apart > needed + 4, qPrintable(labels[index - 1] + QLatin1Char(' ') + labels[index]));
+        }
+    }
 }
 
 QTEST_MAIN(tst_ChartWindow)
