@@ -21,6 +21,7 @@ private slots:
     void wrongStation_data();
     void wrongStation();
     void certainAndImpossibleRules();
+    void narrowedRules();
 };
 
 void tst_SimFaults::parsing_data()
@@ -45,6 +46,11 @@ void tst_SimFaults::parsing_data()
     QTest::newRow("probability not a number") << "bad-crc:nan" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time on a kind without one") << "partial:0.5:100" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time that is no number") << "delay:0.5:soon" << false << FaultKind::NoReply << 0.0 << 0;
+    QTest::newRow("to 250, once") << "bad-crc:1,to=250,times=1" << true << FaultKind::BadCrc << 1.0 << 200;
+    QTest::newRow("delay, twice") << "delay:1:50,times=2" << true << FaultKind::Delay << 1.0 << 50;
+    QTest::newRow("unknown qualifier") << "bad-crc:1,twice" << false << FaultKind::NoReply << 0.0 << 0;
+    QTest::newRow("no such station") << "bad-crc:1,to=251" << false << FaultKind::NoReply << 0.0 << 0;
+    QTest::newRow("never") << "bad-crc:1,times=0" << false << FaultKind::NoReply << 0.0 << 0;
 }
 
 void tst_SimFaults::parsing()
@@ -148,19 +154,29 @@ void tst_SimFaults::wrongStation()
 
 void tst_SimFaults::certainAndImpossibleRules()
 {
-    const std::vector<FaultRule> rules{
-        {FaultKind::NoReply, 1.0, {}},
-        {FaultKind::BadCrc, 0.0, {}},
-        {FaultKind::Delay, 1.0, std::chrono::milliseconds(30)},
-        {FaultKind::Delay, 1.0, std::chrono::milliseconds(40)},
+    std::vector<FaultRule> rules{
+        {FaultKind::NoReply, 1.0, {}, {}, {}},
+        {FaultKind::BadCrc, 0.0, {}, {}, {}},
+        {FaultKind::Delay, 1.0, std::chrono::milliseconds(30), {}, {}},
+        {FaultKind::Delay, 1.0, std::chrono::milliseconds(40), {}, {}},
     };
     QRandomGenerator random(7);
     for (int draw = 0; draw < 100; ++draw) {
-        const DrawnFaults faults = kv::sim::drawFaults(rules, random);
+        const DrawnFaults faults = kv::sim::drawFaults(rules, 1, random);
         QVERIFY(faults.noReply);
         QVERIFY(!faults.badCrc);
         QCOMPARE(faults.delay.count(), 70); // delays add up
     }
+}
+
+void tst_SimFaults::narrowedRules()
+{
+    QString error;
+    std::vector<FaultRule> rules{*kv::sim::parseFaultRule(QStringLiteral("bad-crc:1,to=250,times=1"), error)};
+    QRandomGenerator random(7);
+    QVERIFY(!kv::sim::drawFaults(rules, 1, random).badCrc);   // another station's reply
+    QVERIFY(kv::sim::drawFaults(rules, 250, random).badCrc);  // the first answer to 250
+    QVERIFY(!kv::sim::drawFaults(rules, 250, random).badCrc); // and only that one
 }
 
 QTEST_APPLESS_MAIN(tst_SimFaults)
