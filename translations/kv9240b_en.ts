@@ -301,6 +301,14 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
         <source>主窗口的串口 COM%1 已重新打开。</source>
         <translation>The main window&apos;s port COM%1 is open again.</translation>
     </message>
+    <message>
+        <source>%1 在查找中断开：设备出错或已拔出，查找继续其余串口</source>
+        <translation>%1 was lost during the search: the device failed or was unplugged; the search goes on with the other ports</translation>
+    </message>
+    <message>
+        <source>%1：%2 波特率下均无应答</source>
+        <translation>%1: no answer at %2</translation>
+    </message>
 </context>
 <context>
     <name>kv::FormLoad</name>

@@ -157,6 +157,8 @@ void ToolWindow::showFindSensor()
     if (!m_findSensor) {
         m_findSensor = new FindSensorDialog(*m_form, this);
         m_findSensor->setAttribute(Qt::WA_DeleteOnClose);
+        // The search's frames cross the line too: the log shows them as any other.
+        m_traffic.attach(m_findSensor->searchLine());
     }
     // Modal to this window: while the search holds the line, nothing here
     // may open the port again or send on it.

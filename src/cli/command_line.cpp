@@ -28,7 +28,8 @@ enum class Id {
     Version,
     Ports,
     Bauds,
-    Scan
+    Scan,
+    All
 };
 
 struct KnownOption {
@@ -53,6 +54,7 @@ constexpr KnownOption KnownOptions[] = {
     {Id::Ports, 0, "ports", true},
     {Id::Bauds, 0, "bauds", true},
     {Id::Scan, 0, "scan", false},
+    {Id::All, 0, "all", false},
 };
 
 constexpr int MinInterval = 50;
@@ -141,6 +143,8 @@ QString misplaced(Command command, Id id)
     case Id::Bauds:
     case Id::Scan:
         return command == Command::Find ? QString() : dashed(id) + QStringLiteral(" is for find only");
+    case Id::All:
+        return command == Command::Set ? QString() : dashed(id) + QStringLiteral(" is for set only");
     case Id::Port:
         return command == Command::Find ? QStringLiteral("find takes --ports, not --port") : QString();
     case Id::Baud:
@@ -329,6 +333,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
     options.verbose = given.count(Id::Verbose) > 0;
     options.scan = given.count(Id::Scan) > 0;
+    options.all = given.count(Id::All) > 0;
     if (const QString* ports = valueOf(Id::Ports)) {
         options.ports = ports->split(QLatin1Char(','));
         if (options.ports.contains(QString()))
@@ -380,7 +385,9 @@ QString helpText()
                           "Commands:\n"
                           "  read                 one reading of each station\n"
                           "  watch                poll until Ctrl-C (or SIGTERM) or --count\n"
-                          "  set NAME VALUE       write a setting through station 250, then read it back\n"
+                          "  set NAME VALUE       write a setting through station 250, then read it back;\n"
+                          "                       refused when several sensors answer 250 (or another\n"
+                          "                       station than -s names): 250 reaches every sensor\n"
                           "  address              read the station number through station 250\n"
                           "  find                 look for sensors on ports and rates\n"
                           "\n"
@@ -421,6 +428,8 @@ QString helpText()
                           "  humidity-offset      -10.00 to 10.00 (%RH)\n"
                           "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
                           "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n"
+                          "      --all            write even with several sensors on the line: every\n"
+                          "                       one of them takes the setting\n"
                           "  The value read back is written as a record; a different one fails.\n"
                           "\n"
                           "Records (one a reading, written at once):\n"
@@ -443,9 +452,12 @@ QString helpText()
                           "\n"
                           "Exit status:\n"
                           "  0  every reading succeeded (set: the write and its read-back; find: found one)\n"
-                          "  1  a reading failed, the value read back differs, or find found nothing\n"
+                          "  1  a reading failed, the value read back differs, set refused to write,\n"
+                          "     or find found nothing or lost a port on the way\n"
                           "  2  the command line is wrong\n"
                           "  3  the port cannot be opened\n"
+                          "  130, 143  set or find stopped by SIGINT (Ctrl-C) or SIGTERM; set first\n"
+                          "     ends the exchange on the line and says how it went\n"
                           "\n"
                           "Examples:\n"
                           "  kv9240b read -p /dev/ttyUSB0 -s 1,2,5-7\n"

@@ -29,6 +29,7 @@ struct Options {
     QString output;   // empty: standard output
     bool verbose = false;
     std::optional<SettingChange> setting;          // set
+    bool all = false;                              // set: write whoever answers station 250
     QStringList ports;                             // find; empty: every serial device present
     QList<int> baudRates{9600, 19200, 4800, 2400}; // find
     bool scan = false;                             // find

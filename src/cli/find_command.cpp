@@ -50,7 +50,8 @@ int runFind(const Options& options)
     }
     StopSignals stops;
     SensorSweep sweep;
-    qsizetype failedDevices = 0;
+    qsizetype failedDevices = 0; // would not open
+    qsizetype lostDevices = 0;   // failed while searched
     std::unique_ptr<FrameLog> log;
     if (options.verbose)
         log = std::make_unique<FrameLog>(sweep.port());
@@ -68,6 +69,12 @@ int runFind(const Options& options)
         complain(openProblemText(sweep.port(), device));
         ++failedDevices;
     });
+    QObject::connect(&sweep, &SensorSweep::portLost, [&](const QString& device) {
+        complain(QStringLiteral("%1 was lost during the search: the device failed or went away (is the RS-485 "
+                                "adapter still plugged in?); the search goes on without it")
+                     .arg(device));
+        ++lostDevices;
+    });
     QObject::connect(&sweep, &SensorSweep::collision, [&](const QString& device, int baudRate, const Outcome& outcome) {
         complain(QStringLiteral("%1 at %2 baud: the answers to station 250 collide (%3): several sensors; "
                                 "asking stations 1 to 247 one by one")
@@ -84,12 +91,16 @@ int runFind(const Options& options)
                          .arg(station)
                          .arg(statusCode(outcome)));
         });
-    if (options.verbose) {
-        QObject::connect(&sweep, &SensorSweep::trying, [](const QString& device, int baudRate, int station) {
+    // Where the search was, for a stop to say.
+    int tryingRate = 0;
+    int tryingStation = 0;
+    QObject::connect(&sweep, &SensorSweep::trying, [&](const QString& device, int baudRate, int station) {
+        tryingRate = baudRate;
+        tryingStation = station;
+        if (options.verbose)
             writeToStandardError(
                 QStringLiteral("trying %1 at %2 baud, station %3").arg(device).arg(baudRate).arg(station));
-        });
-    }
+    });
     int found = 0;
     qint64 elapsedMs = 0;
     QEventLoop loop;
@@ -111,10 +122,20 @@ int runFind(const Options& options)
     // port's fault, not the sensors'.
     if (failedDevices == devices.size())
         return PortError;
-    const QString tally = QStringLiteral("found %1 %2 in %3 s")
-                              .arg(found)
-                              .arg(found == 1 ? "sensor" : "sensors")
-                              .arg(QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 2));
+    QString tally = QStringLiteral("found %1 %2 in %3 s")
+                        .arg(found)
+                        .arg(found == 1 ? "sensor" : "sensors")
+                        .arg(QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 2));
+    // A search stopped part way says where: what it found is not all there is.
+    if (stops.requested()) {
+        const QString where = tryingStation == AnyStation
+            ? QStringLiteral("stopped asking station 250 at %1 baud").arg(tryingRate)
+            : QStringLiteral("stopped at station %1 of %2 at %3 baud")
+                  .arg(tryingStation)
+                  .arg(SensorSweep::LastStation)
+                  .arg(tryingRate);
+        tally = where + QStringLiteral(": ") + tally;
+    }
     // The machine formats keep to their records; the tally goes aside.
     if (options.format == RecordFormat::Text && ended == Ended::No)
         writeRecord(sink, tally, ended);
@@ -122,7 +143,10 @@ int runFind(const Options& options)
         writeToStandardError(tally);
     if (ended != Ended::No)
         return ended == Ended::ReaderGone ? Success : Failure;
-    return found > 0 ? Success : Failure;
+    if (stops.requested())
+        return stops.exitStatus();
+    // A port lost part way was not searched through.
+    return found > 0 && lostDevices == 0 ? Success : Failure;
 }
 
 } // namespace kv::cli

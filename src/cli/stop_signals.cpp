@@ -12,10 +12,10 @@ namespace {
 // The handler may only write to a pipe; the event loop reads the other end.
 int g_pipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signalNumber)
 {
     const int saved = errno;
-    const char byte = 1;
+    const char byte = static_cast<char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
     errno = saved;
 }
@@ -58,10 +58,24 @@ StopSignals::~StopSignals()
 void StopSignals::takeSignal()
 {
     char bytes[16];
-    while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
+    ssize_t count = 0;
+    bool taken = false;
+    while ((count = ::read(g_pipe[0], bytes, sizeof bytes)) > 0) {
+        if (!m_requested && !taken)
+            m_signal = bytes[0];
+        taken = true;
     }
+    if (!taken || m_requested)
+        return;
     m_requested = true;
     emit stopRequested();
+}
+
+bool StopSignals::requestedNow()
+{
+    if (!m_requested && g_pipe[0] >= 0)
+        takeSignal();
+    return m_requested;
 }
 
 } // namespace kv::cli

@@ -18,6 +18,12 @@ public:
     ~StopSignals() override;
 
     bool requested() const { return m_requested; }
+    // Also takes a signal that came while no event loop ran (between two
+    // exchanges), so the next one is not started.
+    bool requestedNow();
+    // The exit status of a program ended by the signal taken: 130 for
+    // SIGINT, 143 for SIGTERM (128 and its number, as the shell reports it).
+    int exitStatus() const { return 128 + m_signal; }
 
 signals:
     void stopRequested();
@@ -27,6 +33,7 @@ private:
 
     std::unique_ptr<QSocketNotifier> m_notifier;
     bool m_requested = false;
+    int m_signal = 0;
 };
 
 } // namespace kv::cli

@@ -44,7 +44,11 @@ void SensorSweep::stop()
 
 void SensorSweep::openNextDevice()
 {
+    // A device tried at every rate (not lost on the way, nor stopped) that never answered.
+    if (m_port.portOpen() && !m_heard && m_rateIndex >= m_plan.baudRates.size())
+        emit silentPort(device(), m_plan.baudRates);
     m_port.setPortOpen(false);
+    m_heard = false;
     while (m_running) {
         ++m_deviceIndex;
         if (m_deviceIndex >= m_plan.devices.size() || m_plan.baudRates.isEmpty()) {
@@ -65,6 +69,7 @@ void SensorSweep::openNextDevice()
 void SensorSweep::beginRate()
 {
     m_unconfirmed.reset();
+    m_garbledAnswers = 0;
     m_port.setSettings(settingsText(baudRate()));
     ask(Step::AddressRead, AnyStation, ModbusMaster::DefaultAllowance);
 }
@@ -112,11 +117,13 @@ void SensorSweep::onOutcome(const Outcome& outcome)
     if (!m_running)
         return;
     if (outcome.kind == OutcomeKind::PortLost) {
-        emit portFailed(device());
+        emit portLost(device());
         if (m_running)
             openNextDevice();
         return;
     }
+    if (outcome.kind != OutcomeKind::NoReply)
+        m_heard = true;
     switch (m_step) {
     case Step::AddressRead:
         afterAddressRead(outcome);
@@ -146,7 +153,14 @@ void SensorSweep::afterAddressRead(const Outcome& outcome)
             nextRate();
         return;
     }
-    // A garbled answer to 250 is what several sensors answering at once make.
+    // A garbled answer to 250 is what several sensors answering at once make,
+    // but also what noise makes of one sensor's answer: a collision garbles
+    // every time, noise now and then.
+    if (m_garbledAnswers < GarbledRetries) {
+        ++m_garbledAnswers;
+        ask(Step::AddressRead, AnyStation, ModbusMaster::DefaultAllowance);
+        return;
+    }
     emit collision(device(), baudRate(), outcome);
     if (m_running)
         beginScan();

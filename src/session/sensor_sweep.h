@@ -43,7 +43,8 @@ struct FoundSensor {
 // then is read and reported, whatever comes.
 // When several sensors share the line their answers to 250 collide into a
 // garbled frame; the sweep recognises that (any reply but an intact answer or
-// exception) and then asks stations 1 to 247 one by one at that rate. A
+// exception, three times running: one sensor's answer spoiled once on the
+// line is no collision) and then asks stations 1 to 247 one by one at that rate. A
 // window and the command line drive it alike.
 class SensorSweep : public QObject {
     Q_OBJECT
@@ -56,6 +57,8 @@ public:
     // wire keeps a silent rate near 17 s at 9600 baud, and still gives a
     // sensor 45 ms to start its answer.
     static constexpr std::chrono::milliseconds ScanAllowance{40};
+    // How often a garbled answer to 250 is asked again before it counts as a collision.
+    static constexpr int GarbledRetries = 2;
 
     explicit SensorSweep(QObject* parent = nullptr);
     ~SensorSweep() override;
@@ -76,6 +79,11 @@ signals:
     void trying(const QString& device, int baudRate, int station);
     // The device could not be opened: port().openFailure() says why; the sweep goes on.
     void portFailed(const QString& device);
+    // The device failed while the sweep used it (adapter pulled out, line hung
+    // up); the sensors found on it stay found, the sweep goes on with the next.
+    void portLost(const QString& device);
+    // Nothing at all came back on the device at any of the rates tried.
+    void silentPort(const QString& device, const QList<int>& baudRates);
     // Station 250's answers collided at this rate: the stations are scanned one by one.
     void collision(const QString& device, int baudRate, const kv::Outcome& outcome);
     void found(const kv::FoundSensor& sensor);
@@ -113,6 +121,8 @@ private:
     // At this rate: the station 250 named whose values did not come; the
     // address read is repeated once before it is reported.
     std::optional<std::uint8_t> m_unconfirmed;
+    int m_garbledAnswers = 0; // garbled answers to 250 at this rate
+    bool m_heard = false;     // anything came back on this device
     qsizetype m_deviceIndex = -1;
     qsizetype m_rateIndex = 0;
     int m_found = 0;

@@ -29,6 +29,8 @@ private slots:
     void silentLine();
     void collisionStartsAScan();
     void ctrlCEndsTheSearch();
+    void oneSpoiledAnswerIsNoCollision();
+    void portLostKeepsWhatWasFound();
 };
 
 void tst_CliFind::findsTheSensor_data()
@@ -92,7 +94,7 @@ void tst_CliFind::severalSensorsAtAnotherRate()
         QStringList{QStringLiteral("kv9240b: %1 at 19200 baud: the answers to station 250 collide "
                                    "(bad-crc): several sensors; asking stations 1 to 247 one by one")
                         .arg(device)});
-    QCOMPARE(sim.lines("RX").size(), 2 + 247);
+    QCOMPARE(sim.lines("RX").size(), 4 + 247); // 250 three times at 19200
 }
 
 void tst_CliFind::silentLine()
@@ -130,10 +132,11 @@ void tst_CliFind::collisionStartsAScan()
             QStringLiteral("kv9240b: %1 at 19200 baud: station 12 answers bad-crc: two sensors with one "
                            "station number?")
                 .arg(sim.devicePath())}));
-    // Station 250, then each station in turn.
+    // Station 250 three times (a garbled answer may be noise), then each station in turn.
     const QStringList asked = sim.lines("RX");
-    QCOMPARE(asked.size(), 1 + 247);
-    QCOMPARE(asked[1], QStringLiteral("01 03 00 00 00 05 85 C9"));
+    QCOMPARE(asked.size(), 3 + 247);
+    QCOMPARE(asked[2], QStringLiteral("FA 03 00 00 00 01 91 81"));
+    QCOMPARE(asked[3], QStringLiteral("01 03 00 00 00 05 85 C9"));
     QVERIFY(asked.last().startsWith(QLatin1String("F7 03 00 00 00 05")));
 }
 
@@ -149,9 +152,59 @@ void tst_CliFind::ctrlCEndsTheSearch()
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     QVERIFY(cli.waitForFinished(1000));
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(cli.exitCode(), 1);
+    QCOMPARE(cli.exitCode(), 130);
+    // Where it stopped, then what it had found by then.
     const QString out = QString::fromUtf8(cli.readAllStandardOutput()).trimmed();
-    QVERIFY2(Tally.match(out).hasMatch(), qPrintable(out));
+    const QRegularExpressionMatch stopped
+        = QRegularExpression(QStringLiteral("^stopped at station (\\d+) of 247 at 9600 baud: (.*)$")).match(out);
+    QVERIFY2(stopped.hasMatch(), qPrintable(out));
+    QVERIFY(stopped.captured(1).toInt() >= 2);
+    QCOMPARE(Tally.match(stopped.captured(2)).captured(1), QStringLiteral("0"));
+}
+
+void tst_CliFind::oneSpoiledAnswerIsNoCollision()
+{
+    // Noise spoils the sensor's first answer to 250; the second comes through.
+    SimProcess sim({"--station", "5", "--fault", "bad-crc:1,to=250,times=1"});
+    const CliRun run = runCli({"find", "--ports", sim.devicePath(), "--bauds", "9600"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    QCOMPARE(run.outLines().value(0), sim.devicePath() + "  9600 baud  station 5  25.00 °C  60.00 %RH");
+    QCOMPARE(sim.lines("RX"),
+        (QStringList{"FA 03 00 00 00 01 91 81", "FA 03 00 00 00 01 91 81", "05 03 00 00 00 05 84 4D"}));
+}
+
+void tst_CliFind::portLostKeepsWhatWasFound()
+{
+    // A sensor found at 9600; at 19200 the adapter is pulled out.
+    PtyPair line;
+    QProcess cli;
+    cli.start(cliPath(), {"find", "--ports", line.slavePath(), "--bauds", "9600,19200"});
+    QVERIFY(cli.waitForStarted());
+    QCOMPARE(line.receive(8),
+        QByteArray::fromHex("FA0300000001"
+                            "9181"));
+    line.send(QByteArray::fromHex("0303020003"
+                                  "8185"));
+    QCOMPARE(line.receive(8),
+        QByteArray::fromHex("030300000005"
+                            "842B"));
+    line.send(QByteArray::fromHex("03030A09C41770000000002580"
+                                  "BB03"));
+    QCOMPARE(line.receive(8),
+        QByteArray::fromHex("FA0300000001"
+                            "9181"));
+    line.hangUp();
+    QVERIFY(cli.waitForFinished(5000));
+    QCOMPARE(cli.exitCode(), 1); // the search did not get through
+    const QStringList out = CliRun::lines(QString::fromUtf8(cli.readAllStandardOutput()));
+    QCOMPARE(out.size(), 2);
+    QCOMPARE(out[0], line.slavePath() + "  9600 baud  station 3  25.00 °C  60.00 %RH");
+    QCOMPARE(Tally.match(out[1]).captured(1), QStringLiteral("1"));
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardError()),
+        QStringLiteral("kv9240b: %1 was lost during the search: the device failed or went away (is the RS-485 "
+                       "adapter still plugged in?); the search goes on without it\n")
+            .arg(line.slavePath()));
 }
 
 QTEST_GUILESS_MAIN(tst_CliFind)

@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <csignal>
+
 using namespace kv;
 using namespace kv::test;
 
@@ -39,6 +41,11 @@ private slots:
     void setFailsWhenTheValueReadBackDiffers();
     void setRefusesBeforeSending();
     void setFailsWhenTheWriteFails();
+    void setRefusesWhenAnotherSensorWouldTakeIt_data();
+    void setRefusesWhenAnotherSensorWouldTakeIt();
+    void setWithAllReachesEverySensor();
+    void setEndsTheWriteOnASignal_data();
+    void setEndsTheWriteOnASignal();
     void address_data();
     void address();
     void addressOfCollidingSensors();
@@ -84,7 +91,8 @@ void tst_CliSettings::setWritesAndReadsBack()
     const CliRun run = runCli(arguments + QStringList{"-p", sim.devicePath(), "-f", "json"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
-    QCOMPARE(sim.lines("RX"), (QStringList{written, readBack}));
+    // Who answers station 250 is asked before anything is written through it.
+    QCOMPARE(sim.lines("RX"), (QStringList{withCrcHex("FA0300000001"), written, readBack}));
     // The record is the reading taken for the read-back.
     QCOMPARE(run.outLines().size(), 1);
     const QJsonObject record = QJsonDocument::fromJson(run.out.toUtf8()).object();
@@ -105,6 +113,8 @@ void tst_CliSettings::setFailsWhenTheValueReadBackDiffers()
     PtyPair pty;
     QProcess cli;
     cli.start(cliPath(), {"set", "temperature-offset", "1.5", "-p", pty.slavePath()});
+    QCOMPARE(pty.receive(8), frameWithCrc("FA0300000001"));
+    pty.send(frameWithCrc("0103020001"));
     const QByteArray write = frameWithCrc("FA060A000096");
     QCOMPARE(pty.receive(8), write);
     pty.send(frameWithCrc("01060A000096")); // the sensor confirms from its own station
@@ -132,12 +142,93 @@ void tst_CliSettings::setRefusesBeforeSending()
 void tst_CliSettings::setFailsWhenTheWriteFails()
 {
     SimProcess sim({"--fault", "exception:1"});
-    const CliRun run = runCli({"set", "baud", "19200", "-p", sim.devicePath()});
+    const CliRun run = runCli({"set", "baud", "19200", "-p", sim.devicePath(), "--all"});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(
         run.err, QStringLiteral("kv9240b: writing baud through station 250: exception 04 (server device failure)\n"));
     QCOMPARE(sim.lines("RX").size(), 1); // nothing is read back after a refused write
+}
+
+void tst_CliSettings::setRefusesWhenAnotherSensorWouldTakeIt_data()
+{
+    QTest::addColumn<QString>("stations");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<int>("asked");
+    QTest::newRow("several sensors, -s names one")
+        << "1,2,7"
+        << "no-reply:0"
+        << "kv9240b: the answers to station 250 collide (bad-crc): several sensors are on the line, and a write "
+           "through station 250 reaches every one of them. Nothing written: disconnect all but station 2, or give "
+           "--all to set every sensor alike"
+        << 3;
+    QTest::newRow("one sensor, another station")
+        << "1"
+        << "no-reply:0"
+        << "kv9240b: station 250 is answered by station 1, not by station 2: a write through station 250 would set "
+           "station 1. Nothing written: connect station 2 alone, or give -s 1"
+        << 1;
+    QTest::newRow("station 250 silent") << "2"
+                                        << "no-reply:1"
+                                        << "kv9240b: station 250: no reply (timeout 40 ms). Nothing written" << 1;
+}
+
+void tst_CliSettings::setRefusesWhenAnotherSensorWouldTakeIt()
+{
+    QFETCH(QString, stations);
+    QFETCH(QString, fault);
+    QFETCH(int, asked);
+    SimProcess sim({"--station", stations, "--fault", fault});
+    const CliRun run = runCli({"set", "humidity-offset", "-3", "-s", "2", "-t", "40", "-p", sim.devicePath()});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QTEST(run.err.trimmed(), "why");
+    // Station 250 asked (a garbled answer twice more), nothing written.
+    QCOMPARE(sim.lines("RX"), QStringList(asked, withCrcHex("FA0300000001")));
+}
+
+void tst_CliSettings::setWithAllReachesEverySensor()
+{
+    SimProcess sim({"--station", "1,2,7"});
+    const CliRun run = runCli({"set", "humidity-offset", "-3", "-s", "2", "--all", "-p", sim.devicePath()});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.errLines(),
+        (QStringList{"kv9240b: writing humidity-offset -3.00 through station 250: bad-crc: several sensors answered: "
+                     "the setting was probably written to all of them",
+            "kv9240b: humidity-offset -3.00 written through station 250: every sensor on the line took the setting"}));
+    QVERIFY2(run.out.startsWith("station 2 ") && run.out.contains("offsets +0.00 °C -3.00 %RH"), qPrintable(run.out));
+    QCOMPARE(sim.lines("RX"), (QStringList{withCrcHex("FA060A02FED4"), withCrcHex("020300000005")}));
+    const CliRun seven = runCli({"read", "-s", "7", "-p", sim.devicePath()});
+    QVERIFY2(seven.out.contains("-3.00 %RH"), qPrintable(seven.out));
+}
+
+void tst_CliSettings::setEndsTheWriteOnASignal_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+}
+
+void tst_CliSettings::setEndsTheWriteOnASignal()
+{
+    QFETCH(int, signalNumber);
+    PtyPair pty;
+    QProcess cli;
+    cli.start(cliPath(), {"set", "temperature-offset", "1.5", "-p", pty.slavePath()});
+    QCOMPARE(pty.receive(8), frameWithCrc("FA0300000001"));
+    pty.send(frameWithCrc("0103020001"));
+    QCOMPARE(pty.receive(8), frameWithCrc("FA060A000096"));
+    // The write is on the line when the signal comes; the sensor takes it and confirms.
+    ::kill(static_cast<pid_t>(cli.processId()), signalNumber);
+    pty.send(frameWithCrc("01060A000096"));
+    QVERIFY(cli.waitForFinished(5000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QTEST(cli.exitCode(), "exitCode");
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardError()),
+        QStringLiteral("kv9240b: stopped after writing temperature-offset 1.50: not read back\n"));
+    QCOMPARE(pty.drain(), QByteArray());
 }
 
 void tst_CliSettings::address_data()

@@ -45,6 +45,9 @@ void tst_SimFaults::parsing_data()
     QTest::newRow("probability not a number") << "bad-crc:nan" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time on a kind without one") << "partial:0.5:100" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("time that is no number") << "delay:0.5:soon" << false << FaultKind::NoReply << 0.0 << 0;
+    QTest::newRow("to 250, once") << "bad-crc:1,to=250,times=1" << true << FaultKind::BadCrc << 1.0 << 200;
+    QTest::newRow("unknown qualifier") << "bad-crc:1,twice" << false << FaultKind::NoReply << 0.0 << 0;
+    QTest::newRow("no such station") << "bad-crc:1,to=251" << false << FaultKind::NoReply << 0.0 << 0;
 }
 
 void tst_SimFaults::parsing()
@@ -148,15 +151,15 @@ void tst_SimFaults::wrongStation()
 
 void tst_SimFaults::certainAndImpossibleRules()
 {
-    const std::vector<FaultRule> rules{
-        {FaultKind::NoReply, 1.0, {}},
-        {FaultKind::BadCrc, 0.0, {}},
-        {FaultKind::Delay, 1.0, std::chrono::milliseconds(30)},
-        {FaultKind::Delay, 1.0, std::chrono::milliseconds(40)},
+    std::vector<FaultRule> rules{
+        {FaultKind::NoReply, 1.0, {}, {}, {}},
+        {FaultKind::BadCrc, 0.0, {}, {}, {}},
+        {FaultKind::Delay, 1.0, std::chrono::milliseconds(30), {}, {}},
+        {FaultKind::Delay, 1.0, std::chrono::milliseconds(40), {}, {}},
     };
     QRandomGenerator random(7);
     for (int draw = 0; draw < 100; ++draw) {
-        const DrawnFaults faults = kv::sim::drawFaults(rules, random);
+        const DrawnFaults faults = kv::sim::drawFaults(rules, 1, random);
         QVERIFY(faults.noReply);
         QVERIFY(!faults.badCrc);
         QCOMPARE(faults.delay.count(), 70); // delays add up

@@ -29,11 +29,32 @@ std::optional<FaultKind> kindNamed(const QString& name)
     return std::nullopt;
 }
 
+// ",to=250", ",times=1": which replies a rule may hit, and how many.
+bool readQualifiers(const QStringList& qualifiers, const QString& text, FaultRule& rule, QString& error)
+{
+    for (const QString& qualifier : qualifiers) {
+        const QString name = qualifier.section(QLatin1Char('='), 0, 0);
+        bool ok = false;
+        const int number = qualifier.section(QLatin1Char('='), 1).toInt(&ok);
+        if (name == QLatin1String("to") && ok && number >= 1 && number <= 250) {
+            rule.onlyTo = static_cast<std::uint8_t>(number);
+        } else if (name == QLatin1String("times") && ok && number >= 1) {
+            rule.timesLeft = number;
+        } else {
+            error = QStringLiteral("fault \"%1\": \"%2\" should read to=STATION (1 to 250) or times=N (1 or more)")
+                        .arg(text, qualifier);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
 {
-    const QStringList parts = text.split(QLatin1Char(':'));
+    const QStringList qualifiers = text.split(QLatin1Char(',')).mid(1);
+    const QStringList parts = text.section(QLatin1Char(','), 0, 0).split(QLatin1Char(':'));
     const std::optional<FaultKind> kind = kindNamed(parts.value(0));
     if (!kind) {
         error = QStringLiteral(
@@ -66,16 +87,22 @@ std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
         }
         rule.delay = std::chrono::milliseconds(ms);
     }
+    if (!readQualifiers(qualifiers, text, rule, error))
+        return std::nullopt;
     return rule;
 }
 
-DrawnFaults drawFaults(std::span<const FaultRule> rules, QRandomGenerator& random)
+DrawnFaults drawFaults(std::span<FaultRule> rules, std::uint8_t station, QRandomGenerator& random)
 {
     DrawnFaults drawn;
-    for (const FaultRule& rule : rules) {
+    for (FaultRule& rule : rules) {
+        if ((rule.onlyTo && *rule.onlyTo != station) || rule.timesLeft == 0)
+            continue;
         // generateDouble() lies in [0, 1): probability 1 always hits, 0 never.
         if (random.generateDouble() >= rule.probability)
             continue;
+        if (rule.timesLeft)
+            --*rule.timesLeft;
         switch (rule.kind) {
         case FaultKind::BadCrc:
             drawn.badCrc = true;

@@ -15,15 +15,18 @@ namespace kv::sim {
 
 enum class FaultKind { BadCrc, NoReply, Partial, ExtraBytes, Exception, Delay, WrongStation };
 
-// One --fault option: how often a kind of fault hits a reply.
+// One --fault option: how often a kind of fault hits a reply, and which.
 struct FaultRule {
     FaultKind kind = FaultKind::NoReply;
     double probability = 0;
     std::chrono::milliseconds delay{200}; // delay only
+    std::optional<std::uint8_t> onlyTo;   // only replies to requests for this station (250: every sensor)
+    std::optional<int> timesLeft;         // hits still to come; empty: no limit
 };
 
-// Reads "KIND:PROBABILITY", or "delay:PROBABILITY[:MS]". On failure returns
-// nothing and says why in error.
+// Reads "KIND:PROBABILITY", or "delay:PROBABILITY[:MS]", each optionally
+// followed by ",to=STATION" and ",times=N". On failure returns nothing and
+// says why in error.
 std::optional<FaultRule> parseFaultRule(const QString& text, QString& error);
 
 // The faults that hit one reply.
@@ -37,8 +40,9 @@ struct DrawnFaults {
     std::chrono::milliseconds delay{0};
 };
 
-// Every rule draws on its own for every reply.
-DrawnFaults drawFaults(std::span<const FaultRule> rules, QRandomGenerator& random);
+// Every rule that applies to a request for `station` draws on its own; a
+// rule's hit counts against its times.
+DrawnFaults drawFaults(std::span<FaultRule> rules, std::uint8_t station, QRandomGenerator& random);
 
 // The station a wrong-station reply comes from: the next one, 247 followed by 1,
 // so that it is always an ordinary station and never the one asked.

@@ -56,9 +56,11 @@ std::optional<SimOptions> readOptions(const QStringList& arguments, QString& err
         QStringLiteral("Pause from the end of a request to the reply (default 5)."), QStringLiteral("ms"),
         QStringLiteral("5"));
     const QCommandLineOption fault(QStringLiteral("fault"),
-        QStringLiteral("Spoil replies at random; repeatable. KIND: bad-crc, no-reply, partial, extra-bytes, "
-                       "exception (code 04), delay (delay:P:MS, default 200 ms), wrong-station (an intact reply "
-                       "from the next station, 247 followed by 1). P from 0 to 1."),
+        QStringLiteral(
+            "Spoil replies at random; repeatable. KIND: bad-crc, no-reply, partial, extra-bytes, "
+            "exception (code 04), delay (delay:P:MS, default 200 ms), wrong-station (an intact reply "
+            "from the next station, 247 followed by 1). P from 0 to 1. Add ,to=STATION to spoil only replies "
+            "to that station (250: every sensor), ,times=N to spoil at most N."),
         QStringLiteral("kind:p"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
         QStringLiteral("Leave out the frame and note lines (the device path and faults are still printed)."));

@@ -175,7 +175,7 @@ void SimServer::frameEnded(Clock::time_point now)
 
 void SimServer::startReply(Frame request, std::vector<std::size_t> senders, Clock::time_point now)
 {
-    DrawnFaults faults = drawFaults(m_settings.faults, m_random);
+    DrawnFaults faults = drawFaults(m_settings.faults, request.at(0), m_random);
     // A sensor that does not answer or reports a failure has not carried out the request.
     if (faults.noReply) {
         m_log.fault(now, QStringLiteral("no-reply"));

@@ -221,6 +221,15 @@ void FindSensorDialog::connectSweep()
     connect(&m_sweep, &SensorSweep::portFailed, this, [this](const QString& device) {
         note(tr("%1 无法打开：%2").arg(portName(device), m_sweep.port().lastError()));
     });
+    connect(&m_sweep, &SensorSweep::portLost, this, [this](const QString& device) {
+        note(tr("%1 在查找中断开：设备出错或已拔出，查找继续其余串口").arg(portName(device)));
+    });
+    connect(&m_sweep, &SensorSweep::silentPort, this, [this](const QString& device, const QList<int>& rates) {
+        QStringList rateTexts;
+        for (int rate : rates)
+            rateTexts << QString::number(rate);
+        note(tr("%1：%2 波特率下均无应答").arg(portName(device), rateTexts.join(QStringLiteral(", "))));
+    });
     connect(&m_sweep, &SensorSweep::collision, this, [this](const QString& device, int baudRate, const Outcome&) {
         note(tr("%1：多个传感器同时应答，正在逐个地址扫描").arg(where(device, baudRate)));
     });

@@ -35,6 +35,8 @@ public:
     ~FindSensorDialog() override;
 
     bool searching() const { return m_sweep.running(); }
+    // The line the search talks on, for the window's traffic log to record.
+    CommPort& searchLine() { return m_sweep.port(); }
 
     // Ends a running search and closes the dialog.
     void done(int result) override;

@@ -2,11 +2,13 @@
 #include "app/main_window.h"
 #include "app/pick_list.h"
 #include "app/tool_window.h"
+#include "app/traffic_log/traffic_log_window.h"
 #include "message_recorder.h"
 #include "pty_pair.h"
 #include "serial/comm_port.h"
 #include "sim_process.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
@@ -107,6 +109,7 @@ private slots:
     void faultyLines();
     void useSetsUpTheWindowForASingleShot_data();
     void useSetsUpTheWindowForASingleShot();
+    void lostPortIsSaidSo();
     void stopEndsTheSearchAtOnce_data();
     void stopEndsTheSearchAtOnce();
     void windowLineBackAsItWas_data();
@@ -182,7 +185,29 @@ void tst_FindSensorDialog::findsEverySensorAndNothingElse()
     auto* bar = bench.child<QProgressBar>("progressBar");
     QCOMPARE(bar->value(), bar->maximum());
     QVERIFY(!bench.notes().contains(QStringLiteral("无法")));
+    // The port where nothing answered at all is named, in the order tried.
+    QVERIFY2(bench.notes().contains(QStringLiteral("COM3：9600, 19200, 4800, 2400 波特率下均无应答")),
+        qPrintable(bench.notes()));
+    QCOMPARE(bench.notes().count(QStringLiteral("均无应答")), 1);
     QVERIFY(bench.messages.shown.isEmpty());
+}
+
+void tst_FindSensorDialog::lostPortIsSaidSo()
+{
+    PtyPair line;
+    PtyPair com1Line;
+    PortWiring com2(2, line.slavePath());
+    Bench bench(com1Line.slavePath());
+    QVERIFY(bench.openSearch());
+    bench.tickOnly({line.slavePath()}, {9600, 19200});
+    bench.click("startButton");
+    QCOMPARE(line.receive(8).size(), 8);
+    line.hangUp(); // the adapter pulled out while station 250 is asked
+    QTRY_VERIFY_WITH_TIMEOUT(bench.searchEnded(), 5000);
+    QVERIFY2(bench.notes().contains(QStringLiteral("COM2 在查找中断开：设备出错或已拔出，查找继续其余串口")),
+        qPrintable(bench.notes()));
+    QVERIFY(!bench.notes().contains(QStringLiteral("无法打开")));
+    QVERIFY(!bench.notes().contains(QStringLiteral("均无应答")));
 }
 
 void tst_FindSensorDialog::faultyLines_data()
@@ -351,6 +376,17 @@ void tst_FindSensorDialog::windowLineBackAsItWas()
     QCOMPARE(bench.notes().contains(QStringLiteral("COM1 已重新打开")), !closedFirst);
     bench.click("closeButton");
     QTRY_VERIFY(!bench.window.findSensor());
+
+    // The window's traffic log shows the search's frames beside its own.
+    bench.window.findChild<QAction*>("actionTrafficLog")->trigger();
+    QVERIFY(bench.window.trafficLog());
+    const QAbstractItemModel* log = bench.window.trafficLog()->findChild<QTableView*>("trafficTable")->model();
+    QStringList logged;
+    for (int row = 0; row < log->rowCount(); ++row)
+        logged << log->index(row, 4).data().toString();
+    QVERIFY2(logged.contains(QStringLiteral("FA 03 00 00 00 01 91 81")), qPrintable(logged.join('\n')));
+    QVERIFY(logged.contains(QStringLiteral("01 03 00 00 00 05 85 C9")));
+    bench.window.trafficLog()->close();
 
     QCOMPARE(form.MSComm1.portOpen(), !closedFirst);
     QCOMPARE(form.MSComm1.commPort(), 1);
