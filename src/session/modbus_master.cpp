@@ -65,7 +65,7 @@ bool ModbusMaster::start(const Frame& request)
     // rest is then gathered in one hold (see onPortEvent).
     m_port.setRThreshold(1);
     m_staleBytes = 0;
-    m_answerBegun = false;
+    m_answerBegun = !m_lateAnswerMayCome;
     m_busy = true;
     m_sentAt = CommPort::monotonicNow();
     if (!m_port.output(m_request)) {
@@ -108,8 +108,9 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     m_lastHeardAt = at;
     if (!m_busy)
         return;
-    // Bytes that were on the wire before the request was handed over cannot
-    // answer it: they are a late answer to an earlier request, or noise.
+    // After a request left unanswered, bytes that were on the wire before
+    // this one was handed over cannot answer it: they are that request's
+    // late answer, or noise.
     const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), m_port.baudRate()).count();
     if (!m_answerBegun && firstByteAt < m_sentAt) {
         m_staleBytes += bytes.size();
@@ -184,6 +185,7 @@ void ModbusMaster::finish(bool portLost)
     outcome.finishedAt = CommPort::monotonicNow();
     outcome.waited = sinceNs(m_sentAt, outcome.finishedAt);
     outcome.kind = portLost ? OutcomeKind::PortLost : outcomeOf(m_check);
+    m_lateAnswerMayCome = !replyComplete();
     if (!m_reply.isEmpty()) {
         const auto requestOnWire = frameTime(static_cast<int>(m_request.size()), m_port.baudRate());
         outcome.responseTime = sinceNs(m_sentAt + requestOnWire.count(), m_lastByteAt);
