@@ -775,6 +775,14 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
         <source>串口设备已断开</source>
         <translation>serial device disconnected</translation>
     </message>
+    <message>
+        <source>迟到</source>
+        <translation>Late</translation>
+    </message>
+    <message>
+        <source>第 %1 帧请求的应答，在下一请求发出后才到达</source>
+        <translation>Answer to the request in row %1, arrived after the next request went out</translation>
+    </message>
 </context>
 <context>
     <name>kv::TrafficLog</name>
@@ -830,6 +838,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
         <source>&#x3000;</source>
         <comment>between the figures of the statistics</comment>
         <translation>   </translation>
+    </message>
+    <message>
+        <source>迟到</source>
+        <translation>Late</translation>
     </message>
 </context>
 <context>

@@ -35,6 +35,8 @@ QString frameVerdictWords(const TrafficFrame& frame)
         default:
             return QStringLiteral("unexpected (another length)");
         }
+    case FrameVerdict::Late:
+        return QStringLiteral("late (came after the next request)");
     case FrameVerdict::NoReply:
         return QStringLiteral("no-reply (waited %1 ms)").arg(frame.waited / 1'000'000);
     case FrameVerdict::Unsolicited:

@@ -27,8 +27,6 @@ CommPort::CommPort(QObject* parent)
         if (m_sThreshold > 0 && m_port.bytesToWrite() < m_sThreshold)
             raise(SendEvent);
     });
-    m_stragglers.setSingleShot(true);
-    connect(&m_stragglers, &QTimer::timeout, this, &CommPort::collectStragglers);
     m_hold.setSingleShot(true);
     m_hold.setTimerType(Qt::PreciseTimer);
     connect(&m_hold, &QTimer::timeout, this, &CommPort::holdEnded);
@@ -71,18 +69,15 @@ bool CommPort::setSettings(const QString& text)
         // The device may have taken part of the new format before refusing
         // the rest: put the line back to what settings() still reports.
         applySettings(m_lineSettings);
-        tuneWakeUp();
         return false;
     }
     m_lineSettings = *parsed;
     m_settingsText = text;
-    tuneWakeUp();
     return true;
 }
 
 bool CommPort::applySettings(const LineSettings& settings)
 {
-    m_wakeAfter = 0; // each change rewrites the whole line setup
     return m_port.setBaudRate(settings.baudRate) && m_port.setParity(settings.parity)
         && m_port.setDataBits(settings.dataBits) && m_port.setStopBits(settings.stopBits);
 }
@@ -91,7 +86,6 @@ bool CommPort::setPortOpen(bool open)
 {
     if (!open) {
         m_losingPort = false;
-        m_stragglers.stop();
         releaseNotifier();
         m_readNotifier.clear(); // the serial port makes a new one at the next opening
         if (m_port.isOpen())
@@ -140,8 +134,6 @@ bool CommPort::setPortOpen(bool open)
     m_port.clear();
     m_inBuffer.clear();
     m_losingPort = false;
-    m_straggling = false;
-    tuneWakeUp();
     return true;
 }
 
@@ -199,56 +191,47 @@ QByteArray CommPort::takeBuffered()
 QByteArray CommPort::readFromDriver()
 {
     QByteArray arrived = takeBuffered();
-    if (line_driver::pending(m_port.handle()) > 0)
-        arrived += line_driver::readPending(m_port.handle(), m_inBufferSize);
+    if (const int pending = line_driver::pending(m_port.handle()); pending > 0)
+        arrived += line_driver::readPending(m_port.handle(), pending);
+    return arrived;
+}
+
+qint64 CommPort::arrivalTime(qsizetype bytes)
+{
+    const qint64 now = monotonicNow();
+    if (!holding())
+        return now;
+    // Gathered while held: the frame's bytes came one character time after
+    // another since the hold began (or since the last of them were taken).
+    m_heldSince = std::min(now, m_heldSince + frameTime(static_cast<int>(bytes), m_lineSettings.baudRate).count());
+    return m_heldSince;
+}
+
+QByteArray CommPort::takeWaiting()
+{
+    const QByteArray arrived = readFromDriver();
+    publishArrived(arrived, arrivalTime(arrived.size()));
     return arrived;
 }
 
 void CommPort::takeHeldBytes()
 {
-    if (!m_port.isOpen())
-        return;
-    const QByteArray arrived = readFromDriver();
-    publishArrived(arrived);
-    keep(arrived);
+    if (m_port.isOpen())
+        keep(takeWaiting());
 }
 
-void CommPort::collectStragglers()
+void CommPort::gatherRest()
 {
-    if (!m_port.isOpen())
+    if (!m_port.isOpen() || holding() || m_rThreshold <= 0)
         return;
-    // From now on every byte wakes us, so what still comes is seen as it comes.
-    m_straggling = true;
-    tuneWakeUp();
-    takeHeldBytes();
-    if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
-        raise(ReceiveEvent);
-}
-
-void CommPort::tuneWakeUp()
-{
-    if (!m_port.isOpen()) {
-        m_stragglers.stop();
+    const qsizetype missing = m_rThreshold - m_inBuffer.size();
+    if (missing <= 0)
         return;
-    }
-    // While reception is held nothing wakes us: the driver is told what to
-    // wait for when the hold ends, once, rather than for each change meanwhile.
-    if (holding())
-        return;
-    // Wake when the receive event is due; without a threshold, for every byte.
-    const int missing = m_rThreshold > 0 ? m_rThreshold - static_cast<int>(m_inBuffer.size()) : 1;
-    const int wanted = m_straggling ? 1 : std::clamp(missing, 1, 255);
-    if (wanted != m_wakeAfter && line_driver::wakeAfter(m_port.handle(), wanted))
-        m_wakeAfter = wanted;
-    // Bytes short of what we wait for stay in the driver: if the rest does
-    // not come in the time it needs on the line, take them anyway.
-    if (m_wakeAfter > 1) {
-        constexpr std::chrono::milliseconds Allowance{100};
-        const auto due = frameTime(m_wakeAfter, m_lineSettings.baudRate) + Allowance;
-        m_stragglers.start(std::chrono::ceil<std::chrono::milliseconds>(due));
-    } else {
-        m_stragglers.stop();
-    }
+    // The first bytes of what the receive event waits for are in: the rest
+    // comes at the line rate, so the line need not wake us for each of them.
+    // One character more, so that the hold does not end just before the last.
+    holdReception(frameTime(static_cast<int>(missing) + 1, m_lineSettings.baudRate));
+    m_heldFor = missing;
 }
 
 QSocketNotifier* CommPort::readNotifier()
@@ -277,18 +260,18 @@ void CommPort::holdReception(std::chrono::nanoseconds span)
         return;
     notifier->setEnabled(false);
     m_heldNotifier = notifier;
-    m_stragglers.stop(); // the hold's end takes them, and sets the next wait
-
-    // Rounded down: the hold must not end after the bytes could all be there.
-    m_hold.start(std::chrono::floor<std::chrono::milliseconds>(span));
+    m_heldSince = monotonicNow();
+    m_heldFor = 0;
+    // Rounded up: ended early, the hold would find the frame one byte short.
+    m_hold.start(std::chrono::ceil<std::chrono::milliseconds>(span));
 }
 
 void CommPort::endHold()
 {
     if (!holding())
         return;
+    takeHeldBytes(); // stamped as held, before the line is watched again
     releaseNotifier();
-    tuneWakeUp();
 }
 
 void CommPort::releaseNotifier()
@@ -297,18 +280,27 @@ void CommPort::releaseNotifier()
     if (m_heldNotifier)
         m_heldNotifier->setEnabled(true);
     m_heldNotifier.clear();
+    m_heldFor = 0;
 }
 
 void CommPort::holdEnded()
 {
-    releaseNotifier();
-    if (!m_port.isOpen())
+    if (!holding())
         return;
-    const QByteArray arrived = readFromDriver();
+    const qsizetype awaited = m_heldFor;
+    const QByteArray arrived = m_port.isOpen() ? takeWaiting() : QByteArray();
+    releaseNotifier();
     if (arrived.isEmpty())
-        tuneWakeUp();
-    else
-        acceptArrived(arrived); // tunes the wake-up once the receiver has seen them
+        return;
+    const bool overran = !keep(arrived);
+    if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
+        raise(ReceiveEvent);
+    if (overran)
+        raise(ReceiveOverrun);
+    // A run that filled the hold goes on; one that stopped short has ended,
+    // and the line is watched byte by byte again.
+    if (awaited == 0 || arrived.size() >= awaited)
+        gatherRest();
 }
 
 int CommPort::outBufferCount() const
@@ -320,16 +312,16 @@ bool CommPort::setInBufferCount(int count)
 {
     if (count != 0)
         return false;
-    m_inBuffer.clear();
-    m_straggling = false;
     if (m_port.isOpen()) {
-        // Bytes already read from the device but not yet handed to us would
-        // otherwise survive the reset; they did cross the line, so they are
-        // published before they go.
-        publishArrived(readFromDriver());
-        m_port.clear(QSerialPort::Input);
-        tuneWakeUp();
+        // What waits did cross the line: it is read and published, all of
+        // it, before it goes. Rounds of reading are bounded, so a flooded line
+        // cannot keep us here; what comes meanwhile is read as it arrives.
+        constexpr int MostRounds = 64;
+        for (int round = 0; round < MostRounds && !takeWaiting().isEmpty(); ++round) {
+        }
+        releaseNotifier(); // no frame is awaited any more
     }
+    m_inBuffer.clear();
     return true;
 }
 
@@ -363,8 +355,6 @@ bool CommPort::setRThreshold(int threshold)
     if (threshold < 0)
         return false;
     m_rThreshold = threshold;
-    m_straggling = false;
-    tuneWakeUp();
     return true;
 }
 
@@ -405,22 +395,21 @@ QByteArray CommPort::input()
 
 void CommPort::acceptArrived(const QByteArray& arrived)
 {
-    publishArrived(arrived);
+    publishArrived(arrived, arrivalTime(arrived.size()));
     const bool overran = !keep(arrived);
-    // The receiver usually takes the bytes and sets the next threshold in the
-    // event: the driver is told what to wait for after that, once, since each
-    // change of the line settings costs a round through the terminal layer.
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
     if (overran)
         raise(ReceiveOverrun);
-    tuneWakeUp();
+    // The receiver usually takes the bytes and sets the next threshold in
+    // the event; what it still waits for after that is gathered.
+    gatherRest();
 }
 
-void CommPort::publishArrived(const QByteArray& arrived)
+void CommPort::publishArrived(const QByteArray& arrived, qint64 at)
 {
     if (!arrived.isEmpty())
-        emit chunkArrived(arrived, monotonicNow());
+        emit chunkArrived(arrived, at);
 }
 
 bool CommPort::keep(const QByteArray& arrived)
@@ -457,7 +446,6 @@ void CommPort::closeLostPort()
     if (!m_losingPort)
         return;
     m_losingPort = false;
-    m_stragglers.stop();
     releaseNotifier();
     m_readNotifier.clear();
     if (m_port.isOpen())

@@ -98,11 +98,13 @@ public:
 
     int commEvent() const { return m_commEvent; }
 
-    // Stops watching the line for `span`: bytes that arrive meanwhile wait in
-    // the driver and are taken when it is over (published, kept, the receive
-    // event raised as due). A reply that cannot be whole before then arrives
-    // without waking the program for each of its bytes. endHold() and closing
-    // the port end it early.
+    // Stops watching the line for `span` while the rest of a frame already
+    // arriving comes: its bytes wait in the driver and are taken when the hold
+    // is over (published, kept, the receive event raised as due), so a frame
+    // paced at the line rate wakes the program once rather than per byte.
+    // They are stamped as the line delivered them, back to back from the
+    // hold's start, and never later than when they were taken. endHold() and
+    // closing the port end it early.
     void holdReception(std::chrono::nanoseconds span);
     void endHold();
     bool holding() const { return !m_heldNotifier.isNull(); }
@@ -131,15 +133,17 @@ signals:
 
 private:
     bool keep(const QByteArray& arrived); // false when some did not fit
-    void publishArrived(const QByteArray& arrived);
+    void publishArrived(const QByteArray& arrived, qint64 at);
     QByteArray takeBuffered();
     QByteArray readFromDriver();
+    // Reads what waits, publishes it with the time it arrived, and returns it.
+    QByteArray takeWaiting();
+    qint64 arrivalTime(qsizetype bytes);
     void takeHeldBytes();
-    void collectStragglers();
+    void gatherRest();
     QSocketNotifier* readNotifier();
     void holdEnded();
     void releaseNotifier();
-    void tuneWakeUp();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
     void raise(Event event);
@@ -156,12 +160,11 @@ private:
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureDetail;
     QString m_device; // set by setDevice()
-    // Fires when a reply short of the threshold has stopped coming: its bytes
-    // wait in the driver (see tuneWakeUp) and are taken so listeners see them.
-    QTimer m_stragglers;
     // While reception is held: the serial port's own read notifier, paused.
     QTimer m_hold;
     QPointer<QSocketNotifier> m_heldNotifier;
+    qint64 m_heldSince = 0;                   // monotonic ns the bytes taken at the hold's end count from
+    qsizetype m_heldFor = 0;                  // bytes the hold waits for; 0: an explicit hold
     QPointer<QSocketNotifier> m_readNotifier; // the serial port's, once found
     int m_commPort = 1;
     int m_inBufferSize = 1024;
@@ -171,9 +174,7 @@ private:
     int m_rThreshold = 0;
     int m_sThreshold = 0;
     int m_commEvent = NoEvent;
-    int m_wakeAfter = 0; // bytes the driver gathers before it wakes us; 0: not set
     bool m_losingPort = false;
-    bool m_straggling = false; // the awaited reply stopped short: wake for every byte
 };
 
 } // namespace kv

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -20,17 +19,6 @@ bool hasFailed(qintptr handle)
     if (::poll(&state, 1, 0) < 0)
         return true;
     return (state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-bool wakeAfter(qintptr handle, int bytes)
-{
-    termios line{};
-    if (::tcgetattr(static_cast<int>(handle), &line) != 0)
-        return false;
-    // VMIN with VTIME 0: the line reads as readable once that many bytes wait.
-    line.c_cc[VMIN] = static_cast<cc_t>(std::clamp(bytes, 1, 255));
-    line.c_cc[VTIME] = 0;
-    return ::tcsetattr(static_cast<int>(handle), TCSANOW, &line) == 0;
 }
 
 int pending(qintptr handle)
@@ -55,11 +43,6 @@ QByteArray readPending(qintptr handle, int maxBytes)
 bool hasFailed(qintptr)
 {
     return true;
-}
-
-bool wakeAfter(qintptr, int)
-{
-    return false;
 }
 
 int pending(qintptr)

@@ -13,11 +13,6 @@ namespace kv::line_driver {
 // opposed to a read that merely found nothing waiting.
 bool hasFailed(qintptr handle);
 
-// Lets the driver gather this many bytes (1 to 255) before it reports the
-// line readable, so that a reply trickling in at the line rate wakes the
-// window once instead of once per byte.
-bool wakeAfter(qintptr handle, int bytes);
-
 // Bytes the driver holds that have not been read yet.
 int pending(qintptr handle);
 

@@ -133,6 +133,8 @@ QString verdictText(const TrafficFrame& frame)
             .arg(frame.check.expected);
     case FrameVerdict::Unexpected:
         return QCoreApplication::translate("kv::Traffic", "不符");
+    case FrameVerdict::Late:
+        return QCoreApplication::translate("kv::Traffic", "迟到");
     case FrameVerdict::NoReply:
         return QCoreApplication::translate("kv::Traffic", "无应答");
     case FrameVerdict::Unsolicited:
@@ -192,6 +194,9 @@ QString meaningText(const TrafficFrame& frame)
             .arg(frame.check.expected);
     case FrameVerdict::Unexpected:
         return mismatchMeaning(frame);
+    case FrameVerdict::Late:
+        return QCoreApplication::translate("kv::Traffic", "第 %1 帧请求的应答，在下一请求发出后才到达")
+            .arg(frame.requestNumber);
     case FrameVerdict::NoReply:
         return frame.beforeNextRequest
             ? QCoreApplication::translate("kv::Traffic", "下一请求前无应答，等待 %1 ms").arg(frame.waited / 1'000'000)

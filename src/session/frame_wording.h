@@ -14,7 +14,7 @@ namespace kv {
 
 QString directionText(Direction direction);
 
-// "正常", "CRC 错误", "异常 02 非法数据地址", "不完整（7/15 字节）", "不符", "无应答", "未请求", "端口丢失".
+// "正常", "CRC 错误", "异常 02 非法数据地址", "不完整（7/15 字节）", "不符", "迟到", "无应答", "未请求", "端口丢失".
 QString verdictText(const TrafficFrame& frame);
 
 // The request or the answer in words: "从站 1 读 5 个寄存器，起始地址 0",

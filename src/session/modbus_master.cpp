@@ -28,7 +28,7 @@ ModbusMaster::ModbusMaster(CommPort& port, QObject* parent)
     m_timeout.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, &ModbusMaster::timedOut);
     connect(&m_port, &CommPort::onComm, this, &ModbusMaster::onPortEvent);
-    connect(&m_port, &CommPort::chunkArrived, this, [this](const QByteArray&, qint64 at) { m_lastHeardAt = at; });
+    connect(&m_port, &CommPort::chunkArrived, this, &ModbusMaster::heard);
 }
 
 ModbusMaster::~ModbusMaster() = default;
@@ -61,16 +61,11 @@ bool ModbusMaster::start(const Frame& request)
     m_port.setInBufferCount(0);
     m_port.setInputLen(0);
     m_port.setInputMode(CommPort::BinaryInput);
-    // The line need not wake us for every byte of the answer: held until the
-    // answer asked for can be whole after a sensor's usual turnaround, one
-    // wake-up finds it complete. Held first, so that the threshold below
-    // reaches the driver once, when the hold ends.
-    const int expected = expectedReplyLength(request);
-    m_port.holdReception(exchangeTime(
-        static_cast<int>(request.size()), std::max(expected, ExceptionLength), m_port.baudRate(), NominalTurnaround));
-    // Then whatever has come is taken once it can be an answer: the shortest
-    // (an exception) is whole with five bytes.
-    m_port.setRThreshold(std::min(expected > 0 ? expected : ExceptionLength, ExceptionLength));
+    // The answer's first byte wakes us, whenever the sensor sends it; the
+    // rest is then gathered in one hold (see onPortEvent).
+    m_port.setRThreshold(1);
+    m_staleBytes = 0;
+    m_answerBegun = !m_lateAnswerMayCome;
     m_busy = true;
     m_sentAt = CommPort::monotonicNow();
     if (!m_port.output(m_request)) {
@@ -108,13 +103,32 @@ Outcome ModbusMaster::exchange(const Frame& request)
     return result;
 }
 
+void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
+{
+    m_lastHeardAt = at;
+    if (!m_busy)
+        return;
+    // After a request left unanswered, bytes that were on the wire before
+    // this one was handed over cannot answer it: they are that request's
+    // late answer, or noise.
+    const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), m_port.baudRate()).count();
+    if (!m_answerBegun && firstByteAt < m_sentAt) {
+        m_staleBytes += bytes.size();
+        return;
+    }
+    m_answerBegun = true;
+    m_lastByteAt = at;
+}
+
 void ModbusMaster::takeArrived()
 {
-    const QByteArray arrived = m_port.input();
+    QByteArray arrived = m_port.input();
+    const qsizetype stale = std::min(m_staleBytes, arrived.size());
+    arrived.remove(0, stale);
+    m_staleBytes -= stale;
     if (arrived.isEmpty())
         return;
     m_reply += arrived;
-    m_lastByteAt = CommPort::monotonicNow();
     m_check = checkReply(asSpan(m_request), asSpan(m_reply));
 }
 
@@ -138,11 +152,15 @@ void ModbusMaster::onPortEvent()
         finish();
         return;
     }
-    // Wait for what the frame still needs, as its header tells it; those
-    // bytes take their time on the line before they can all be there.
-    const int missing = std::max(1, m_check.expected - static_cast<int>(m_reply.size()));
-    m_port.holdReception(frameTime(missing, m_port.baudRate()));
-    m_port.setRThreshold(missing);
+    if (m_reply.isEmpty())
+        return; // stale bytes only: the answer has not begun
+    // The answer has begun: the rest of the longest one asked for (or what
+    // its header says is missing) comes at the line rate, gathered in one
+    // hold, one character more so that the hold does not end just before
+    // the last byte. An exception, shorter, is whole within it.
+    const int longest = std::max({m_check.expected, expectedReplyLength(asSpan(m_request)), ExceptionLength});
+    const int missing = std::max(1, longest - static_cast<int>(m_reply.size()));
+    m_port.holdReception(frameTime(missing + 1, m_port.baudRate()));
 }
 
 void ModbusMaster::timedOut()
@@ -167,6 +185,7 @@ void ModbusMaster::finish(bool portLost)
     outcome.finishedAt = CommPort::monotonicNow();
     outcome.waited = sinceNs(m_sentAt, outcome.finishedAt);
     outcome.kind = portLost ? OutcomeKind::PortLost : outcomeOf(m_check);
+    m_lateAnswerMayCome = !replyComplete();
     if (!m_reply.isEmpty()) {
         const auto requestOnWire = frameTime(static_cast<int>(m_request.size()), m_port.baudRate());
         outcome.responseTime = sinceNs(m_sentAt + requestOnWire.count(), m_lastByteAt);

@@ -61,6 +61,7 @@ signals:
 
 private:
     void onPortEvent();
+    void heard(const QByteArray& bytes, qint64 at);
     void timedOut();
     void takeArrived();
     void finish(bool portLost = false);
@@ -73,9 +74,12 @@ private:
     bool m_busy = false;
     QByteArray m_request;
     QByteArray m_reply;
-    qint64 m_sentAt = 0;      // monotonic ns when the request was handed over
-    qint64 m_lastByteAt = 0;  // monotonic ns when the reply's last chunk was taken
-    qint64 m_lastHeardAt = 0; // monotonic ns of the last chunk off the line, awaited or not
+    qint64 m_sentAt = 0;              // monotonic ns when the request was handed over
+    qint64 m_lastByteAt = 0;          // monotonic ns when the reply's last byte arrived
+    qsizetype m_staleBytes = 0;       // taken bytes that were on the wire before the request: not its answer
+    bool m_answerBegun = false;       // a byte that can answer the request has come
+    bool m_lateAnswerMayCome = false; // the last transaction ended without its whole answer
+    qint64 m_lastHeardAt = 0;         // monotonic ns of the last chunk off the line, awaited or not
     ReplyCheck m_check;
 };
 

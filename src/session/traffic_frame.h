@@ -18,6 +18,7 @@ enum class FrameVerdict : std::uint8_t {
     Exception,
     Partial,     // fewer bytes than the frame needs
     Unexpected,  // intact, but another station, function or shape than asked
+    Late,        // an answer that came after the next request went out (see check for what it was)
     NoReply,     // nothing came (before the next request, or within a second)
     Unsolicited, // bytes with no request outstanding
     PortLost,    // the device went away

@@ -31,6 +31,10 @@ FrameVerdict verdictOf(const ReplyCheck& check)
     return FrameVerdict::NoReply;
 }
 
+// How long after the next request went out a late answer, begun before it,
+// may take beyond its own time on the wire to be read.
+constexpr std::chrono::milliseconds LateAnswerReadWithin{50};
+
 qint64 wallClockOf(qint64 at)
 {
     return QDateTime::currentMSecsSinceEpoch() - (CommPort::monotonicNow() - at) / 1'000'000;
@@ -43,6 +47,8 @@ TrafficRecorder::TrafficRecorder(QObject* parent)
 {
     m_silence.setSingleShot(true);
     m_noReply.setSingleShot(true);
+    m_lateEnds.setSingleShot(true);
+    connect(&m_lateEnds, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
     connect(&m_silence, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
     connect(&m_noReply, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
 }
@@ -91,8 +97,13 @@ void TrafficRecorder::resetStatistics()
 void TrafficRecorder::written(const QByteArray& bytes, qint64 at, int baudRate)
 {
     endPendingFrame();
-    if (m_request && !m_request->answered)
-        stateNoReply(at, true);
+    // Superseded twice: an answer now would be the next request's.
+    if (m_overdue)
+        stateNoReply(*m_overdue, at, true);
+    if (m_request && !m_request->answered) {
+        m_overdue = m_request; // its answer may still come, late
+        m_overdue->supersededAt = at;
+    }
     TrafficFrame frame;
     frame.direction = Direction::Sent;
     frame.verdict = FrameVerdict::Request;
@@ -115,6 +126,14 @@ void TrafficRecorder::arrived(const QByteArray& bytes, qint64 at, int baudRate)
     const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), baudRate).count();
     if (!m_pending.isEmpty() && !answering() && firstByteAt - m_pendingAt > silentInterval(m_pendingBaud).count())
         endPendingFrame();
+    if (m_pending.isEmpty() && m_overdue) {
+        // A frame begun before the next request was handed over cannot be
+        // that request's answer: it is the late answer of the one before.
+        if (firstByteAt < m_overdue->supersededAt)
+            m_pendingLate = true;
+        else
+            settleOverdue(at, true);
+    }
     m_pendingBaud = baudRate;
     for (qsizetype taken = 0; taken < bytes.size();) {
         const qsizetype room = LongestFrame - m_pending.size();
@@ -131,6 +150,8 @@ void TrafficRecorder::arrived(const QByteArray& bytes, qint64 at, int baudRate)
 void TrafficRecorder::portLost(qint64 at)
 {
     endPendingFrame();
+    if (m_overdue)
+        stateNoReply(*m_overdue, at, true);
     TrafficFrame frame;
     frame.direction = Direction::Received;
     frame.verdict = FrameVerdict::PortLost;
@@ -150,7 +171,27 @@ void TrafficRecorder::portLost(qint64 at)
 
 bool TrafficRecorder::answering() const
 {
-    return m_request && !m_request->answered && !m_pending.isEmpty();
+    return !m_pending.isEmpty() && (m_pendingLate || (m_request && !m_request->answered));
+}
+
+TrafficRecorder::OpenRequest* TrafficRecorder::answered()
+{
+    if (m_pendingLate)
+        return m_overdue ? &*m_overdue : nullptr;
+    return m_request && !m_request->answered ? &*m_request : nullptr;
+}
+
+qint64 TrafficRecorder::overdueEndsAt() const
+{
+    const int longest = std::max(expectedReplyLength(asSpan(m_overdue->bytes)), 5);
+    return m_overdue->supersededAt + frameTime(longest, m_overdue->baudRate).count()
+        + std::chrono::nanoseconds(LateAnswerReadWithin).count();
+}
+
+void TrafficRecorder::settleOverdue(qint64 now, bool nextAnswerBegun)
+{
+    if (m_overdue && !m_pendingLate && (nextAnswerBegun || now >= overdueEndsAt()))
+        stateNoReply(*m_overdue, now, true);
 }
 
 std::chrono::nanoseconds TrafficRecorder::pendingFrameEndsAfter() const
@@ -160,7 +201,8 @@ std::chrono::nanoseconds TrafficRecorder::pendingFrameEndsAfter() const
     // The rest of an answer may be held back in the serial driver until the
     // port gives up waiting for it (its wire time and 100 ms): wait longer.
     constexpr std::chrono::milliseconds HeldBack{150};
-    const int expected = std::max(expectedReplyLength(asSpan(m_request->bytes)), 5);
+    const OpenRequest& request = m_pendingLate ? *m_overdue : *m_request;
+    const int expected = std::max(expectedReplyLength(asSpan(request.bytes)), 5);
     const int missing = std::max(0, expected - static_cast<int>(m_pending.size()));
     return frameTime(missing, m_pendingBaud) + HeldBack;
 }
@@ -170,28 +212,34 @@ void TrafficRecorder::settle(qint64 now)
     if (!m_pending.isEmpty() && now - m_pendingAt >= pendingFrameEndsAfter().count())
         endPendingFrame();
     const qint64 noReplyAfter = std::chrono::nanoseconds(NoReplyAfter).count();
-    if (m_request && !m_request->answered && m_pending.isEmpty() && now - m_request->at >= noReplyAfter)
-        stateNoReply(m_request->at + noReplyAfter, false);
+    settleOverdue(now, false);
+    if (m_request && !m_request->answered && (m_pending.isEmpty() || m_pendingLate)
+        && now - m_request->at >= noReplyAfter)
+        stateNoReply(*m_request, m_request->at + noReplyAfter, false);
     armTimers();
 }
 
 void TrafficRecorder::close(qint64 now)
 {
     endPendingFrame();
+    if (m_overdue)
+        stateNoReply(*m_overdue, now, true);
     if (m_request && !m_request->answered)
-        stateNoReply(now, false);
+        stateNoReply(*m_request, now, false);
     armTimers();
 }
 
 void TrafficRecorder::takeWholeAnswer()
 {
-    if (!m_request || m_request->answered || m_pending.isEmpty())
+    OpenRequest* request = answered();
+    if (!request || m_pending.isEmpty())
         return;
-    const ReplyCheck check = checkReply(asSpan(m_request->bytes), asSpan(m_pending));
+    const ReplyCheck check = checkReply(asSpan(request->bytes), asSpan(m_pending));
     if (!check.whole)
         return;
-    answer(m_pending.left(check.received), check);
+    const QByteArray whole = m_pending.left(check.received);
     m_pending.remove(0, check.received);
+    answer(*request, whole, check);
 }
 
 void TrafficRecorder::endPendingFrame()
@@ -200,8 +248,8 @@ void TrafficRecorder::endPendingFrame()
     if (m_pending.isEmpty())
         return;
     const QByteArray bytes = std::exchange(m_pending, {});
-    if (m_request && !m_request->answered) {
-        answer(bytes, checkReply(asSpan(m_request->bytes), asSpan(bytes)));
+    if (OpenRequest* request = answered()) {
+        answer(*request, bytes, checkReply(asSpan(request->bytes), asSpan(bytes)));
         return;
     }
     TrafficFrame frame;
@@ -215,43 +263,51 @@ void TrafficRecorder::endPendingFrame()
     emit statisticsChanged();
 }
 
-void TrafficRecorder::answer(const QByteArray& bytes, const ReplyCheck& check)
+void TrafficRecorder::answer(OpenRequest& request, const QByteArray& bytes, const ReplyCheck& check)
 {
+    const bool late = m_overdue && &request == &*m_overdue;
     TrafficFrame frame;
     frame.direction = Direction::Received;
-    frame.verdict = verdictOf(check);
+    frame.verdict = late ? FrameVerdict::Late : verdictOf(check);
     frame.at = m_pendingAt;
     frame.bytes = bytes;
-    frame.request = m_request->bytes;
-    frame.requestNumber = m_request->number;
+    frame.request = request.bytes;
+    frame.requestNumber = request.number;
     frame.check = check;
     frame.baudRate = m_pendingBaud;
-    m_request->answered = true;
-    m_noReply.stop();
+    request.answered = true;
+    const qint64 requestAt = request.at;
+    const int requestBaud = request.baudRate;
+    if (late) {
+        m_overdue.reset();
+        m_pendingLate = false;
+    }
     count(frame.verdict);
     if (frame.verdict == FrameVerdict::Ok) {
         // From the request's last byte leaving to the answer's last byte arriving.
-        const qint64 requestGone
-            = m_request->at + frameTime(static_cast<int>(m_request->bytes.size()), m_request->baudRate).count();
+        const qint64 requestGone = requestAt + frameTime(static_cast<int>(frame.request.size()), requestBaud).count();
         m_statistics.addResponseTime(std::chrono::nanoseconds(std::max<qint64>(0, frame.at - requestGone)));
     }
     push(std::move(frame));
     emit statisticsChanged();
 }
 
-void TrafficRecorder::stateNoReply(qint64 at, bool beforeNextRequest)
+void TrafficRecorder::stateNoReply(OpenRequest& request, qint64 at, bool beforeNextRequest)
 {
     TrafficFrame frame;
     frame.direction = Direction::Received;
     frame.verdict = FrameVerdict::NoReply;
     frame.at = at;
-    frame.request = m_request->bytes;
-    frame.requestNumber = m_request->number;
-    frame.waited = at - m_request->at;
+    frame.request = request.bytes;
+    frame.requestNumber = request.number;
+    frame.waited = (request.supersededAt != 0 ? request.supersededAt : at) - request.at;
     frame.beforeNextRequest = beforeNextRequest;
-    frame.baudRate = m_request->baudRate;
-    m_request->answered = true;
-    m_noReply.stop();
+    frame.baudRate = request.baudRate;
+    request.answered = true;
+    if (m_overdue && &request == &*m_overdue) {
+        m_overdue.reset();
+        m_pendingLate = false;
+    }
     count(FrameVerdict::NoReply);
     push(std::move(frame));
     emit statisticsChanged();
@@ -274,6 +330,9 @@ void TrafficRecorder::count(FrameVerdict verdict)
         break;
     case FrameVerdict::Unexpected:
         ++m_statistics.unexpected;
+        break;
+    case FrameVerdict::Late:
+        ++m_statistics.late;
         break;
     case FrameVerdict::NoReply:
         ++m_statistics.noReply;
@@ -313,6 +372,12 @@ void TrafficRecorder::armTimers()
             m_noReply.start(NoReplyAfter);
     } else {
         m_noReply.stop();
+    }
+    if (m_overdue && !m_pendingLate) {
+        const auto left = std::chrono::nanoseconds(overdueEndsAt() - CommPort::monotonicNow());
+        m_lateEnds.start(std::max(std::chrono::milliseconds(1), std::chrono::ceil<std::chrono::milliseconds>(left)));
+    } else {
+        m_lateEnds.stop();
     }
 }
 

@@ -17,12 +17,13 @@ class CommPort;
 // that arrive form one frame until the line is silent for 3.5 characters (or
 // the frame the request asked for is whole; an answer begun is held open
 // while the serial driver may still hold its rest); each answer is paired with its
-// request and judged; a request nobody answers is stated as such when the next
-// request goes out or after a second of silence; bytes with no request open
-// are unsolicited. Keeps the newest frames up to its capacity (older ones are
-// let go a hundredth of the capacity at a time, so a view of a full log is
-// trimmed now and then rather than with every frame), and running
-// statistics. Works on any line, the window's or a transaction's.
+// request and judged (an answer whose first byte came before a request was
+// handed over cannot be its answer: one that comes after the next request
+// went out is late for the request it answers); a request nobody answers is
+// stated as such once its answer can no longer come, late or not, or after a
+// second of silence; bytes with no request open are unsolicited. Keeps the newest frames up to its capacity (older ones
+// are let go a hundredth of the capacity at a time, so a view of a full log is trimmed now and then rather than with
+// every frame), and running statistics. Works on any line, the window's or a transaction's.
 class TrafficRecorder : public QObject {
     Q_OBJECT
 
@@ -75,13 +76,19 @@ private:
         qint64 at = 0;
         int baudRate = 0;
         bool answered = false;
+        qint64 supersededAt = 0; // when the next request was handed over; 0: none yet
     };
 
     void push(TrafficFrame frame);
     void dropDownTo(qsizetype size);
     void endPendingFrame();
-    void answer(const QByteArray& bytes, const ReplyCheck& check);
-    void stateNoReply(qint64 at, bool beforeNextRequest);
+    void answer(OpenRequest& request, const QByteArray& bytes, const ReplyCheck& check);
+    void stateNoReply(OpenRequest& request, qint64 at, bool beforeNextRequest);
+    // The request the frame being received answers, if any.
+    OpenRequest* answered();
+    // A superseded request whose answer can no longer come is stated unanswered.
+    void settleOverdue(qint64 now, bool nextAnswerBegun);
+    qint64 overdueEndsAt() const;
     void takeWholeAnswer();
     void count(FrameVerdict verdict);
     void armTimers();
@@ -97,11 +104,14 @@ private:
     qint64 m_lastAt = 0;
     TrafficStatistics m_statistics;
     std::optional<OpenRequest> m_request;
-    QByteArray m_pending;   // bytes of a frame still arriving
-    qint64 m_pendingAt = 0; // when its last chunk came
+    std::optional<OpenRequest> m_overdue; // superseded unanswered: its answer may still come, late
+    bool m_pendingLate = false;           // the frame being received is m_overdue's answer
+    QByteArray m_pending;                 // bytes of a frame still arriving
+    qint64 m_pendingAt = 0;               // when its last chunk came
     int m_pendingBaud = 9600;
-    QTimer m_silence; // the frame being received has ended
-    QTimer m_noReply; // a second without an answer
+    QTimer m_silence;  // the frame being received has ended
+    QTimer m_noReply;  // a second without an answer
+    QTimer m_lateEnds; // a superseded request's answer can no longer come
 };
 
 } // namespace kv

@@ -18,11 +18,12 @@ public:
     std::uint64_t badCrc = 0;
     std::uint64_t exceptions = 0;
     std::uint64_t unexpected = 0;
+    std::uint64_t late = 0; // answered after the next request went out
     std::uint64_t unsolicited = 0;
     std::uint64_t portLost = 0;
 
     // Requests answered one way or another (an open request is not counted).
-    std::uint64_t judged() const { return ok + noReply + partial + badCrc + exceptions + unexpected + portLost; }
+    std::uint64_t judged() const { return ok + noReply + partial + badCrc + exceptions + unexpected + late + portLost; }
     // Percent of judged requests without a good answer.
     double lossPercent() const;
 

@@ -1,13 +1,17 @@
 #include "protocol/measurement.h"
 #include "protocol/request_frames.h"
 #include "protocol/wire_timing.h"
+#include "pty_pair.h"
 #include "serial/comm_port.h"
 #include "session/modbus_master.h"
+#include "session/traffic_recorder.h"
 #include "sim_process.h"
 
 #include <QSignalSpy>
 
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 using namespace kv;
@@ -47,6 +51,9 @@ private slots:
     void oneTransactionAtATime();
     void lineQuietAfterTheLastByte();
     void portLost();
+    void stampsFollowTheSensor_data();
+    void stampsFollowTheSensor();
+    void lateReplyIsNotTheNextOnes();
 };
 
 void tst_ModbusMaster::outcomes_data()
@@ -153,12 +160,14 @@ void tst_ModbusMaster::lineQuietAfterTheLastByte()
 {
     Line line({});
     QCOMPARE(line.master.lineQuietAt(), 0);
+    qint64 lastArrival = 0;
+    connect(&line.port, &CommPort::chunkArrived, this, [&](const QByteArray&, qint64 at) { lastArrival = at; });
     const Outcome answered = line.master.exchange(ReadFive);
     QVERIFY(answered.ok());
-    // 3.5 characters after the reply's last byte came in, which is just before
-    // the transaction ended.
+    // 3.5 characters after the reply's last byte came in, which is about
+    // when the transaction ended.
     const qint64 silence = silentInterval(9600).count();
-    QVERIFY(line.master.lineQuietAt() > answered.finishedAt);
+    QCOMPARE(line.master.lineQuietAt(), lastArrival + silence);
     QVERIFY(line.master.lineQuietAt() <= answered.finishedAt + silence);
 
     // Without an answer: 3.5 characters after the request left, long past.
@@ -179,6 +188,80 @@ void tst_ModbusMaster::portLost()
     QCOMPARE(finished.first().first().value<Outcome>().kind, OutcomeKind::PortLost);
     QVERIFY(!line.port.portOpen());
     QVERIFY(!line.master.start(ReadFive));
+}
+
+void tst_ModbusMaster::stampsFollowTheSensor_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    for (const char* turnaround : {"0", "2", "5", "10", "30"})
+        QTest::addRow("reply after %s ms", turnaround) << QStringList{"--turnaround-ms", turnaround};
+    QTest::newRow("exception after 10 ms") << QStringList{"--turnaround-ms", "10", "--fault", "exception:1"};
+    QTest::newRow("partial after 10 ms") << QStringList{"--turnaround-ms", "10", "--fault", "partial:1"};
+}
+
+// Each reply, whatever it is, is stamped when its last byte reached us: the
+// simulator stamps the moment it put that byte on the line. Both processes
+// share a busy machine, so the typical exchange is judged, not the worst.
+void tst_ModbusMaster::stampsFollowTheSensor()
+{
+    QFETCH(QStringList, simArguments);
+    Line line(simArguments);
+    QVERIFY(line.port.portOpen());
+    qint64 lastArrival = 0;
+    connect(&line.port, &CommPort::chunkArrived, this, [&](const QByteArray&, qint64 at) { lastArrival = at; });
+    constexpr int Exchanges = 7;
+    QList<double> offMs;
+    for (int exchange = 1; exchange <= Exchanges; ++exchange) {
+        const Outcome outcome = line.master.exchange(ReadFive);
+        QVERIFY(!outcome.reply.isEmpty());
+        QVERIFY(line.sim->waitForLines(QStringLiteral("TX"), exchange));
+        const double sentSeconds = line.sim->entries(QStringLiteral("TX")).constLast().seconds;
+        offMs << std::abs(static_cast<double>(lastArrival) / 1e9 - sentSeconds) * 1e3;
+        QTest::qWait(5); // the line falls silent between exchanges
+    }
+    std::sort(offMs.begin(), offMs.end());
+    QVERIFY2(offMs[Exchanges / 2] < 2.0,
+        qPrintable(QStringLiteral("stamped %1 ms off the sensor's, median").arg(offMs[Exchanges / 2])));
+}
+
+// A reply that comes after the next request went out answers the one before:
+// the transaction does not take it, and the traffic record calls it late.
+void tst_ModbusMaster::lateReplyIsNotTheNextOnes()
+{
+    PtyPair pty;
+    CommPort port;
+    port.setDevice(pty.slavePath());
+    QVERIFY(port.setPortOpen(true));
+    ModbusMaster master(port);
+    master.setTimeout(std::chrono::milliseconds(40));
+    TrafficRecorder record;
+    record.attach(port);
+    const QByteArray reply = QByteArray::fromHex("01030a09c41770000000002580bc41");
+
+    QCOMPARE(master.exchange(ReadFive).kind, OutcomeKind::NoReply);
+    QCOMPARE(pty.receive(8).size(), 8);
+    QSignalSpy finished(&master, &ModbusMaster::finished);
+    QVERIFY(master.start(ReadFive));
+    QCOMPARE(pty.receive(8).size(), 8);
+    pty.send(reply); // the first request's answer, on the line since before the second
+
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.first().first().value<Outcome>().kind, OutcomeKind::NoReply);
+    record.close(CommPort::monotonicNow());
+    QCOMPARE(record.statistics().requests, 2u);
+    QCOMPARE(record.statistics().late, 1u);
+    QCOMPARE(record.statistics().ok, 0u);
+    QCOMPARE(record.statistics().noReply, 1u);
+    qsizetype lateRows = 0;
+    for (qsizetype row = 0; row < record.size(); ++row) {
+        const TrafficFrame& frame = record.at(row);
+        if (frame.verdict != FrameVerdict::Late)
+            continue;
+        ++lateRows;
+        QCOMPARE(frame.requestNumber, record.at(0).number);
+        QCOMPARE(frame.bytes, reply);
+    }
+    QCOMPARE(lateRows, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ModbusMaster)

@@ -28,14 +28,19 @@ bool ProblemFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const
         return true;
     if (frame->verdict != FrameVerdict::Request)
         return false;
-    // Whatever answers a request is the frame right after it in the recorder:
-    // an answer, a stated no reply, or the port lost (shown yet or not).
+    // Whatever answers a request (an answer, a stated no reply, the port
+    // lost; shown yet or not) follows it in the recorder: right after it, or,
+    // late or stated unanswered, after the next request (and the statement
+    // on the one before that).
+    constexpr qsizetype FurthestAnswer = 3;
     const TrafficRecorder& recorder = m_log->recorder();
-    const auto next = static_cast<qsizetype>(frame->number - recorder.at(0).number) + 1;
-    if (next >= recorder.size())
-        return false;
-    const TrafficFrame& answer = recorder.at(next);
-    return answer.requestNumber == frame->number && answer.isProblem();
+    const auto row = static_cast<qsizetype>(frame->number - recorder.at(0).number);
+    for (qsizetype next = row + 1; next < recorder.size() && next <= row + FurthestAnswer; ++next) {
+        const TrafficFrame& answer = recorder.at(next);
+        if (answer.requestNumber == frame->number)
+            return answer.isProblem();
+    }
+    return false;
 }
 
 } // namespace kv

@@ -31,6 +31,7 @@ QString statisticsText(const TrafficStatistics& s)
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "CRC 错误"), s.badCrc),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "异常"), s.exceptions),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "不符"), s.unexpected),
+        count(QT_TRANSLATE_NOOP("kv::TrafficLog", "迟到"), s.late),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "未请求"), s.unsolicited),
         count(QT_TRANSLATE_NOOP("kv::TrafficLog", "端口丢失"), s.portLost),
     };

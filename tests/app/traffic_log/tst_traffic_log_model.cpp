@@ -194,6 +194,7 @@ void tst_TrafficLogModel::problemsAndTheRequestsTheyAnswer()
     exchange(recorder, 300, framed(bytes({0x02, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0, 0, 0, 0, 0x25, 0x80})));
     recorder.written(ReadFive, 400 * Ms, Baud);
     recorder.written(ReadFive, 450 * Ms, Baud); // the first went unanswered
+    recorder.settle(550 * Ms);                  // and its answer can no longer come
     TrafficLogModel log(recorder);
     ProblemFilter problems;
     problems.setLog(&log);
