@@ -4,8 +4,10 @@
 #include "app/decoded_readings.h"
 #include "app/edited_values.h"
 #include "app/exchange_state.h"
+#include "app/find_sensor/window_line.h"
 #include "app/form.h"
 #include "app/status_lamp.h"
+#include "app/window_line_release.h"
 
 #include <QWidget>
 
@@ -20,7 +22,7 @@ class CommPort;
 // The tool's one window. It builds its controls from the control table, owns
 // the serial port object, the polling timer and the window-level variables,
 // and hands each event to its handler; the handlers do the work.
-class frmMain : public QWidget {
+class frmMain : public QWidget, public WindowLine {
     Q_OBJECT
 
 public:
@@ -39,6 +41,17 @@ public:
     // Every measurement the window decodes soundly, as it is decoded.
     DecodedReadings& readings() { return m_readings; }
 
+    // Lending the line to the find dialog and taking over a sensor it found
+    // (main_window_line.cpp).
+    int portCount() const override;
+    int portNumber() const override;
+    ReleasedLine releaseLine() override;
+    bool lineHeld() const override;
+    QString restoreLine() override;
+    void choosePort(int number) override;
+    void chooseRate(int baudRate) override;
+    void chooseStation(int station) override;
+
 private:
     void wireEvents();
     void refreshPortToolTips();
@@ -51,6 +64,7 @@ private:
     EditedValues m_edits; // needs the controls, built with the lamp
     DecodedReadings m_readings;
     Form m_form;
+    WindowLineRelease m_lineRelease{m_form};
     // Context of every event connection. Declared last so it goes first: no
     // handler can run on a half-destroyed window while the controls are deleted.
     QObject m_events;

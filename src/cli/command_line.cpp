@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <limits>
 #include <map>
 
@@ -32,30 +33,77 @@ enum class Id {
     All
 };
 
+// Where an option's line stands in --help: among the options of every
+// command, or under the command it alone belongs to.
+enum class HelpGroup { Common, Find, Set };
+
+// One option: how it is written, and its line in --help. The help is made
+// from this table, so an option cannot be accepted without being explained.
 struct KnownOption {
     Id id;
     char shortName; // 0: none
     const char* longName;
-    bool takesValue;
+    const char* valueName; // as --help names the value; nullptr: the option takes none
+    const char* help;      // '\n' where --help breaks the text onto its next line
+    HelpGroup group;
+
+    constexpr bool takesValue() const { return valueName != nullptr; }
 };
 
 constexpr KnownOption KnownOptions[] = {
-    {Id::Port, 'p', "port", true},
-    {Id::Baud, 'b', "baud", true},
-    {Id::Station, 's', "station", true},
-    {Id::Timeout, 't', "timeout", true},
-    {Id::Format, 'f', "format", true},
-    {Id::Interval, 'i', "interval", true},
-    {Id::Count, 'n', "count", true},
-    {Id::Output, 'o', "output", true},
-    {Id::Verbose, 'v', "verbose", false},
-    {Id::Help, 'h', "help", false},
-    {Id::Version, 0, "version", false},
-    {Id::Ports, 0, "ports", true},
-    {Id::Bauds, 0, "bauds", true},
-    {Id::Scan, 0, "scan", false},
-    {Id::All, 0, "all", false},
+    {Id::Port, 'p', "port", "PORT",
+        "COM<n>, numbered as the window numbers ports, or a device\n"
+        "path such as /dev/ttyUSB0; default COM1",
+        HelpGroup::Common},
+    {Id::Baud, 'b', "baud", "RATE", "line rate: 2400, 4800, 9600 or 19200; default 9600", HelpGroup::Common},
+    {Id::Station, 's', "station", "LIST",
+        "stations 1 to 247, read in turn, e.g. 1,3,5-9; default 1\n"
+        "(set: read the setting back from this station rather\n"
+        "than through station 250)",
+        HelpGroup::Common},
+    {Id::Timeout, 't', "timeout", "MS",
+        "how long to wait for a reply, 1 to 60000; default the\n"
+        "exchange's time on the wire at the rate plus 100 ms",
+        HelpGroup::Common},
+    {Id::Format, 'f', "format", "FORMAT",
+        "text, csv, json (JSON Lines) or influx (InfluxDB line\n"
+        "protocol); default text",
+        HelpGroup::Common},
+    {Id::Interval, 'i', "interval", "MS",
+        "watch: from one poll to the next, 50 to 60000, at least\n"
+        "the exchange on the wire (29 ms at 9600 baud, 111 ms at\n"
+        "2400 for one station); default 1000",
+        HelpGroup::Common},
+    {Id::Count, 'n', "count", "N", "watch: stop after N polls (each reads every station)", HelpGroup::Common},
+    {Id::Output, 'o', "output", "FILE", "append the records to FILE instead of standard output", HelpGroup::Common},
+    {Id::Verbose, 'v', "verbose", nullptr,
+        "every frame to standard error: time, direction, hex bytes\n"
+        "and verdict",
+        HelpGroup::Common},
+    {Id::Help, 'h', "help", nullptr, "this text", HelpGroup::Common},
+    {Id::Version, 0, "version", nullptr, "the program's version", HelpGroup::Common},
+    {Id::Ports, 0, "ports", "LIST",
+        "ports to try, comma-separated; default every serial\n"
+        "device present (and those KV9240B_COM<n> names)",
+        HelpGroup::Find},
+    {Id::Bauds, 0, "bauds", "LIST", "rates to try; default 9600,19200,4800,2400", HelpGroup::Find},
+    {Id::Scan, 0, "scan", nullptr,
+        "where station 250 gets no answer, also ask stations 1 to\n"
+        "247 one by one (about 17 s a rate at 9600 baud)",
+        HelpGroup::Find},
+    {Id::All, 0, "all", nullptr,
+        "write even with several sensors on the line: every\n"
+        "one of them takes the setting",
+        HelpGroup::Set},
 };
+
+static_assert(std::ranges::all_of(KnownOptions,
+                  [](const KnownOption& option) { return option.help != nullptr && option.help[0] != '\0'; }),
+    "every option has its line in --help");
+
+// The column each option's help starts in, as help2man reads it: the names,
+// then at least two spaces.
+constexpr int HelpColumn = 23;
 
 constexpr int MinInterval = 50;
 constexpr int MaxMilliseconds = 60'000;
@@ -176,6 +224,26 @@ std::optional<int> readBaudRate(const QString& text)
     return static_cast<int>(*rate);
 }
 
+// The lines --help gives the options of a group, in the table's order.
+QString optionLines(HelpGroup group)
+{
+    const QString indent(HelpColumn, QLatin1Char(' '));
+    QString lines;
+    for (const KnownOption& option : KnownOptions) {
+        if (option.group != group)
+            continue;
+        QString names = option.shortName != 0 ? QStringLiteral("  -%1, ").arg(QLatin1Char(option.shortName))
+                                              : QStringLiteral("      ");
+        names += QStringLiteral("--") + QLatin1String(option.longName);
+        if (option.takesValue())
+            names += QLatin1Char(' ') + QLatin1String(option.valueName);
+        names = names.size() + 2 <= HelpColumn ? names.leftJustified(HelpColumn) : names + QLatin1Char('\n') + indent;
+        lines += names + QString::fromUtf8(option.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent)
+            + QLatin1Char('\n');
+    }
+    return lines;
+}
+
 } // namespace
 
 std::optional<int> comPortNumber(const QString& port)
@@ -220,7 +288,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                     QStringLiteral("unknown option %1").arg(argument.left(equals < 0 ? argument.size() : equals)));
             if (equals >= 0)
                 attached = argument.mid(equals + 1);
-            if (attached && !option->takesValue)
+            if (attached && !option->takesValue())
                 return refused(QStringLiteral("%1 takes no value").arg(dashed(option->id)));
         } else {
             // A cluster of flags ("-vh"), or one letter with its value attached ("-b9600").
@@ -228,7 +296,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                 option = optionLettered(argument[at]);
                 if (!option)
                     return refused(QStringLiteral("unknown option -%1").arg(argument[at]));
-                if (option->takesValue) {
+                if (option->takesValue()) {
                     if (at + 1 < argument.size())
                         attached = argument.mid(at + 1);
                     break;
@@ -237,7 +305,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                     given[option->id] = QString();
             }
         }
-        if (option->takesValue && !attached) {
+        if (option->takesValue() && !attached) {
             if (i + 1 >= arguments.size())
                 return refused(QStringLiteral("%1 needs a value").arg(dashed(option->id)));
             attached = arguments[++i];
@@ -391,78 +459,55 @@ QString helpText()
                           "  address              read the station number through station 250\n"
                           "  find                 look for sensors on ports and rates\n"
                           "\n"
-                          "Options (before or after the command):\n"
-                          "  -p, --port PORT      COM<n>, numbered as the window numbers ports, or a device\n"
-                          "                       path such as /dev/ttyUSB0; default COM1\n"
-                          "  -b, --baud RATE      line rate: 2400, 4800, 9600 or 19200; default 9600\n"
-                          "  -s, --station LIST   stations 1 to 247, read in turn, e.g. 1,3,5-9; default 1\n"
-                          "                       (set: read the setting back from this station rather\n"
-                          "                       than through station 250)\n"
-                          "  -t, --timeout MS     how long to wait for a reply, 1 to 60000; default the\n"
-                          "                       exchange's time on the wire at the rate plus 100 ms\n"
-                          "  -f, --format FORMAT  text, csv, json (JSON Lines) or influx (InfluxDB line\n"
-                          "                       protocol); default text\n"
-                          "  -i, --interval MS    watch: from one poll to the next, 50 to 60000, at least\n"
-                          "                       the exchange on the wire (29 ms at 9600 baud, 111 ms at\n"
-                          "                       2400 for one station); default 1000\n"
-                          "  -n, --count N        watch: stop after N polls (each reads every station)\n"
-                          "  -o, --output FILE    append the records to FILE instead of standard output\n"
-                          "  -v, --verbose        every frame to standard error: time, direction, hex bytes\n"
-                          "                       and verdict\n"
-                          "  -h, --help           this text\n"
-                          "      --version        the program's version\n"
-                          "\n"
-                          "find:\n"
-                          "      --ports LIST     ports to try, comma-separated; default every serial\n"
-                          "                       device present (and those KV9240B_COM<n> names)\n"
-                          "      --bauds LIST     rates to try; default 9600,19200,4800,2400\n"
-                          "      --scan           where station 250 gets no answer, also ask stations 1 to\n"
-                          "                       247 one by one (about 17 s a rate at 9600 baud)\n"
-                          "  find reads the station number through station 250 at each port and rate,\n"
-                          "  then the values of the sensor that answered. Several sensors on one line all\n"
-                          "  answer 250 at once; find recognises the garbled answer and asks stations 1\n"
-                          "  to 247 one by one at that rate.\n"
-                          "\n"
-                          "Settings for set:\n"
-                          "  temperature-offset   -10.00 to 10.00 (°C)\n"
-                          "  humidity-offset      -10.00 to 10.00 (%RH)\n"
-                          "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
-                          "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n"
-                          "      --all            write even with several sensors on the line: every\n"
-                          "                       one of them takes the setting\n"
-                          "  The value read back is written as a record; a different one fails.\n"
-                          "\n"
-                          "Records (one a reading, written at once):\n"
-                          "  text    station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"
-                          "          station 3  no reply (timeout 129 ms)\n"
-                          "  csv     time,station,temperature_c,humidity_rh,temperature_offset_c,\n"
-                          "          humidity_offset_rh,baud,status: the header once, not when appending\n"
-                          "          to a file that has lines already\n"
-                          "  json    one object a line with the keys of csv; null where a reading failed\n"
-                          "  influx  kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,\n"
-                          "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i <ns>;\n"
-                          "          failed readings go to standard error\n"
-                          "  time is ISO 8601 with milliseconds and the UTC offset; status is ok,\n"
-                          "  no-reply, partial, bad-crc, exception-NN, unexpected or port-lost.\n"
-                          "  address writes \"station 7\" (csv and json: the station alone). find writes\n"
-                          "  port, rate, station, temperature and humidity of each sensor as it is found,\n"
-                          "  then how many it found and how long it took (to standard error in csv and\n"
-                          "  json). watch ends with a summary on standard error: readings, ok, each kind\n"
-                          "  of failure, loss, and response times.\n"
-                          "\n"
-                          "Exit status:\n"
-                          "  0  every reading succeeded (set: the write and its read-back; find: found one)\n"
-                          "  1  a reading failed, the value read back differs, set refused to write,\n"
-                          "     or find found nothing or lost a port on the way\n"
-                          "  2  the command line is wrong\n"
-                          "  3  the port cannot be opened\n"
-                          "  130, 143  set or find stopped by SIGINT (Ctrl-C) or SIGTERM; set first\n"
-                          "     ends the exchange on the line and says how it went\n"
-                          "\n"
-                          "Examples:\n"
-                          "  kv9240b read -p /dev/ttyUSB0 -s 1,2,5-7\n"
-                          "  kv9240b watch -i 5000 -f csv -o climate.csv\n"
-                          "  kv9240b find --bauds 9600,19200\n");
+                          "Options (before or after the command):\n")
+        + optionLines(HelpGroup::Common)
+        + QStringLiteral("\n"
+                         "find:\n")
+        + optionLines(HelpGroup::Find)
+        + QStringLiteral("  find reads the station number through station 250 at each port and rate,\n"
+                         "  then the values of the sensor that answered. Several sensors on one line all\n"
+                         "  answer 250 at once; find recognises the garbled answer and asks stations 1\n"
+                         "  to 247 one by one at that rate.\n"
+                         "\n"
+                         "Settings for set:\n"
+                         "  temperature-offset   -10.00 to 10.00 (°C)\n"
+                         "  humidity-offset      -10.00 to 10.00 (%RH)\n"
+                         "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
+                         "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n")
+        + optionLines(HelpGroup::Set)
+        + QStringLiteral("  The value read back is written as a record; a different one fails.\n"
+                         "\n"
+                         "Records (one a reading, written at once):\n"
+                         "  text    station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"
+                         "          station 3  no reply (timeout 129 ms)\n"
+                         "  csv     time,station,temperature_c,humidity_rh,temperature_offset_c,\n"
+                         "          humidity_offset_rh,baud,status: the header once, not when appending\n"
+                         "          to a file that has lines already\n"
+                         "  json    one object a line with the keys of csv; null where a reading failed\n"
+                         "  influx  kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,\n"
+                         "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i <ns>;\n"
+                         "          failed readings go to standard error\n"
+                         "  time is ISO 8601 with milliseconds and the UTC offset; status is ok,\n"
+                         "  no-reply, partial, bad-crc, exception-NN, unexpected or port-lost.\n"
+                         "  address writes \"station 7\" (csv and json: the station alone). find writes\n"
+                         "  port, rate, station, temperature and humidity of each sensor as it is found,\n"
+                         "  then how many it found and how long it took (to standard error in csv and\n"
+                         "  json). watch ends with a summary on standard error: readings, ok, each kind\n"
+                         "  of failure, loss, and response times.\n"
+                         "\n"
+                         "Exit status:\n"
+                         "  0  every reading succeeded (set: the write and its read-back; find: found one)\n"
+                         "  1  a reading failed, the value read back differs, set refused to write,\n"
+                         "     or find found nothing or lost a port on the way\n"
+                         "  2  the command line is wrong\n"
+                         "  3  the port cannot be opened\n"
+                         "  130, 143  set or find stopped by SIGINT (Ctrl-C) or SIGTERM; set first\n"
+                         "     ends the exchange on the line and says how it went\n"
+                         "\n"
+                         "Examples:\n"
+                         "  kv9240b read -p /dev/ttyUSB0 -s 1,2,5-7\n"
+                         "  kv9240b watch -i 5000 -f csv -o climate.csv\n"
+                         "  kv9240b find --bauds 9600,19200\n");
 }
 
 QString versionText()

@@ -1,11 +1,11 @@
 // read and watch: registers 0 to 4 of each station, once or on a period.
 #include "cli/commands.h"
 #include "cli/line.h"
-#include "cli/poller.h"
 #include "cli/reading_output.h"
-#include "cli/reading_tally.h"
 #include "cli/reopen_signal.h"
 #include "cli/stop_signals.h"
+#include "session/poller.h"
+#include "session/reading_tally.h"
 #include "session/record_format.h"
 
 #include <QEventLoop>

@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace kv;
@@ -23,6 +24,7 @@ private slots:
     void refused_data();
     void refused();
     void helpAndVersionWin();
+    void helpNamesOnlyOptionsThatExist();
     void shortestPeriods_data();
     void shortestPeriods();
 };
@@ -210,6 +212,27 @@ void tst_CliArguments::helpAndVersionWin()
     QCOMPARE(parseCommandLine({"-h"}).action, ParsedCommandLine::Action::Help);
     QCOMPARE(parseCommandLine({"-vh"}).action, ParsedCommandLine::Action::Help);
     QCOMPARE(parseCommandLine({"--version", "nonsense"}).action, ParsedCommandLine::Action::Version);
+}
+
+void tst_CliArguments::helpNamesOnlyOptionsThatExist()
+{
+    // The option lines are made from the option table; the prose around them
+    // ("watch ... or --count") is written by hand and must not name an option
+    // that was renamed or dropped. An unknown option is refused even beside --help.
+    QCOMPARE(parseCommandLine({"--help", "--no-such-option", "1"}).action, ParsedCommandLine::Action::UsageError);
+    static const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*"));
+    QStringList named;
+    for (auto match = option.globalMatch(helpText()); match.hasNext();)
+        named << match.next().captured();
+    named.removeDuplicates();
+    QVERIFY2(
+        named.contains("--count") && named.contains("-p") && named.contains("--scan"), qPrintable(named.join(' ')));
+    QStringList unknown;
+    for (const QString& name : std::as_const(named)) {
+        if (parseCommandLine({"--help", name, "1"}).action != ParsedCommandLine::Action::Help)
+            unknown << name;
+    }
+    QVERIFY2(unknown.isEmpty(), qPrintable(unknown.join(' ')));
 }
 
 void tst_CliArguments::shortestPeriods_data()

@@ -1,8 +1,7 @@
 #include "app/find_sensor/find_sensor_dialog.h"
 
 #include "app/find_sensor/use_found_sensor.h"
-#include "app/main_window.h"
-#include "app/pick_list.h"
+#include "app/find_sensor/window_line.h"
 #include "serial/port_directory.h"
 
 #include <QCheckBox>
@@ -38,15 +37,14 @@ QString secondsText(qint64 milliseconds)
 
 } // namespace
 
-FindSensorDialog::FindSensorDialog(frmMain& window, QWidget* parent)
+FindSensorDialog::FindSensorDialog(WindowLine& window, QWidget* parent)
     : QDialog(parent)
     , m_window(window)
-    , m_line(window.form())
 {
     setObjectName(QStringLiteral("FindSensorDialog"));
     setWindowTitle(tr("查找传感器"));
     // The ports the window's port list offers, each device once.
-    const QList<PortDevice> devices = portDevices(window.controls().get<PickList>(u"Combo1")->count());
+    const QList<PortDevice> devices = portDevices(window.portCount());
     for (int number = 1; number <= devices.size(); ++number) {
         const QString& path = devices[number - 1].path;
         if (path.isEmpty() || m_portOfDevice.contains(path))
@@ -267,8 +265,8 @@ void FindSensorDialog::start()
     m_found.clear();
     m_notes->clear();
     m_stoppedByUser = false;
-    const int windowPort = m_window.form().MSComm1.commPort();
-    const WindowLineRelease::Released released = m_line.release();
+    const int windowPort = m_window.portNumber();
+    const ReleasedLine released = m_window.releaseLine();
     if (released.pollingStopped)
         note(tr("已停止主窗口的循环采集：查找期间串口由查找使用。"));
     if (released.portClosed)
@@ -298,7 +296,7 @@ void FindSensorDialog::useChosen()
     const FoundRow chosen = m_found.at(rows.first().row());
     stop();
     accept();
-    useFoundSensor(m_window.form(), chosen);
+    useFoundSensor(m_window, chosen);
 }
 
 void FindSensorDialog::done(int result)
@@ -355,9 +353,9 @@ void FindSensorDialog::showFinished(int found, qint64 elapsedMs)
         m_trying->setText(found == 0 ? tr("未找到传感器") : tr("找到 %n 个传感器", nullptr, found));
     }
     m_elapsed->setText(tr("用时 %1 秒").arg(secondsText(elapsedMs)));
-    const int windowPort = m_window.form().MSComm1.commPort();
-    const bool gaveBack = m_line.holding();
-    const QString problem = m_line.restore();
+    const int windowPort = m_window.portNumber();
+    const bool gaveBack = m_window.lineHeld();
+    const QString problem = m_window.restoreLine();
     if (!problem.isEmpty())
         note(tr("主窗口的串口 COM%1 无法重新打开：%2").arg(windowPort).arg(problem));
     else if (gaveBack)

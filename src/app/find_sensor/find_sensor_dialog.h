@@ -2,7 +2,6 @@
 
 #include "app/find_sensor/found_sensor_model.h"
 #include "app/find_sensor/sweep_progress.h"
-#include "app/find_sensor/window_line_release.h"
 #include "session/sensor_sweep.h"
 
 #include <QDialog>
@@ -20,7 +19,7 @@ class QTableView;
 
 namespace kv {
 
-class frmMain;
+class WindowLine;
 
 // "查找传感器": looks for sensors on the ports and rates the user ticks,
 // through station 250 and, where asked or where several sensors answer at
@@ -31,7 +30,7 @@ class FindSensorDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit FindSensorDialog(frmMain& window, QWidget* parent = nullptr);
+    explicit FindSensorDialog(WindowLine& window, QWidget* parent = nullptr);
     ~FindSensorDialog() override;
 
     bool searching() const { return m_sweep.running(); }
@@ -67,11 +66,10 @@ private:
     QString portName(const QString& device) const;
     QString where(const QString& device, int baudRate) const;
 
-    frmMain& m_window;
+    WindowLine& m_window;
     QList<PortEntry> m_ports; // the ports with a device, in port-number order
     QHash<QString, int> m_portOfDevice;
     SensorSweep m_sweep;
-    WindowLineRelease m_line;
     SweepProgress m_progress;
     FoundSensorModel m_found;
     QElapsedTimer m_clock;

@@ -1,4 +1,5 @@
 #include "app/find_sensor/find_sensor_dialog.h"
+#include "app/find_sensor/window_line.h"
 #include "app/main_window.h"
 #include "app/pick_list.h"
 #include "app/tool_window.h"
@@ -96,6 +97,32 @@ struct Bench {
     ToolWindow window;
 };
 
+// A window that keeps, in order, what the dialog asks of it.
+class RecordingWindow : public WindowLine {
+public:
+    int portCount() const override { return 2; }
+    int portNumber() const override { return 1; }
+    ReleasedLine releaseLine() override
+    {
+        asked << QStringLiteral("release");
+        held = true;
+        return {true, true};
+    }
+    bool lineHeld() const override { return held; }
+    QString restoreLine() override
+    {
+        asked << QStringLiteral("restore");
+        held = false;
+        return {};
+    }
+    void choosePort(int number) override { asked << QStringLiteral("port %1").arg(number); }
+    void chooseRate(int baudRate) override { asked << QStringLiteral("rate %1").arg(baudRate); }
+    void chooseStation(int station) override { asked << QStringLiteral("station %1").arg(station); }
+
+    QStringList asked;
+    bool held = false;
+};
+
 } // namespace
 
 class tst_FindSensorDialog : public QObject {
@@ -114,6 +141,7 @@ private slots:
     void stopEndsTheSearchAtOnce();
     void windowLineBackAsItWas_data();
     void windowLineBackAsItWas();
+    void worksForAnyWindowThroughItsLine();
 };
 
 void tst_FindSensorDialog::offersEveryPortAndRate()
@@ -402,6 +430,39 @@ void tst_FindSensorDialog::windowLineBackAsItWas()
         QTRY_VERIFY(bench.form(u"lblErrCounter") != replies);
     }
     QVERIFY(bench.messages.shown.isEmpty());
+}
+
+void tst_FindSensorDialog::worksForAnyWindowThroughItsLine()
+{
+    // The dialog asks the window only through WindowLine: the line lent for
+    // the search and given back, then port, rate and station in that order
+    // (choosing the port opens it; the rate then reopens it at that rate).
+    PtyPair nothing;
+    SimProcess sim({"--station", "42", "--baud", "4800"});
+    QVERIFY(sim.isRunning());
+    PortWiring com1(1, nothing.slavePath());
+    PortWiring com2(2, sim.devicePath());
+    RecordingWindow window;
+    FindSensorDialog dialog(window);
+    dialog.show();
+    auto* ports = dialog.findChild<QListWidget*>(QStringLiteral("portList"));
+    QCOMPARE(ports->count(), 2);
+    ports->item(0)->setCheckState(Qt::Unchecked);
+    for (int rate : {2400, 9600, 19200})
+        dialog.findChild<QCheckBox*>(QStringLiteral("rate%1").arg(rate))->setChecked(false);
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("startButton")), Qt::LeftButton);
+    QCOMPARE(window.asked, QStringList{"release"});
+    QTRY_COMPARE_WITH_TIMEOUT(window.asked, (QStringList{"release", "restore"}), SweepMs);
+    const QString notes = dialog.findChild<QPlainTextEdit*>(QStringLiteral("notes"))->toPlainText();
+    QVERIFY2(notes.contains(QStringLiteral("已停止主窗口的循环采集")), qPrintable(notes));
+    QVERIFY2(notes.contains(QStringLiteral("COM1 已重新打开")), qPrintable(notes));
+
+    auto* table = dialog.findChild<QTableView*>(QStringLiteral("foundTable"));
+    QCOMPARE(table->model()->rowCount(), 1);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 1)).center());
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("useButton")), Qt::LeftButton);
+    QCOMPARE(window.asked, (QStringList{"release", "restore", "port 2", "rate 4800", "station 42"}));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
 
 QTEST_MAIN(tst_FindSensorDialog)

@@ -1,8 +1,8 @@
-#include "cli/reading_tally.h"
+#include "session/reading_tally.h"
 
 #include <QStringList>
 
-namespace kv::cli {
+namespace kv {
 
 namespace {
 
@@ -42,4 +42,4 @@ QString ReadingTally::summary() const
     return parts.join(QStringLiteral(", "));
 }
 
-} // namespace kv::cli
+} // namespace kv

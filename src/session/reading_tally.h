@@ -7,7 +7,7 @@
 
 #include <map>
 
-namespace kv::cli {
+namespace kv {
 
 // Counts the readings of a run for its summary: how many, how many were ok,
 // each kind of failure, and the response times of the good ones.
@@ -29,4 +29,4 @@ private:
     TrafficStatistics m_times;                   // only its response times are used
 };
 
-} // namespace kv::cli
+} // namespace kv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/find_sensor/window_line.h"
 #include "app/status_lamp.h"
 
 #include <QString>
@@ -8,10 +9,11 @@ namespace kv {
 
 struct Form;
 
-// Frees the window's line for a search and gives it back afterwards. Polling
-// is stopped (its next tick would find the port gone) and stays stopped; an
-// open port is closed, its lamp red while it is, and reopened afterwards with
-// the same port number and line settings, the lamp as it was.
+// The window's side of lending its line to a search: frees it and gives it
+// back afterwards. Polling is stopped (its next tick would find the port gone)
+// and stays stopped; an open port is closed, its lamp red while it is, and
+// reopened afterwards with the same port number and line settings, the lamp
+// as it was.
 class WindowLineRelease {
 public:
     explicit WindowLineRelease(Form& form)
@@ -19,12 +21,7 @@ public:
     {
     }
 
-    // What was done, for the user to be told.
-    struct Released {
-        bool pollingStopped = false;
-        bool portClosed = false;
-    };
-    Released release();
+    ReleasedLine release();
     // Reopens a port release() closed; empty when that worked (or nothing was
     // closed), otherwise why it did not.
     QString restore();

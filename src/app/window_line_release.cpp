@@ -1,4 +1,4 @@
-#include "app/find_sensor/window_line_release.h"
+#include "app/window_line_release.h"
 
 #include "app/form.h"
 #include "app/handlers/polling.h"
@@ -8,9 +8,9 @@
 
 namespace kv {
 
-WindowLineRelease::Released WindowLineRelease::release()
+ReleasedLine WindowLineRelease::release()
 {
-    Released released;
+    ReleasedLine released;
     if (m_form.Timer2.isActive()) {
         // As the Stop button does it.
         cmdStopOnce_Click(m_form);

@@ -1,4 +1,4 @@
-#include "cli/poller.h"
+#include "session/poller.h"
 
 #include "protocol/measurement.h"
 #include "serial/comm_port.h"
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace kv::cli {
+namespace kv {
 
 namespace {
 
@@ -129,4 +129,4 @@ void Poller::finish()
     emit finished();
 }
 
-} // namespace kv::cli
+} // namespace kv

@@ -13,12 +13,10 @@
 #include <vector>
 
 namespace kv {
+
 class ModbusMaster;
-}
 
-namespace kv::cli {
-
-// When the next round of a watch is due. Rounds stand on a fixed grid, one
+// When the next round of a polling run is due. Rounds stand on a fixed grid, one
 // period apart from the first, whatever the exchanges take. A round that
 // ended after its successor's tick starts the next one at once on the latest
 // tick that has passed, so the grid is kept and no round is skipped.
@@ -30,8 +28,8 @@ struct TickSchedule {
     qint64 nextTick(qint64& next, qint64 now) const;
 };
 
-// Reads registers 0 to 4 of each station in turn, round after round: once for
-// read, on a period for watch. Each reading goes to the handler as soon as it
+// Reads registers 0 to 4 of each station in turn, round after round: a single
+// round, or rounds on a period. Each reading goes to the handler as soon as it
 // is taken; the handler returns false to end the run there.
 class Poller : public QObject {
     Q_OBJECT
@@ -77,4 +75,4 @@ private:
     bool m_stopping = false;
 };
 
-} // namespace kv::cli
+} // namespace kv
