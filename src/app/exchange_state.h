@@ -57,6 +57,10 @@ struct ExchangeState {
     // DeferredWrite, as the sensor would not hear it while it answers.
     QDeadlineTimer MeasurementAwaited;
     std::optional<WriteRequest> DeferredWrite;
+    // Whether the request on the line followed one that heard nothing back:
+    // then what arrives may be that request's answer, come late, and is not
+    // this one's unless it began after this one was sent.
+    bool FollowsUnanswered = false;
 };
 
 } // namespace kv

@@ -27,6 +27,11 @@ std::chrono::nanoseconds frameTime(int bytes, int baudRate)
     return characterTime(baudRate) * bytes;
 }
 
+bool beganAfter(std::int64_t requestAtNs, std::int64_t lastByteAtNs, int bytes, int baudRate)
+{
+    return lastByteAtNs - frameTime(bytes, baudRate).count() >= requestAtNs;
+}
+
 std::chrono::nanoseconds exchangeTime(
     int requestBytes, int replyBytes, int baudRate, std::chrono::nanoseconds turnaround)
 {

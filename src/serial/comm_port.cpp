@@ -379,7 +379,8 @@ bool CommPort::output(const QByteArray& bytes)
     m_port.flush();
     if (m_port.bytesToWrite() == 0)
         m_port.flush();
-    emit chunkWritten(bytes, monotonicNow());
+    m_lastWrittenAt = monotonicNow();
+    emit chunkWritten(bytes, m_lastWrittenAt);
     return true;
 }
 
@@ -408,8 +409,10 @@ void CommPort::acceptArrived(const QByteArray& arrived)
 
 void CommPort::publishArrived(const QByteArray& arrived, qint64 at)
 {
-    if (!arrived.isEmpty())
-        emit chunkArrived(arrived, at);
+    if (arrived.isEmpty())
+        return;
+    m_lastArrivedAt = at;
+    emit chunkArrived(arrived, at);
 }
 
 bool CommPort::keep(const QByteArray& arrived)

@@ -98,6 +98,11 @@ public:
 
     int commEvent() const { return m_commEvent; }
 
+    // When the last bytes were handed to the driver, and when the last bytes
+    // came off the line (CLOCK_MONOTONIC ns, as the chunks are stamped; 0: none yet).
+    qint64 lastWrittenAt() const { return m_lastWrittenAt; }
+    qint64 lastArrivedAt() const { return m_lastArrivedAt; }
+
     // Stops watching the line for `span` while the rest of a frame already
     // arriving comes: its bytes wait in the driver and are taken when the hold
     // is over (published, kept, the receive event raised as due), so a frame
@@ -174,6 +179,8 @@ private:
     int m_rThreshold = 0;
     int m_sThreshold = 0;
     int m_commEvent = NoEvent;
+    qint64 m_lastWrittenAt = 0;
+    qint64 m_lastArrivedAt = 0;
     bool m_losingPort = false;
 };
 

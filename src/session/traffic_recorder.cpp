@@ -129,7 +129,7 @@ void TrafficRecorder::arrived(const QByteArray& bytes, qint64 at, int baudRate)
     if (m_pending.isEmpty() && m_overdue) {
         // A frame begun before the next request was handed over cannot be
         // that request's answer: it is the late answer of the one before.
-        if (firstByteAt < m_overdue->supersededAt)
+        if (!beganAfter(m_overdue->supersededAt, at, static_cast<int>(bytes.size()), baudRate))
             m_pendingLate = true;
         else
             settleOverdue(at, true);

@@ -104,7 +104,7 @@ void tst_CliSettings::setWritesAndReadsBack()
     const QString baud = key == QLatin1String("baud") ? shown : QStringLiteral("9600");
     const CliRun later
         = runCli({"read", "-p", sim.devicePath(), "-b", baud, "-s", simArguments.isEmpty() ? "1" : "7", "-f", "json"});
-    QCOMPARE(later.exitCode, 0);
+    QVERIFY2(later.exitCode == 0, qPrintable(later.err));
     QVERIFY2(later.out.contains(QStringLiteral("\"%1\":%2,").arg(key, shown)), qPrintable(later.out));
 }
 

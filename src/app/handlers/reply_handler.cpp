@@ -10,6 +10,7 @@
 #include "app/handlers/send_sequence.h"
 #include "app/status_lamp.h"
 #include "protocol/hex_text.h"
+#include "protocol/wire_timing.h"
 #include "serial/comm_port.h"
 
 #include <QLineEdit>
@@ -85,6 +86,14 @@ void MSComm1_OnComm(Form& form)
     form.controls.setText(u"txtState", receivedFrameText(bytes));
 
     ExchangeState& vars = form.vars;
+    // Begun before the request was sent: the answer to the one before it, come
+    // late. It is shown as received, but neither decoded nor counted.
+    if (vars.FollowsUnanswered
+        && !beganAfter(
+            port.lastWrittenAt(), port.lastArrivedAt(), static_cast<int>(received.size()), port.baudRate())) {
+        vars.FollowsUnanswered = false;
+        return;
+    }
     // The threshold is the whole reply: it is in, whatever it says, and what
     // waited for it may go on.
     if (awaitsWholeReply(vars.CmdType))

@@ -44,6 +44,17 @@ QByteArray bytesOf(const Frame& frame)
     return QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size()));
 }
 
+// Hands the frame over; a request sent after one that heard nothing back
+// (not even bytes the buffer reset emptied) may meet that one's reply late.
+bool sendFrame(CommPort& port, ExchangeState& vars, const Frame& frame)
+{
+    const bool previousHeardNothing = port.lastWrittenAt() != 0 && port.lastArrivedAt() < port.lastWrittenAt();
+    if (!port.output(bytesOf(frame)))
+        return false;
+    vars.FollowsUnanswered = previousHeardNothing;
+    return true;
+}
+
 // Until when the reply to a query just written can still arrive.
 QDeadlineTimer measurementReplyDue(const Form& form, int replyBytes)
 {
@@ -95,7 +106,7 @@ void runWriteSequence(Form& form, const WriteRequest& request)
         return;
     }
     form.lamp.show(Lamp::Connected);
-    if (port.output(bytesOf(frame)))
+    if (sendFrame(port, vars, frame))
         vars.WriteAwaited = QDeadlineTimer(WriteReplyWaitMs);
     else
         form.lamp.show(Lamp::NotConnected); // dropped by a full transmit queue
@@ -123,7 +134,7 @@ void sendMeasurementQuery(Form& form, const FrameHead& head)
     vars.WriteAwaited = QDeadlineTimer(); // this query takes the exchange over
     // A transmit queue that cannot take the frame (the far end has stopped
     // reading) drops it: red, and the next request tries again.
-    if (port.output(bytesOf(frame)))
+    if (sendFrame(port, vars, frame))
         vars.MeasurementAwaited = measurementReplyDue(form, vars.RecLen);
     else
         form.lamp.show(Lamp::NotConnected);

@@ -1,12 +1,14 @@
 #include "app/handlers/polling.h"
 #include "app/pick_list.h"
 #include "frames.h"
+#include "protocol/hex_text.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 
 #include <QElapsedTimer>
 
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -39,6 +41,7 @@ private slots:
     void badBoxStopsPolling();
     void writeHoldsPollingBackUntilItsReply();
     void stalledLineDropsPollsAndRecovers();
+    void lateReplyIsNotTheNextOnes();
 };
 
 void tst_Polling::period_data()
@@ -279,6 +282,30 @@ void tst_Polling::stalledLineDropsPollsAndRecovers()
     QTRY_COMPARE(window.frontLamp(), Lamp::Yellow);
     click(window, u"cmdStopOnce");
     QVERIFY(started.messages.shown.isEmpty());
+}
+
+// The answer to a request left unanswered, begun before the next request went
+// out, arrives while that one waits: it is shown as received but is not the
+// next one's answer, so neither its values nor a success are taken from it.
+void tst_Polling::lateReplyIsNotTheNextOnes()
+{
+    StartedWindow started;
+    frmMain& window = *started.window;
+    window.form().controls.setText(u"txtTimerSet", QStringLiteral("150"));
+    const QString valueBefore = window.controls().text(u"txtValue", 0);
+    click(window, u"cmdOneM");
+    QCOMPARE(started.line.receive(8).size(), 8);       // left unanswered
+    QCOMPARE(started.line.receive(8, 1000).size(), 8); // the next request
+    QSignalSpy events(&window.serialPort(), &CommPort::onComm);
+
+    const QByteArray late = readReply({3000, 5000, 0, 0, 9600}, 1);
+    started.line.send(late); // all of it at once: it began before the request
+
+    QVERIFY(events.wait());
+    QCOMPARE(window.controls().text(u"txtState"), receivedFrameText(asBytes(late)));
+    QCOMPARE(window.controls().text(u"txtValue", 0), valueBefore);
+    QCOMPARE(window.controls().text(u"lblErrCounter"), QStringLiteral("1"));
+    click(window, u"cmdStopOnce");
 }
 
 QTEST_MAIN(tst_Polling)
