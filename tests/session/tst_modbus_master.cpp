@@ -26,8 +26,8 @@ namespace {
 // The simulator's default sensor: station 1, 25.00 °C, 60.00 %RH, 9600 baud.
 const Frame ReadFive = withCrc(readRegistersHead(1, 0, 5));
 
-struct Line {
-    explicit Line(const QStringList& simArguments)
+struct SimLine {
+    explicit SimLine(const QStringList& simArguments)
         : sim(std::make_unique<SimProcess>(simArguments))
     {
         port.setDevice(sim->devicePath());
@@ -83,7 +83,7 @@ void tst_ModbusMaster::outcomes()
     QFETCH(Frame, request);
     QFETCH(OutcomeKind, kind);
     QFETCH(QString, status);
-    Line line(simArguments);
+    SimLine line(simArguments);
     QVERIFY(line.sim->isRunning());
     QVERIFY(line.port.portOpen());
 
@@ -106,7 +106,7 @@ void tst_ModbusMaster::outcomes()
 
 void tst_ModbusMaster::replyIsDecodedAndTimed()
 {
-    Line line({});
+    SimLine line({});
     const Outcome outcome = line.master.exchange(ReadFive);
     QVERIFY(outcome.ok());
     QCOMPARE(outcome.reply.size(), 15);
@@ -125,7 +125,7 @@ void tst_ModbusMaster::replyIsDecodedAndTimed()
 
 void tst_ModbusMaster::timeoutFollowsTheLineRate()
 {
-    Line line({});
+    SimLine line({});
     // 8 + 15 characters and the 5 ms turnaround on the wire, plus the allowance.
     QCOMPARE(line.master.timeoutFor(ReadFive), std::chrono::milliseconds(129));
     QVERIFY(line.port.setSettings(QStringLiteral("2400,N,8,1")));
@@ -144,7 +144,7 @@ void tst_ModbusMaster::timeoutFollowsTheLineRate()
 
 void tst_ModbusMaster::oneTransactionAtATime()
 {
-    Line line({});
+    SimLine line({});
     QSignalSpy finished(&line.master, &ModbusMaster::finished);
     QVERIFY(line.master.start(ReadFive));
     QVERIFY(line.master.busy());
@@ -158,7 +158,7 @@ void tst_ModbusMaster::oneTransactionAtATime()
 
 void tst_ModbusMaster::lineQuietAfterTheLastByte()
 {
-    Line line({});
+    SimLine line({});
     QCOMPARE(line.master.lineQuietAt(), 0);
     qint64 lastArrival = 0;
     connect(&line.port, &CommPort::chunkArrived, this, [&](const QByteArray&, qint64 at) { lastArrival = at; });
@@ -179,7 +179,7 @@ void tst_ModbusMaster::lineQuietAfterTheLastByte()
 
 void tst_ModbusMaster::portLost()
 {
-    Line line({"--fault", "no-reply:1"});
+    SimLine line({"--fault", "no-reply:1"});
     QSignalSpy finished(&line.master, &ModbusMaster::finished);
     line.master.setTimeout(std::chrono::milliseconds(5000));
     QVERIFY(line.master.start(ReadFive));
@@ -205,7 +205,7 @@ void tst_ModbusMaster::stampsFollowTheSensor_data()
 void tst_ModbusMaster::stampsFollowTheSensor()
 {
     QFETCH(QStringList, simArguments);
-    Line line(simArguments);
+    SimLine line(simArguments);
     QVERIFY(line.port.portOpen());
     qint64 lastArrival = 0;
     connect(&line.port, &CommPort::chunkArrived, this, [&](const QByteArray&, qint64 at) { lastArrival = at; });
