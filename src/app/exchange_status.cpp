@@ -88,6 +88,7 @@ void ExchangeStatus::show(const TrafficFrame& frame, const TrafficFrame* previou
         break;
     case FrameVerdict::Request:
     case FrameVerdict::Unsolicited:
+    case FrameVerdict::Late: // its own request's outcome was shown when it ended
         return;
     }
     const QString time = QDateTime::fromMSecsSinceEpoch(frame.wallMs).toString(QStringLiteral("HH:mm:ss"));

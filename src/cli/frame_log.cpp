@@ -1,9 +1,9 @@
 #include "cli/frame_log.h"
 
 #include "cli/record_sink.h"
+#include "line/line.h"
 #include "protocol/hex_text.h"
 #include "protocol/request_frames.h"
-#include "serial/comm_port.h"
 #include "session/record_format.h"
 
 #include <QDateTime>
@@ -55,12 +55,12 @@ QString frameLogLine(const TrafficFrame& frame)
     return QStringLiteral("%1 %2 %3  %4").arg(time, direction, hex, frameVerdictWords(frame));
 }
 
-FrameLog::FrameLog(CommPort& port, QObject* parent)
+FrameLog::FrameLog(kv::Line& line, QObject* parent)
     : QObject(parent)
 {
     // Each frame is written as it comes: the log need not keep many.
     m_recorder.setCapacity(16);
-    m_recorder.attach(port);
+    m_recorder.attach(line);
     connect(&m_recorder, &TrafficRecorder::framesAdded, this, [this](qsizetype count) {
         for (qsizetype row = m_recorder.size() - count; row < m_recorder.size(); ++row)
             writeToStandardError(frameLogLine(m_recorder.at(row)));
@@ -69,7 +69,7 @@ FrameLog::FrameLog(CommPort& port, QObject* parent)
 
 void FrameLog::close()
 {
-    m_recorder.close(CommPort::monotonicNow());
+    m_recorder.close(monotonicNow());
 }
 
 } // namespace kv::cli

@@ -7,7 +7,7 @@
 #include <QString>
 
 namespace kv {
-class CommPort;
+class Line;
 }
 
 namespace kv::cli {
@@ -27,7 +27,7 @@ class FrameLog : public QObject {
     Q_OBJECT
 
 public:
-    explicit FrameLog(CommPort& port, QObject* parent = nullptr);
+    explicit FrameLog(kv::Line& line, QObject* parent = nullptr);
     // The line is let go of: what is still open is written too.
     void close();
 

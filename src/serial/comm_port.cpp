@@ -18,7 +18,7 @@
 namespace kv {
 
 CommPort::CommPort(QObject* parent)
-    : QObject(parent)
+    : Line(parent)
     , m_settingsText(settingsText(9600))
 {
     connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(takeBuffered()); });
@@ -30,12 +30,6 @@ CommPort::CommPort(QObject* parent)
     m_hold.setSingleShot(true);
     m_hold.setTimerType(Qt::PreciseTimer);
     connect(&m_hold, &QTimer::timeout, this, &CommPort::holdEnded);
-}
-
-qint64 CommPort::monotonicNow()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 CommPort::~CommPort()
@@ -295,6 +289,7 @@ void CommPort::holdEnded()
     const bool overran = !keep(arrived);
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
+    emit received();
     if (overran)
         raise(ReceiveOverrun);
     // A run that filled the hold goes on; one that stopped short has ended,
@@ -400,6 +395,8 @@ void CommPort::acceptArrived(const QByteArray& arrived)
     const bool overran = !keep(arrived);
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
+    if (!arrived.isEmpty())
+        emit received();
     if (overran)
         raise(ReceiveOverrun);
     // The receiver usually takes the bytes and sets the next threshold in
@@ -454,7 +451,9 @@ void CommPort::closeLostPort()
     if (m_port.isOpen())
         m_port.close();
     m_inBuffer.clear();
+    // The window's event first, as it always came, then the line's listeners.
     raise(PortLost);
+    emit lost();
 }
 
 void CommPort::raise(Event event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line/line.h"
 #include "serial/line_settings.h"
 
 #include <QByteArray>
@@ -23,7 +24,9 @@ namespace kv {
 // with a CLOCK_MONOTONIC time: what is written, and everything that arrives,
 // also bytes nobody reads (a reply too short for the threshold, bytes emptied
 // by a buffer reset, bytes beyond the buffer, bytes while nothing is awaited).
-class CommPort : public QObject {
+// It is the serial transport's Line: the exchange engine and the traffic
+// record use it through that interface, the window through its properties.
+class CommPort : public Line {
     Q_OBJECT
 
 public:
@@ -55,6 +58,18 @@ public:
     explicit CommPort(QObject* parent = nullptr);
     ~CommPort() override;
 
+    // The line, for the exchange engine and the traffic record.
+    bool open() override { return setPortOpen(true); }
+    void close() override { setPortOpen(false); }
+    bool isOpen() const override { return portOpen(); }
+    bool write(const QByteArray& bytes) override { return output(bytes); }
+    QString description() const override { return m_devicePath; }
+    // What waits in the driver is read and published; the receive buffer
+    // keeps it (see input()).
+    void collectWaiting() override { takeHeldBytes(); }
+    // The receive buffer emptied, as setInBufferCount(0) does.
+    void discardWaiting() override { setInBufferCount(0); }
+
     int commPort() const { return m_commPort; }
     // Refused (false, nothing changed) outside 1..255 or while the port is open.
     bool setCommPort(int portNumber);
@@ -63,7 +78,7 @@ public:
     bool setDevice(const QString& path);
 
     QString settings() const { return m_settingsText; }
-    int baudRate() const { return m_lineSettings.baudRate; }
+    int baudRate() const override { return m_lineSettings.baudRate; }
     // Refused (false, nothing changed) for a text that is not a line format;
     // applied at once when the port is open.
     bool setSettings(const QString& text);
@@ -110,8 +125,8 @@ public:
     // They are stamped as the line delivered them, back to back from the
     // hold's start, and never later than when they were taken. endHold() and
     // closing the port end it early.
-    void holdReception(std::chrono::nanoseconds span);
-    void endHold();
+    void holdReception(std::chrono::nanoseconds span) override;
+    void endHold() override;
     bool holding() const { return !m_heldNotifier.isNull(); }
 
     // The receive path: bytes that came off the line join the receive buffer
@@ -127,14 +142,10 @@ public:
     QString openFailureDetail() const { return m_openFailureDetail; }
 
     // Nanoseconds on CLOCK_MONOTONIC, the clock of the chunks' times.
-    static qint64 monotonicNow();
+    static qint64 monotonicNow() { return kv::monotonicNow(); }
 
 signals:
     void onComm();
-    // Bytes handed to the driver, when they were handed over.
-    void chunkWritten(const QByteArray& bytes, qint64 monotonicNs);
-    // Bytes taken from the driver, when they were taken.
-    void chunkArrived(const QByteArray& bytes, qint64 monotonicNs);
 
 private:
     bool keep(const QByteArray& arrived); // false when some did not fit

@@ -1,7 +1,7 @@
 #include "session/modbus_master.h"
 
+#include "line/line.h"
 #include "protocol/wire_timing.h"
-#include "serial/comm_port.h"
 
 #include <QEventLoop>
 
@@ -20,15 +20,16 @@ std::chrono::nanoseconds sinceNs(qint64 from, qint64 to)
 
 } // namespace
 
-ModbusMaster::ModbusMaster(CommPort& port, QObject* parent)
+ModbusMaster::ModbusMaster(Line& line, QObject* parent)
     : QObject(parent)
-    , m_port(port)
+    , m_line(line)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, &ModbusMaster::timedOut);
-    connect(&m_port, &CommPort::onComm, this, &ModbusMaster::onPortEvent);
-    connect(&m_port, &CommPort::chunkArrived, this, &ModbusMaster::heard);
+    connect(&m_line, &Line::received, this, &ModbusMaster::onReceived);
+    connect(&m_line, &Line::lost, this, &ModbusMaster::onLost);
+    connect(&m_line, &Line::chunkArrived, this, &ModbusMaster::heard);
 }
 
 ModbusMaster::~ModbusMaster() = default;
@@ -39,7 +40,7 @@ std::chrono::milliseconds ModbusMaster::timeoutFor(std::span<const std::uint8_t>
         return *m_fixedTimeout;
     const int replyBytes = std::max(expectedReplyLength(request), ExceptionLength);
     const auto onWire
-        = exchangeTime(static_cast<int>(request.size()), replyBytes, m_port.baudRate(), NominalTurnaround);
+        = exchangeTime(static_cast<int>(request.size()), replyBytes, m_line.baudRate(), NominalTurnaround);
     return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance;
 }
 
@@ -47,29 +48,26 @@ qint64 ModbusMaster::lineQuietAt() const
 {
     if (m_sentAt == 0)
         return 0;
-    const qint64 requestGone = m_sentAt + frameTime(static_cast<int>(m_request.size()), m_port.baudRate()).count();
-    return std::max(requestGone, m_lastHeardAt) + silentInterval(m_port.baudRate()).count();
+    const qint64 requestGone = m_sentAt + frameTime(static_cast<int>(m_request.size()), m_line.baudRate()).count();
+    return std::max(requestGone, m_lastHeardAt) + silentInterval(m_line.baudRate()).count();
 }
 
 bool ModbusMaster::start(const Frame& request)
 {
-    if (m_busy || !m_port.portOpen())
+    if (m_busy || !m_line.isOpen())
         return false;
     m_request = QByteArray(reinterpret_cast<const char*>(request.data()), static_cast<qsizetype>(request.size()));
     m_reply.clear();
     m_check = {};
-    m_port.setInBufferCount(0);
-    m_port.setInputLen(0);
-    m_port.setInputMode(CommPort::BinaryInput);
-    // The answer's first byte wakes us, whenever the sensor sends it; the
-    // rest is then gathered in one hold (see onPortEvent).
-    m_port.setRThreshold(1);
-    m_staleBytes = 0;
+    // What came before the request is published, not taken: the answer's
+    // first byte wakes us, whenever the sensor sends it, and the rest is then
+    // gathered in one hold (see onReceived).
+    m_line.discardWaiting();
     m_answerBegun = !m_lateAnswerMayCome;
     m_busy = true;
-    m_sentAt = CommPort::monotonicNow();
-    if (!m_port.output(m_request)) {
-        m_port.endHold();
+    m_sentAt = monotonicNow();
+    if (!m_line.write(m_request)) {
+        m_line.endHold();
         m_busy = false;
         return false;
     }
@@ -81,10 +79,9 @@ void ModbusMaster::cancel()
 {
     if (!m_busy)
         return;
-    m_port.endHold();
+    m_line.endHold();
     m_timeout.stop();
     m_busy = false;
-    m_port.setRThreshold(0);
 }
 
 Outcome ModbusMaster::exchange(const Frame& request)
@@ -98,7 +95,7 @@ Outcome ModbusMaster::exchange(const Frame& request)
     if (start(request))
         loop.exec();
     else
-        result.kind = m_port.portOpen() ? OutcomeKind::NoReply : OutcomeKind::PortLost;
+        result.kind = m_line.isOpen() ? OutcomeKind::NoReply : OutcomeKind::PortLost;
     disconnect(done);
     return result;
 }
@@ -111,24 +108,13 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     // After a request left unanswered, bytes that were on the wire before
     // this one was handed over cannot answer it: they are that request's
     // late answer, or noise.
-    const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), m_port.baudRate()).count();
+    const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), m_line.baudRate()).count();
     if (!m_answerBegun && firstByteAt < m_sentAt) {
-        m_staleBytes += bytes.size();
         return;
     }
     m_answerBegun = true;
     m_lastByteAt = at;
-}
-
-void ModbusMaster::takeArrived()
-{
-    QByteArray arrived = m_port.input();
-    const qsizetype stale = std::min(m_staleBytes, arrived.size());
-    arrived.remove(0, stale);
-    m_staleBytes -= stale;
-    if (arrived.isEmpty())
-        return;
-    m_reply += arrived;
+    m_reply += bytes;
     m_check = checkReply(asSpan(m_request), asSpan(m_reply));
 }
 
@@ -137,57 +123,62 @@ bool ModbusMaster::replyComplete() const
     return m_check.verdict != ReplyVerdict::NoReply && m_check.verdict != ReplyVerdict::Partial;
 }
 
-void ModbusMaster::onPortEvent()
+void ModbusMaster::onReceived()
 {
     if (!m_busy)
         return;
-    if (m_port.commEvent() == CommPort::PortLost) {
-        finish(true);
-        return;
-    }
-    if (m_port.commEvent() != CommPort::ReceiveEvent)
-        return;
-    takeArrived();
+    // Acted on once the chunks are published to every listener: what else
+    // waits is taken with them.
+    m_line.collectWaiting();
     if (replyComplete()) {
         finish();
         return;
     }
-    if (m_reply.isEmpty())
-        return; // stale bytes only: the answer has not begun
+    if (m_reply.isEmpty()) {
+        // Stale bytes only: the answer has not begun. The rest of their run
+        // is gathered two characters at a time rather than byte by byte.
+        m_line.holdReception(frameTime(2, m_line.baudRate()));
+        return;
+    }
     // The answer has begun: the rest of the longest one asked for (or what
     // its header says is missing) comes at the line rate, gathered in one
     // hold, one character more so that the hold does not end just before
     // the last byte. An exception, shorter, is whole within it.
     const int longest = std::max({m_check.expected, expectedReplyLength(asSpan(m_request)), ExceptionLength});
     const int missing = std::max(1, longest - static_cast<int>(m_reply.size()));
-    m_port.holdReception(frameTime(missing + 1, m_port.baudRate()));
+    m_line.holdReception(frameTime(missing + 1, m_line.baudRate()));
+}
+
+void ModbusMaster::onLost()
+{
+    if (m_busy)
+        finish(true);
 }
 
 void ModbusMaster::timedOut()
 {
     if (!m_busy)
         return;
-    takeArrived(); // a reply that stopped short is still waiting in the port
+    m_line.collectWaiting(); // a reply that stopped short is still waiting in the line
     finish();
 }
 
 void ModbusMaster::finish(bool portLost)
 {
-    m_port.endHold();
+    m_line.endHold();
     m_timeout.stop();
     m_busy = false;
-    m_port.setRThreshold(0);
 
     Outcome outcome;
     outcome.request = m_request;
     outcome.reply = m_reply;
     outcome.check = m_check;
-    outcome.finishedAt = CommPort::monotonicNow();
+    outcome.finishedAt = monotonicNow();
     outcome.waited = sinceNs(m_sentAt, outcome.finishedAt);
     outcome.kind = portLost ? OutcomeKind::PortLost : outcomeOf(m_check);
     m_lateAnswerMayCome = !replyComplete();
     if (!m_reply.isEmpty()) {
-        const auto requestOnWire = frameTime(static_cast<int>(m_request.size()), m_port.baudRate());
+        const auto requestOnWire = frameTime(static_cast<int>(m_request.size()), m_line.baudRate());
         outcome.responseTime = sinceNs(m_sentAt + requestOnWire.count(), m_lastByteAt);
     }
     emit finished(outcome);

@@ -12,13 +12,14 @@
 
 namespace kv {
 
-class CommPort;
+class Line;
 
-// A Modbus RTU master on one serial port, for everything that is not the
-// window's own exchange: one transaction at a time, the reply awaited for its
-// expected length, a timeout from the frame lengths at the line rate plus an
-// allowance for the sensor's turnaround, and a typed outcome. It uses the
-// port's receive event, so it needs the port to itself while it works.
+// A Modbus RTU master on one line, for everything that is not the window's
+// own exchange: one transaction at a time, the reply awaited for its expected
+// length, a timeout from the frame lengths at the line rate plus an allowance
+// for the sensor's turnaround, and a typed outcome. It paces the line's
+// reception, so it needs the line to itself while it works. Any transport's
+// line will do: the engine knows the line only through its interface.
 class ModbusMaster : public QObject {
     Q_OBJECT
 
@@ -28,7 +29,7 @@ public:
     // What the default timeout allows beyond the exchange on the wire.
     static constexpr std::chrono::milliseconds DefaultAllowance{100};
 
-    explicit ModbusMaster(CommPort& port, QObject* parent = nullptr);
+    explicit ModbusMaster(Line& line, QObject* parent = nullptr);
     ~ModbusMaster() override;
 
     // The allowance beyond the exchange on the wire (default 100 ms).
@@ -36,7 +37,7 @@ public:
     // A fixed timeout in place of the derived one; empty: derived.
     void setTimeout(std::optional<std::chrono::milliseconds> timeout) { m_fixedTimeout = timeout; }
 
-    // How long a request waits for its reply at the port's rate.
+    // How long a request waits for its reply at the line's rate.
     std::chrono::milliseconds timeoutFor(std::span<const std::uint8_t> request) const;
 
     bool busy() const { return m_busy; }
@@ -48,7 +49,7 @@ public:
     qint64 lineQuietAt() const;
 
     // Sends the request; finished() follows exactly once, later, on the event
-    // loop. Returns false (and sends nothing) while busy or with the port closed.
+    // loop. Returns false (and sends nothing) while busy or with the line closed.
     bool start(const Frame& request);
     // Ends an open transaction without an outcome.
     void cancel();
@@ -60,14 +61,14 @@ signals:
     void finished(const kv::Outcome& outcome);
 
 private:
-    void onPortEvent();
+    void onReceived();
+    void onLost();
     void heard(const QByteArray& bytes, qint64 at);
     void timedOut();
-    void takeArrived();
     void finish(bool portLost = false);
     bool replyComplete() const;
 
-    CommPort& m_port;
+    Line& m_line;
     QTimer m_timeout;
     std::chrono::milliseconds m_allowance = DefaultAllowance;
     std::optional<std::chrono::milliseconds> m_fixedTimeout;
@@ -76,7 +77,6 @@ private:
     QByteArray m_reply;
     qint64 m_sentAt = 0;              // monotonic ns when the request was handed over
     qint64 m_lastByteAt = 0;          // monotonic ns when the reply's last byte arrived
-    qsizetype m_staleBytes = 0;       // taken bytes that were on the wire before the request: not its answer
     bool m_answerBegun = false;       // a byte that can answer the request has come
     bool m_lateAnswerMayCome = false; // the last transaction ended without its whole answer
     qint64 m_lastHeardAt = 0;         // monotonic ns of the last chunk off the line, awaited or not

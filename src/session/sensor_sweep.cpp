@@ -93,7 +93,7 @@ void SensorSweep::ask(Step step, std::uint8_t station, std::chrono::milliseconds
     emit trying(device(), baudRate(), station);
     if (!m_running)
         return;
-    const qint64 untilQuiet = m_master.lineQuietAt() - CommPort::monotonicNow();
+    const qint64 untilQuiet = m_master.lineQuietAt() - monotonicNow();
     if (untilQuiet > 0)
         m_quiet.start(std::chrono::ceil<std::chrono::milliseconds>(std::chrono::nanoseconds(untilQuiet)));
     else

@@ -1,8 +1,8 @@
 #include "session/traffic_recorder.h"
 
+#include "line/line.h"
 #include "protocol/request_frames.h"
 #include "protocol/wire_timing.h"
-#include "serial/comm_port.h"
 
 #include <QDateTime>
 
@@ -37,7 +37,7 @@ constexpr std::chrono::milliseconds LateAnswerReadWithin{50};
 
 qint64 wallClockOf(qint64 at)
 {
-    return QDateTime::currentMSecsSinceEpoch() - (CommPort::monotonicNow() - at) / 1'000'000;
+    return QDateTime::currentMSecsSinceEpoch() - (monotonicNow() - at) / 1'000'000;
 }
 
 } // namespace
@@ -48,21 +48,18 @@ TrafficRecorder::TrafficRecorder(QObject* parent)
     m_silence.setSingleShot(true);
     m_noReply.setSingleShot(true);
     m_lateEnds.setSingleShot(true);
-    connect(&m_lateEnds, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
-    connect(&m_silence, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
-    connect(&m_noReply, &QTimer::timeout, this, [this] { settle(CommPort::monotonicNow()); });
+    connect(&m_lateEnds, &QTimer::timeout, this, [this] { settle(monotonicNow()); });
+    connect(&m_silence, &QTimer::timeout, this, [this] { settle(monotonicNow()); });
+    connect(&m_noReply, &QTimer::timeout, this, [this] { settle(monotonicNow()); });
 }
 
-void TrafficRecorder::attach(CommPort& port)
+void TrafficRecorder::attach(Line& line)
 {
-    connect(&port, &CommPort::chunkWritten, this,
-        [this, &port](const QByteArray& bytes, qint64 at) { written(bytes, at, port.baudRate()); });
-    connect(&port, &CommPort::chunkArrived, this,
-        [this, &port](const QByteArray& bytes, qint64 at) { arrived(bytes, at, port.baudRate()); });
-    connect(&port, &CommPort::onComm, this, [this, &port] {
-        if (port.commEvent() == CommPort::PortLost)
-            portLost(CommPort::monotonicNow());
-    });
+    connect(&line, &Line::chunkWritten, this,
+        [this, &line](const QByteArray& bytes, qint64 at) { written(bytes, at, line.baudRate()); });
+    connect(&line, &Line::chunkArrived, this,
+        [this, &line](const QByteArray& bytes, qint64 at) { arrived(bytes, at, line.baudRate()); });
+    connect(&line, &Line::lost, this, [this] { portLost(monotonicNow()); });
 }
 
 void TrafficRecorder::setCapacity(qsizetype capacity)
@@ -374,7 +371,7 @@ void TrafficRecorder::armTimers()
         m_noReply.stop();
     }
     if (m_overdue && !m_pendingLate) {
-        const auto left = std::chrono::nanoseconds(overdueEndsAt() - CommPort::monotonicNow());
+        const auto left = std::chrono::nanoseconds(overdueEndsAt() - monotonicNow());
         m_lateEnds.start(std::max(std::chrono::milliseconds(1), std::chrono::ceil<std::chrono::milliseconds>(left)));
     } else {
         m_lateEnds.stop();

@@ -11,7 +11,7 @@
 
 namespace kv {
 
-class CommPort;
+class Line;
 
 // Turns the chunks that cross a serial line into the frames of a log: bytes
 // that arrive form one frame until the line is silent for 3.5 characters (or
@@ -36,8 +36,8 @@ public:
 
     explicit TrafficRecorder(QObject* parent = nullptr);
 
-    // Records what crosses this port from now on.
-    void attach(CommPort& port);
+    // Records what crosses this line from now on.
+    void attach(Line& line);
 
     // Keeps at least the newest `capacity` frames and at most a hundredth more.
     void setCapacity(qsizetype capacity);

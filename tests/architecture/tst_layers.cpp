@@ -8,9 +8,11 @@
 namespace {
 
 // The layers in order; the window and the command line share the top rank
-// but may not include each other.
-const QStringList Layers{QStringLiteral("protocol"), QStringLiteral("serial"), QStringLiteral("session"),
-    QStringLiteral("app"), QStringLiteral("cli")};
+// but may not include each other. The line interface lies under every
+// transport (serial, later a network one), so a transport implements it
+// without knowing the engine that works on it.
+const QStringList Layers{QStringLiteral("protocol"), QStringLiteral("line"), QStringLiteral("serial"),
+    QStringLiteral("session"), QStringLiteral("app"), QStringLiteral("cli")};
 
 int rank(const QString& layer)
 {
@@ -62,6 +64,37 @@ class tst_Layers : public QObject {
     Q_OBJECT
 
 private slots:
+    void ruleOrdersTheLayers_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("transport implements the line") << "serial"
+                                                       << "line" << true;
+        QTest::newRow("engine works on the line") << "session"
+                                                  << "line" << true;
+        QTest::newRow("line knows no transport") << "line"
+                                                 << "serial" << false;
+        QTest::newRow("line knows no engine") << "line"
+                                              << "session" << false;
+        QTest::newRow("line builds on the protocol") << "line"
+                                                     << "protocol" << true;
+        QTest::newRow("protocol knows no line") << "protocol"
+                                                << "line" << false;
+        QTest::newRow("transport knows no engine") << "serial"
+                                                   << "session" << false;
+        QTest::newRow("window and command line apart") << "cli"
+                                                       << "app" << false;
+    }
+
+    void ruleOrdersTheLayers()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, allowed);
+        QCOMPARE(mayInclude(from, to), allowed);
+    }
+
     void noLayerIncludesAHigherOne()
     {
         const QString root = QStringLiteral(KV9240B_SOURCE_DIR);

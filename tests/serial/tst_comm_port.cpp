@@ -376,6 +376,11 @@ private slots:
         QList<int> events;
         connect(&port, &CommPort::onComm, this, [&] { events << port.commEvent(); });
         QSignalSpy spy(&port, &CommPort::onComm);
+        // The window hears of the loss first, as it always did; the line's
+        // listeners (the engine, the traffic record) after it, once.
+        QStringList heard;
+        connect(&port, &CommPort::onComm, this, [&] { heard << QStringLiteral("event"); });
+        connect(&port, &kv::Line::lost, this, [&] { heard << QStringLiteral("lost"); });
         {
             PtyPair pty;
             PortWiring wiring(WiredPort, pty.slavePath());
@@ -388,6 +393,7 @@ private slots:
             QVERIFY(!spy.wait(300)); // the failing device must not raise the event again
         }
         QCOMPARE(events, QList<int>{CommPort::PortLost});
+        QCOMPARE(heard, (QStringList{QStringLiteral("event"), QStringLiteral("lost")}));
         QCOMPARE(port.commEvent(), int(CommPort::PortLost));
         QVERIFY(!port.output("x"));
 
@@ -424,6 +430,9 @@ private slots:
             arrived += bytes;
             times << at;
         });
+        // A reader acts on received(), when every chunk of the delivery is out.
+        QByteArray publishedWhenReceived;
+        connect(&port, &kv::Line::received, this, [&] { publishedWhenReceived = arrived; });
 
         const QByteArray request("\x01\x03\x00\x00\x00\x05", 6);
         QVERIFY(port.output(request));
@@ -432,6 +441,7 @@ private slots:
         pty.send("\x01\x03\x0a"); // three of fifteen, and then nothing
         QTRY_COMPARE_WITH_TIMEOUT(arrived, QByteArray("\x01\x03\x0a"), 1000);
         QCOMPARE(port.inBufferCount(), 3);
+        QCOMPARE(publishedWhenReceived, arrived);
 
         // Bytes that wait in the driver for the threshold and are then
         // emptied by a reset.
