@@ -2,9 +2,9 @@
 // setting values and the address change either refuse the text with a message
 // or produce values that fit their bytes.
 #include "fuzz_check.h"
-#include "protocol/number_text.h"
-#include "protocol/request_frames.h"
-#include "protocol/setting_value.h"
+#include "protocol/kv9240b/number_text.h"
+#include "protocol/kv9240b/request_frames.h"
+#include "protocol/kv9240b/setting_value.h"
 
 #include <QStringList>
 

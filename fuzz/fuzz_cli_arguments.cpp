@@ -4,7 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/station_list.h"
 #include "fuzz_check.h"
-#include "protocol/wire_timing.h"
+#include "protocol/kv9240b/setting_value.h"
 
 #include <QLocale>
 #include <QStringList>

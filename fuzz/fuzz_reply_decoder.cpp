@@ -3,7 +3,7 @@
 // accepts must be the whole, intact answer to the request.
 #include "app/handlers/reply_decoder.h"
 #include "fuzz_check.h"
-#include "protocol/reply_check.h"
+#include "protocol/kv9240b/sensor_reply.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // keep every frame within a Modbus frame's length, give every answer exactly
 // one request, and word every row without failing.
 #include "fuzz_check.h"
-#include "protocol/reply_check.h"
+#include "protocol/modbus/reply_check.h"
 #include "session/frame_wording.h"
 #include "session/traffic_recorder.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/request_frames.h"
+#include "protocol/kv9240b/request_frames.h"
 
 #include <QDeadlineTimer>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "app/exchange_status.h"
 
-#include "protocol/reply_check.h"
-#include "protocol/wire_timing.h"
+#include "protocol/modbus/reply_check.h"
+#include "protocol/modbus/wire_timing.h"
 #include "session/frame_wording.h"
 #include "session/traffic_recorder.h"
 

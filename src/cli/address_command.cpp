@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/line.h"
 #include "cli/sensor_records.h"
+#include "protocol/kv9240b/request_frames.h"
 #include "session/reading.h"
 
 #include <QDateTime>

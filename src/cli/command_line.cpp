@@ -1,8 +1,9 @@
 #include "cli/command_line.h"
 
 #include "cli/station_list.h"
-#include "protocol/measurement.h"
-#include "protocol/wire_timing.h"
+#include "protocol/kv9240b/measurement.h"
+#include "protocol/kv9240b/setting_value.h"
+#include "protocol/modbus/wire_timing.h"
 #include "session/modbus_master.h"
 
 #include <QRegularExpression>

@@ -5,6 +5,7 @@
 #include "cli/port_problem.h"
 #include "cli/sensor_records.h"
 #include "cli/stop_signals.h"
+#include "protocol/kv9240b/request_frames.h"
 #include "serial/port_directory.h"
 #include "session/sensor_sweep.h"
 

@@ -2,8 +2,8 @@
 
 #include "cli/record_sink.h"
 #include "line/line.h"
-#include "protocol/hex_text.h"
-#include "protocol/request_frames.h"
+#include "protocol/modbus/frame.h"
+#include "protocol/modbus/hex_text.h"
 #include "session/record_format.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #include "cli/setting_change.h"
 
-#include "protocol/measurement.h"
-#include "protocol/setting_value.h"
+#include "protocol/kv9240b/measurement.h"
+#include "protocol/kv9240b/setting_value.h"
 
 namespace kv::cli {
 

@@ -2,6 +2,7 @@
 
 #include "cli/line.h"
 #include "cli/stop_signals.h"
+#include "protocol/kv9240b/request_frames.h"
 #include "session/reading.h"
 #include "session/record_format.h"
 

@@ -1,6 +1,6 @@
 #include "serial/comm_port.h"
 
-#include "protocol/wire_timing.h"
+#include "protocol/modbus/wire_timing.h"
 #include "serial/line_driver.h"
 #include "serial/port_directory.h"
 

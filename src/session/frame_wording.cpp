@@ -1,8 +1,8 @@
 #include "session/frame_wording.h"
 
-#include "protocol/measurement.h"
-#include "protocol/reply_check.h"
-#include "protocol/request_frames.h"
+#include "protocol/kv9240b/measurement.h"
+#include "protocol/kv9240b/request_frames.h"
+#include "protocol/modbus/reply_check.h"
 
 #include <QCoreApplication>
 #include <QStringList>

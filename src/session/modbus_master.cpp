@@ -1,7 +1,8 @@
 #include "session/modbus_master.h"
 
 #include "line/line.h"
-#include "protocol/wire_timing.h"
+#include "protocol/kv9240b/sensor_reply.h"
+#include "protocol/modbus/wire_timing.h"
 
 #include <QEventLoop>
 

@@ -1,6 +1,6 @@
 #include "session/poller.h"
 
-#include "protocol/measurement.h"
+#include "protocol/kv9240b/measurement.h"
 #include "serial/comm_port.h"
 #include "session/modbus_master.h"
 

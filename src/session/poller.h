@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/request_frames.h"
+#include "protocol/modbus/frame.h"
 #include "session/reading.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "session/reading.h"
 
-#include "protocol/request_frames.h"
+#include "protocol/modbus/frame.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/measurement.h"
-#include "protocol/reply_check.h"
+#include "protocol/kv9240b/measurement.h"
+#include "protocol/modbus/reply_check.h"
 #include "session/outcome.h"
 
 #include <QDateTime>

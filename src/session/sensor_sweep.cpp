@@ -1,5 +1,6 @@
 #include "session/sensor_sweep.h"
 
+#include "protocol/kv9240b/request_frames.h"
 #include "serial/line_settings.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/measurement.h"
-#include "protocol/request_frames.h"
+#include "protocol/kv9240b/measurement.h"
+#include "protocol/modbus/frame.h"
 #include "serial/comm_port.h"
 #include "session/modbus_master.h"
 #include "session/outcome.h"

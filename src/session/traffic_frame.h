@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/reply_check.h"
+#include "protocol/modbus/reply_check.h"
 
 #include <QByteArray>
 

@@ -1,8 +1,9 @@
 #include "session/traffic_recorder.h"
 
 #include "line/line.h"
-#include "protocol/request_frames.h"
-#include "protocol/wire_timing.h"
+#include "protocol/kv9240b/sensor_reply.h"
+#include "protocol/modbus/frame.h"
+#include "protocol/modbus/wire_timing.h"
 
 #include <QDateTime>
 

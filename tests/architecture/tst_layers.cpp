@@ -1,5 +1,6 @@
 // Each layer may include only itself and the layers before it; the simulator
-// only the protocol. A failure names the file and the include that breaks it.
+// only the protocol. Inside the protocol, the generic Modbus part knows no
+// sensor model. A failure names the file and the include that breaks it.
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
@@ -32,14 +33,23 @@ struct Include {
     QString file;   // relative to the source root: "src/serial/comm_port.cpp"
     QString layer;  // the folder under src/ or tools/ the file lies in
     QString target; // the folder the include names
+    QString path;   // the whole path the include names: "protocol/modbus/crc16.h"
     QString line;   // the include as written
 };
+
+// Whether a file of the generic Modbus part may include `path`: anything
+// outside the protocol's own folders (Qt, the standard library), and within
+// them only the generic part itself, never a sensor model beside it.
+bool genericPartMayInclude(const QString& path)
+{
+    return !path.startsWith(QLatin1String("protocol/")) || path.startsWith(QLatin1String("protocol/modbus/"));
+}
 
 // Every `#include "folder/..."` in the sources under root/top.
 QList<Include> includesUnder(const QString& root, const QString& top)
 {
     static const QRegularExpression include(
-        QStringLiteral("^\\s*#\\s*include\\s*\"([a-z]+)/[^\"]+\""), QRegularExpression::MultilineOption);
+        QStringLiteral("^\\s*#\\s*include\\s*\"(([a-z]+)/[^\"]+)\""), QRegularExpression::MultilineOption);
     QList<Include> found;
     QDirIterator files(root + QLatin1Char('/') + top, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
         QDirIterator::Subdirectories);
@@ -52,7 +62,8 @@ QList<Include> includesUnder(const QString& root, const QString& top)
         const QString text = QString::fromUtf8(file.readAll());
         for (auto match = include.globalMatch(text); match.hasNext();) {
             const QRegularExpressionMatch m = match.next();
-            found.append({relative, relative.section(QLatin1Char('/'), 1, 1), m.captured(1), m.captured(0).trimmed()});
+            found.append({relative, relative.section(QLatin1Char('/'), 1, 1), m.captured(2), m.captured(1),
+                m.captured(0).trimmed()});
         }
     }
     return found;
@@ -109,6 +120,23 @@ private slots:
         }
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
         QVERIFY2(checked > 50, "the sources were not found");
+    }
+
+    void genericModbusKnowsNoSensorModel()
+    {
+        QVERIFY(genericPartMayInclude(QStringLiteral("protocol/modbus/crc16.h")));
+        QVERIFY(!genericPartMayInclude(QStringLiteral("protocol/kv9240b/measurement.h")));
+
+        const QString root = QStringLiteral(KV9240B_SOURCE_DIR);
+        QStringList broken;
+        int checked = 0;
+        for (const Include& include : includesUnder(root, QStringLiteral("src/protocol/modbus"))) {
+            ++checked;
+            if (!genericPartMayInclude(include.path))
+                broken << QStringLiteral("%1: %2").arg(include.file, include.line);
+        }
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+        QVERIFY2(checked > 5, "the generic Modbus sources were not found");
     }
 
     void simulatorUsesOnlyTheProtocol()

@@ -2,8 +2,8 @@
 // pseudo-terminal the test answers on), as a script or a logger runs them.
 #include "cli_process.h"
 #include "frames.h"
-#include "protocol/crc16.h"
-#include "protocol/request_frames.h"
+#include "protocol/modbus/crc16.h"
+#include "protocol/modbus/frame.h"
 #include "pty_pair.h"
 #include "sim_process.h"
 

@@ -9,7 +9,7 @@
 #include "app/main_window.h"
 #include "app/pick_list.h"
 #include "process_figures.h"
-#include "protocol/measurement.h"
+#include "protocol/kv9240b/measurement.h"
 #include "serial/comm_port.h"
 #include "session/modbus_master.h"
 #include "simulated_window.h"

@@ -1,4 +1,4 @@
-#include "protocol/request_frames.h"
+#include "protocol/kv9240b/request_frames.h"
 #include "pty_pair.h"
 #include "session/sensor_sweep.h"
 #include "sim_process.h"

@@ -1,5 +1,5 @@
 #include "frames.h"
-#include "protocol/request_frames.h"
+#include "protocol/kv9240b/request_frames.h"
 #include "serial/comm_port.h"
 #include "session/frame_wording.h"
 #include "session/modbus_master.h"

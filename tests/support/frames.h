@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/crc16.h"
-#include "protocol/hex_text.h"
+#include "protocol/modbus/crc16.h"
+#include "protocol/modbus/hex_text.h"
 
 #include <QByteArray>
 

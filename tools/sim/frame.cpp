@@ -1,6 +1,6 @@
 #include "frame.h"
 
-#include "protocol/crc16.h"
+#include "protocol/modbus/crc16.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,7 @@
 #include "sensor_device.h"
 
-#include "protocol/wire_timing.h"
+#include "protocol/kv9240b/request_frames.h"
+#include "protocol/kv9240b/setting_value.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frame.h"
+#include "protocol/kv9240b/request_frames.h"
 
 #include <array>
 #include <cstdint>

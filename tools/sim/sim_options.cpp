@@ -1,6 +1,6 @@
 #include "sim_options.h"
 
-#include "protocol/wire_timing.h"
+#include "protocol/kv9240b/setting_value.h"
 #include "station_list.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #include "sim_server.h"
 
 #include "bus_notes.h"
-#include "protocol/wire_timing.h"
+#include "protocol/modbus/wire_timing.h"
 #include "sensor_bus.h"
 #include "serial_line.h"
 #include "shutdown_signals.h"

@@ -5,8 +5,8 @@
 #include "app/form.h"
 #include "app/handlers/send_sequence.h"
 #include "app/message_box.h"
-#include "protocol/number_text.h"
-#include "protocol/request_frames.h"
+#include "protocol/kv9240b/number_text.h"
+#include "protocol/kv9240b/request_frames.h"
 
 #include <QTimer>
 

@@ -6,8 +6,8 @@
 #include "app/form.h"
 #include "app/handlers/send_sequence.h"
 #include "app/message_box.h"
-#include "protocol/request_frames.h"
-#include "protocol/setting_value.h"
+#include "protocol/kv9240b/request_frames.h"
+#include "protocol/kv9240b/setting_value.h"
 
 namespace kv {
 

@@ -5,7 +5,7 @@
 #include "app/form.h"
 #include "app/handlers/measurement_query.h"
 #include "app/message_box.h"
-#include "protocol/number_text.h"
+#include "protocol/kv9240b/number_text.h"
 
 #include <QCoreApplication>
 #include <QTimer>

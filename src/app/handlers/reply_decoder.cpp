@@ -1,9 +1,9 @@
 #include "app/handlers/reply_decoder.h"
 
 #include "app/exchange_state.h"
-#include "protocol/measurement.h"
-#include "protocol/number_text.h"
-#include "protocol/reply_check.h"
+#include "protocol/kv9240b/measurement.h"
+#include "protocol/kv9240b/number_text.h"
+#include "protocol/kv9240b/sensor_reply.h"
 
 #include <algorithm>
 

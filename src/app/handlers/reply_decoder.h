@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/measurement.h"
+#include "protocol/kv9240b/measurement.h"
 
 #include <QString>
 

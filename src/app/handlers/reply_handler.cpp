@@ -9,8 +9,9 @@
 #include "app/handlers/reply_decoder.h"
 #include "app/handlers/send_sequence.h"
 #include "app/status_lamp.h"
-#include "protocol/hex_text.h"
-#include "protocol/wire_timing.h"
+#include "protocol/kv9240b/request_frames.h"
+#include "protocol/modbus/hex_text.h"
+#include "protocol/modbus/wire_timing.h"
 #include "serial/comm_port.h"
 
 #include <QLineEdit>

@@ -5,9 +5,9 @@
 #include "app/form.h"
 #include "app/message_box.h"
 #include "app/status_lamp.h"
-#include "protocol/crc16.h"
-#include "protocol/hex_text.h"
-#include "protocol/wire_timing.h"
+#include "protocol/modbus/crc16.h"
+#include "protocol/modbus/hex_text.h"
+#include "protocol/modbus/wire_timing.h"
 #include "serial/comm_port.h"
 
 #include <QByteArray>

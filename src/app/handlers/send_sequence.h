@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/exchange_state.h"
-#include "protocol/request_frames.h"
+#include "protocol/modbus/frame.h"
 
 namespace kv {
 

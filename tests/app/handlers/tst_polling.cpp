@@ -1,7 +1,7 @@
 #include "app/handlers/polling.h"
 #include "app/pick_list.h"
 #include "frames.h"
-#include "protocol/hex_text.h"
+#include "protocol/modbus/hex_text.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 

@@ -1,7 +1,8 @@
 #include "app/exchange_state.h"
 #include "app/handlers/reply_decoder.h"
 #include "frames.h"
-#include "protocol/measurement.h"
+#include "protocol/kv9240b/measurement.h"
+#include "protocol/kv9240b/request_frames.h"
 
 #include <QLocale>
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "app/handlers/send_sequence.h"
 #include "frames.h"
-#include "protocol/hex_text.h"
+#include "protocol/modbus/hex_text.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 

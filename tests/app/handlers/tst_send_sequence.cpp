@@ -1,5 +1,6 @@
 #include "app/handlers/send_sequence.h"
 #include "frames.h"
+#include "protocol/kv9240b/request_frames.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 

@@ -1,6 +1,7 @@
 #include "app/exchange_state.h"
 #include "frames.h"
-#include "protocol/hex_text.h"
+#include "protocol/kv9240b/request_frames.h"
+#include "protocol/modbus/hex_text.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 

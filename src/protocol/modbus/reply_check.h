@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace kv {
@@ -42,11 +43,12 @@ struct ReplyCheck {
 // multiple writes (5, 6, 15, 16); 0 when the function is not one of those.
 int expectedReplyLength(std::span<const std::uint8_t> request);
 
-// Judges the bytes that arrived after `request`. A request to station 250 is
-// answered by any sensor with its own station (1 to 250); a read reply must
-// carry twice as many data bytes as registers asked for; a write echo must name
-// the register written.
-ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply);
+// Judges the bytes that arrived after `request`. A request to `anyStation`, on
+// a device model that has one, is answered by any device with its own station
+// (1 up to `anyStation`); a read reply must carry twice as many data bytes as
+// registers asked for; a write echo must name the register written.
+ReplyCheck checkReply(
+    std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply, std::optional<std::uint8_t> anyStation);
 
 // The standard name of a Modbus exception code in the window's language
 // ("非法数据地址" for 02), or an empty text for a code the standard does not name.

@@ -25,4 +25,7 @@ SettingValue settingValue(int index, const QString& text);
 // the user's decimal mark; nothing when it is not a number.
 std::optional<float> readSingle(const QString& text);
 
+// The rates the sensor can be set to: 2400, 4800, 9600 and 19200.
+bool isSupportedBaudRate(int baudRate);
+
 } // namespace kv

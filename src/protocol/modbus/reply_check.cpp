@@ -1,7 +1,6 @@
-#include "protocol/reply_check.h"
+#include "protocol/modbus/reply_check.h"
 
-#include "protocol/crc16.h"
-#include "protocol/request_frames.h"
+#include "protocol/modbus/crc16.h"
 
 #include <QCoreApplication>
 
@@ -23,10 +22,10 @@ bool isWrite(std::uint8_t function)
     return function == 5 || function == 6 || function == 15 || function == 16;
 }
 
-bool stationAnswers(std::uint8_t asked, std::uint8_t answered)
+bool stationAnswers(std::uint8_t asked, std::uint8_t answered, std::optional<std::uint8_t> anyStation)
 {
-    if (asked == AnyStation)
-        return answered >= 1 && answered <= AnyStation;
+    if (anyStation && asked == *anyStation)
+        return answered >= 1 && answered <= *anyStation;
     return asked == answered;
 }
 
@@ -61,7 +60,8 @@ int expectedReplyLength(std::span<const std::uint8_t> request)
     }
 }
 
-ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply)
+ReplyCheck checkReply(
+    std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply, std::optional<std::uint8_t> anyStation)
 {
     ReplyCheck check;
     check.expected = expectedReplyLength(request);
@@ -95,7 +95,7 @@ ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std
         check.mismatch = why;
         return check;
     };
-    if (!stationAnswers(request[0], frame[0]))
+    if (!stationAnswers(request[0], frame[0], anyStation))
         return unexpected(Mismatch::Station);
     if ((frame[1] & ~ExceptionBit) != request[1])
         return unexpected(Mismatch::Function);

@@ -1,4 +1,4 @@
-#include "protocol/setting_value.h"
+#include "protocol/kv9240b/setting_value.h"
 
 #include <QLocale>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "protocol/hex_text.h"
+#include "protocol/modbus/hex_text.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "protocol/crc16.h"
+#include "protocol/modbus/crc16.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
-#include "protocol/setting_value.h"
+#include "protocol/kv9240b/setting_value.h"
 
-#include "protocol/number_text.h"
+#include "protocol/kv9240b/number_text.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -102,6 +102,11 @@ SettingValue settingValue(int index, const QString& text)
     if (n == 65536.0f)
         n = 0;
     return {static_cast<std::uint16_t>(n), {}};
+}
+
+bool isSupportedBaudRate(int baudRate)
+{
+    return baudRate == 2400 || baudRate == 4800 || baudRate == 9600 || baudRate == 19200;
 }
 
 } // namespace kv

@@ -5,9 +5,6 @@
 
 namespace kv {
 
-// The rates the sensor can be set to: 2400, 4800, 9600 and 19200.
-bool isSupportedBaudRate(int baudRate);
-
 // One character on the line at 8N1: start bit, eight data bits, stop bit.
 std::chrono::nanoseconds characterTime(int baudRate);
 

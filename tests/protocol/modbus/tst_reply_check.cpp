@@ -1,5 +1,5 @@
 #include "frames.h"
-#include "protocol/reply_check.h"
+#include "protocol/kv9240b/sensor_reply.h"
 
 #include <QTest>
 
@@ -20,6 +20,7 @@ class tst_ReplyCheck : public QObject {
 private slots:
     void verdicts_data();
     void verdicts();
+    void anyStationBelongsToTheModel();
 };
 
 void tst_ReplyCheck::verdicts_data()
@@ -91,6 +92,20 @@ void tst_ReplyCheck::verdicts()
     QCOMPARE(int(check.mismatch), mismatch);
     QCOMPARE(check.trailing, trailing);
     QCOMPARE(check.ok(), verdict == int(ReplyVerdict::Ok));
+}
+
+// The generic check knows no station that every device answers: station 250
+// is this sensor's rule, and another model may have another station or none.
+void tst_ReplyCheck::anyStationBelongsToTheModel()
+{
+    const QByteArray reply = framed({0x07, 0x03, 0x02, 0x00, 0x07});
+    const QByteArray atStation250 = framed(ReadOneAtAnyStation);
+    QCOMPARE(int(checkReply(asBytes(atStation250), asBytes(reply), std::nullopt).mismatch), int(Mismatch::Station));
+    QVERIFY(checkReply(asBytes(atStation250), asBytes(reply), std::uint8_t{250}).ok());
+
+    const QByteArray atStation247 = framed(bytes({0xF7, 0x03, 0x00, 0x00, 0x00, 0x01}));
+    QVERIFY(checkReply(asBytes(atStation247), asBytes(reply), std::uint8_t{247}).ok());
+    QCOMPARE(int(checkReply(asBytes(atStation247), asBytes(reply)).mismatch), int(Mismatch::Station));
 }
 
 QTEST_APPLESS_MAIN(tst_ReplyCheck)

@@ -1,4 +1,4 @@
-#include "protocol/measurement.h"
+#include "protocol/kv9240b/measurement.h"
 
 #include <QLocale>
 

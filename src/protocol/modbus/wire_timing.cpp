@@ -1,13 +1,8 @@
-#include "protocol/wire_timing.h"
+#include "protocol/modbus/wire_timing.h"
 
 #include <algorithm>
 
 namespace kv {
-
-bool isSupportedBaudRate(int baudRate)
-{
-    return baudRate == 2400 || baudRate == 4800 || baudRate == 9600 || baudRate == 19200;
-}
 
 std::chrono::nanoseconds characterTime(int baudRate)
 {

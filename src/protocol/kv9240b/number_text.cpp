@@ -1,4 +1,4 @@
-#include "protocol/number_text.h"
+#include "protocol/kv9240b/number_text.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "protocol/kv9240b/request_frames.h"
+#include "protocol/modbus/reply_check.h"
+
+namespace kv {
+
+// Judges a reply from a KV9240B: a request to station 250 is answered by any
+// sensor with its own station (1 to 250).
+inline ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply)
+{
+    return checkReply(request, reply, AnyStation);
+}
+
+} // namespace kv
