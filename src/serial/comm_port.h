@@ -33,24 +33,22 @@ public:
     // Why the last open failed, as a kind a caller can word in its own language.
     enum class OpenFailure {
         None,
-        NoDevice,   // the port number stands for no device present
-        Missing,    // the device does not exist
-        Permission, // the user may not read and write the device (the dialout group)
-        Busy,       // another program holds the device
-        Settings,   // the device refuses the line settings
-        Other,      // see openFailureDetail()
+        AlreadyOpen, // the port is open already
+        NoDevice,    // the port number stands for no device present
+        Missing,     // the device does not exist
+        Permission,  // the user may not read and write the device (the dialout group)
+        Busy,        // another program holds the device
+        Settings,    // the device refuses the line settings
+        Other,       // see openFailureDetail()
     };
 
     // Codes left in commEvent() when onComm() is raised.
     enum Event : int {
         NoEvent = 0,
-        SendEvent = 1,         // fewer than sThreshold bytes wait to be sent
         ReceiveEvent = 2,      // rThreshold or more bytes wait to be read
         ReceiveOverrun = 1008, // bytes arrived while the receive buffer was full and were dropped
         PortLost = 1100,       // the device failed while open (adapter pulled out); the port is now closed
     };
-
-    enum InputModeValue : int { TextInput = 0, BinaryInput = 1 };
 
     static constexpr int MinPortNumber = 1;
     static constexpr int MaxPortNumber = 255;
@@ -84,11 +82,10 @@ public:
     bool setSettings(const QString& text);
 
     bool portOpen() const { return m_port.isOpen(); }
-    // Opens or closes the port; false when that failed (see lastError()).
+    // Opens or closes the port; false when that failed (see openFailure()).
     bool setPortOpen(bool open);
 
     int inBufferSize() const { return m_inBufferSize; }
-    int outBufferSize() const { return m_outBufferSize; }
     // Bytes waiting: in the buffer, and those the driver still holds.
     int inBufferCount() const;
     int outBufferCount() const;
@@ -98,12 +95,8 @@ public:
 
     int inputLen() const { return m_inputLen; }
     bool setInputLen(int length);
-    int inputMode() const { return m_inputMode; }
-    bool setInputMode(int mode);
     int rThreshold() const { return m_rThreshold; }
     bool setRThreshold(int threshold);
-    int sThreshold() const { return m_sThreshold; }
-    bool setSThreshold(int threshold);
 
     // Queues the bytes for sending, in order; false when the port is closed or
     // the transmit buffer cannot take them.
@@ -134,10 +127,9 @@ public:
     // once the threshold is reached.
     void acceptArrived(const QByteArray& arrived);
 
-    // Why the last open failed, in the user's words, and the device it concerned.
-    QString lastError() const { return m_lastError; }
+    // The device the last open concerned, why that open failed as a kind a
+    // caller words in its own language, and the system's own words for it.
     QString devicePath() const { return m_devicePath; }
-    // The same failure as a kind, and the system's own words for it (English).
     OpenFailure openFailure() const { return m_openFailure; }
     QString openFailureDetail() const { return m_openFailureDetail; }
 
@@ -148,6 +140,9 @@ signals:
     void onComm();
 
 private:
+    // Bytes the transmit queue holds at most; output() refuses more.
+    static constexpr int OutBufferSize = 512;
+
     bool keep(const QByteArray& arrived); // false when some did not fit
     void publishArrived(const QByteArray& arrived, qint64 at);
     QByteArray takeBuffered();
@@ -165,13 +160,11 @@ private:
     void raise(Event event);
     bool applySettings(const LineSettings& settings);
     OpenFailure classifyOpenFailure() const;
-    QString describeOpenFailure() const;
 
     QSerialPort m_port;
     QByteArray m_inBuffer;
     QString m_settingsText;
     LineSettings m_lineSettings;
-    QString m_lastError;
     QString m_devicePath;
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureDetail;
@@ -184,11 +177,8 @@ private:
     QPointer<QSocketNotifier> m_readNotifier; // the serial port's, once found
     int m_commPort = 1;
     int m_inBufferSize = 1024;
-    int m_outBufferSize = 512;
     int m_inputLen = 0;
-    int m_inputMode = TextInput;
     int m_rThreshold = 0;
-    int m_sThreshold = 0;
     int m_commEvent = NoEvent;
     qint64 m_lastWrittenAt = 0;
     qint64 m_lastArrivedAt = 0;
