@@ -75,8 +75,8 @@ bool CommPort::setPortOpen(bool open)
 {
     if (!open) {
         m_losingPort = false;
-        releaseNotifier();
-        m_readNotifier.clear(); // the serial port makes a new one at the next opening
+        releaseHold();
+        m_readPause.forget(); // the serial port watches anew at the next opening
         if (m_port.isOpen())
             m_port.close();
         return true;
@@ -198,32 +198,12 @@ void CommPort::gatherRest()
     m_heldFor = missing;
 }
 
-QSocketNotifier* CommPort::readNotifier()
-{
-    // The serial port watches its device with a read notifier of its own, a
-    // child object, and offers no way to pause it: it is found among its
-    // children (once for each opening). Without one (a Qt that does it
-    // otherwise) nothing is held.
-    if (!m_readNotifier || m_readNotifier->socket() != m_port.handle()) {
-        m_readNotifier.clear();
-        const auto notifiers = m_port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
-        for (QSocketNotifier* notifier : notifiers) {
-            if (notifier->type() == QSocketNotifier::Read && notifier->socket() == m_port.handle())
-                m_readNotifier = notifier;
-        }
-    }
-    return m_readNotifier && m_readNotifier->isEnabled() ? m_readNotifier.data() : nullptr;
-}
-
 void CommPort::holdReception(std::chrono::nanoseconds span)
 {
     if (!m_port.isOpen() || holding() || span <= std::chrono::nanoseconds::zero())
         return;
-    QSocketNotifier* notifier = readNotifier();
-    if (!notifier)
+    if (!m_readPause.pause())
         return;
-    notifier->setEnabled(false);
-    m_heldNotifier = notifier;
     m_heldSince = monotonicNow();
     m_heldFor = 0;
     // Rounded up: ended early, the hold would find the frame one byte short.
@@ -235,15 +215,13 @@ void CommPort::endHold()
     if (!holding())
         return;
     takeHeldBytes(); // stamped as held, before the line is watched again
-    releaseNotifier();
+    releaseHold();
 }
 
-void CommPort::releaseNotifier()
+void CommPort::releaseHold()
 {
     m_hold.stop();
-    if (m_heldNotifier)
-        m_heldNotifier->setEnabled(true);
-    m_heldNotifier.clear();
+    m_readPause.resume();
     m_heldFor = 0;
 }
 
@@ -253,7 +231,7 @@ void CommPort::holdEnded()
         return;
     const qsizetype awaited = m_heldFor;
     const QByteArray arrived = m_port.isOpen() ? takeWaiting() : QByteArray();
-    releaseNotifier();
+    releaseHold();
     if (arrived.isEmpty())
         return;
     const bool overran = !keep(arrived);
@@ -284,7 +262,7 @@ bool CommPort::setInBufferCount(int count)
         constexpr int MostRounds = 64;
         for (int round = 0; round < MostRounds && !takeWaiting().isEmpty(); ++round) {
         }
-        releaseNotifier(); // no frame is awaited any more
+        releaseHold(); // no frame is awaited any more
     }
     m_inBuffer.clear();
     return true;
@@ -400,8 +378,8 @@ void CommPort::closeLostPort()
     if (!m_losingPort)
         return;
     m_losingPort = false;
-    releaseNotifier();
-    m_readNotifier.clear();
+    releaseHold();
+    m_readPause.forget();
     if (m_port.isOpen())
         m_port.close();
     m_inBuffer.clear();

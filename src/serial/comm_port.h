@@ -2,12 +2,11 @@
 
 #include "line/line.h"
 #include "serial/line_settings.h"
+#include "serial/read_pause.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QSerialPort>
-#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
@@ -120,7 +119,7 @@ public:
     // closing the port end it early.
     void holdReception(std::chrono::nanoseconds span) override;
     void endHold() override;
-    bool holding() const { return !m_heldNotifier.isNull(); }
+    bool holding() const { return m_readPause.paused(); }
 
     // The receive path: bytes that came off the line join the receive buffer
     // (what does not fit is dropped and reported) and raise the receive event
@@ -152,9 +151,8 @@ private:
     qint64 arrivalTime(qsizetype bytes);
     void takeHeldBytes();
     void gatherRest();
-    QSocketNotifier* readNotifier();
     void holdEnded();
-    void releaseNotifier();
+    void releaseHold();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
     void raise(Event event);
@@ -169,12 +167,11 @@ private:
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureDetail;
     QString m_device; // set by setDevice()
-    // While reception is held: the serial port's own read notifier, paused.
+    // While reception is held, the serial port does not read.
     QTimer m_hold;
-    QPointer<QSocketNotifier> m_heldNotifier;
-    qint64 m_heldSince = 0;                   // monotonic ns the bytes taken at the hold's end count from
-    qsizetype m_heldFor = 0;                  // bytes the hold waits for; 0: an explicit hold
-    QPointer<QSocketNotifier> m_readNotifier; // the serial port's, once found
+    ReadPause m_readPause{m_port};
+    qint64 m_heldSince = 0;  // monotonic ns the bytes taken at the hold's end count from
+    qsizetype m_heldFor = 0; // bytes the hold waits for; 0: an explicit hold
     int m_commPort = 1;
     int m_inBufferSize = 1024;
     int m_inputLen = 0;
