@@ -122,39 +122,6 @@
     </message>
 </context>
 <context>
-    <name>kv::CommPort</name>
-    <message>
-        <source>串口已经打开。</source>
-        <translation>The serial port is already open.</translation>
-    </message>
-    <message>
-        <source>COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。</source>
-        <translation>No serial device stands behind COM%1: check that the USB to RS-485 adapter is plugged in.</translation>
-    </message>
-    <message>
-        <source>%1 不接受线路设置 %2。</source>
-        <translation>%1 does not accept the line settings %2.</translation>
-    </message>
-    <message>
-        <source>当前用户无权读写 %1（该设备通常属于 dialout 组）。
-解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。</source>
-        <translation>You may not read and write %1 (the device usually belongs to the dialout group).
-To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</translation>
-    </message>
-    <message>
-        <source>设备 %1 不存在：请检查转换器是否已插好。</source>
-        <translation>The device %1 does not exist: check that the adapter is plugged in.</translation>
-    </message>
-    <message>
-        <source>%1 正被其他程序占用，请先关闭该程序。（%2）</source>
-        <translation>%1 is in use by another program: close that program first. (%2)</translation>
-    </message>
-    <message>
-        <source>无法打开 %1：%2</source>
-        <translation>Cannot open %1: %2</translation>
-    </message>
-</context>
-<context>
     <name>kv::ExchangeStatus</name>
     <message>
         <source>尚无通信</source>
@@ -389,6 +356,39 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>网关目标设备响应失败</source>
         <translation>gateway target device failed to respond</translation>
+    </message>
+</context>
+<context>
+    <name>kv::OpenFailureText</name>
+    <message>
+        <source>串口已经打开。</source>
+        <translation>The serial port is already open.</translation>
+    </message>
+    <message>
+        <source>COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。</source>
+        <translation>No serial device stands behind COM%1: check that the USB to RS-485 adapter is plugged in.</translation>
+    </message>
+    <message>
+        <source>%1 不接受线路设置 %2。</source>
+        <translation>%1 does not accept the line settings %2.</translation>
+    </message>
+    <message>
+        <source>当前用户无权读写 %1（该设备通常属于 dialout 组）。
+解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。</source>
+        <translation>You may not read and write %1 (the device usually belongs to the dialout group).
+To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</translation>
+    </message>
+    <message>
+        <source>设备 %1 不存在：请检查转换器是否已插好。</source>
+        <translation>The device %1 does not exist: check that the adapter is plugged in.</translation>
+    </message>
+    <message>
+        <source>%1 正被其他程序占用，请先关闭该程序。（%2）</source>
+        <translation>%1 is in use by another program: close that program first. (%2)</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
     </message>
 </context>
 <context>

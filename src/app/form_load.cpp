@@ -4,6 +4,7 @@
 #include "app/exchange_state.h"
 #include "app/form.h"
 #include "app/message_box.h"
+#include "app/open_failure_text.h"
 #include "app/pick_list.h"
 #include "serial/comm_port.h"
 #include "serial/line_settings.h"
@@ -32,11 +33,9 @@ void Form_Load(Form& form)
 
     // 7: the serial port object, still closed.
     port.setCommPort(1);
-    port.setInputMode(CommPort::BinaryInput);
     port.setInputLen(0);
     port.setInBufferCount(0);
     port.setOutBufferCount(0);
-    port.setSThreshold(0);
     port.setRThreshold(1);
     port.setSettings(settingsText(vars.CommRate));
 
@@ -50,7 +49,7 @@ void Form_Load(Form& form)
     }
     MessageBox::show({QCoreApplication::translate("kv::FormLoad", "VORT系统出错提示"),
         QCoreApplication::translate("kv::FormLoad", "请检查串口端口,串口端口%1无法打开!").arg(vars.CommNum),
-        MessageBox::Icon::None, port.lastError()});
+        MessageBox::Icon::None, openFailureText(port)});
     vars.CycleOn = false;
 }
 

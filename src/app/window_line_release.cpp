@@ -2,6 +2,7 @@
 
 #include "app/form.h"
 #include "app/handlers/polling.h"
+#include "app/open_failure_text.h"
 #include "serial/comm_port.h"
 
 #include <QTimer>
@@ -32,7 +33,7 @@ QString WindowLineRelease::restore()
         return {};
     m_holding = false;
     if (!m_form.MSComm1.setPortOpen(true))
-        return m_form.MSComm1.lastError();
+        return openFailureText(m_form.MSComm1);
     m_form.lamp.show(m_lamp);
     return {};
 }

@@ -22,6 +22,7 @@ QString openProblemText(const CommPort& port, const QString& named)
         return QStringLiteral("%1 is busy: another program has it open (%2)").arg(which, port.openFailureDetail());
     case CommPort::OpenFailure::Settings:
         return QStringLiteral("%1 does not accept the line settings %2").arg(which, port.settings());
+    case CommPort::OpenFailure::AlreadyOpen: // the command line opens its port once
     case CommPort::OpenFailure::Other:
     case CommPort::OpenFailure::None:
         break;

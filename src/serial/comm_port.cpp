@@ -4,7 +4,6 @@
 #include "serial/line_driver.h"
 #include "serial/port_directory.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -23,10 +22,6 @@ CommPort::CommPort(QObject* parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(takeBuffered()); });
     connect(&m_port, &QSerialPort::errorOccurred, this, &CommPort::handlePortError);
-    connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
-        if (m_sThreshold > 0 && m_port.bytesToWrite() < m_sThreshold)
-            raise(SendEvent);
-    });
     m_hold.setSingleShot(true);
     m_hold.setTimerType(Qt::PreciseTimer);
     connect(&m_hold, &QTimer::timeout, this, &CommPort::holdEnded);
@@ -80,27 +75,24 @@ bool CommPort::setPortOpen(bool open)
 {
     if (!open) {
         m_losingPort = false;
-        releaseNotifier();
-        m_readNotifier.clear(); // the serial port makes a new one at the next opening
+        releaseHold();
+        m_readPause.forget(); // the serial port watches anew at the next opening
         if (m_port.isOpen())
             m_port.close();
         return true;
     }
     if (m_port.isOpen()) {
-        m_lastError = QCoreApplication::translate("kv::CommPort", "串口已经打开。");
+        m_openFailure = OpenFailure::AlreadyOpen;
+        m_openFailureDetail.clear();
         return false;
     }
 
-    m_lastError.clear();
     m_openFailure = OpenFailure::None;
     m_openFailureDetail.clear();
     const PortDevice device = m_device.isEmpty() ? portDevice(m_commPort) : PortDevice{m_device, {}, {}, {}};
     m_devicePath = device.path;
     if (device.path.isEmpty()) {
         m_openFailure = OpenFailure::NoDevice;
-        m_lastError = QCoreApplication::translate(
-            "kv::CommPort", "COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。")
-                          .arg(m_commPort);
         return false;
     }
 
@@ -112,7 +104,6 @@ bool CommPort::setPortOpen(bool open)
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_openFailure = classifyOpenFailure();
         m_openFailureDetail = m_port.errorString();
-        m_lastError = describeOpenFailure();
         return false;
     }
     // The open itself must succeed before the line settings are checked:
@@ -120,8 +111,6 @@ bool CommPort::setPortOpen(bool open)
     if (!applySettings(m_lineSettings)) {
         m_openFailure = OpenFailure::Settings;
         m_openFailureDetail = m_port.errorString();
-        m_lastError
-            = QCoreApplication::translate("kv::CommPort", "%1 不接受线路设置 %2。").arg(device.path, m_settingsText);
         m_port.close();
         return false;
     }
@@ -146,25 +135,6 @@ CommPort::OpenFailure CommPort::classifyOpenFailure() const
         return OpenFailure::Busy;
     default:
         return OpenFailure::Other;
-    }
-}
-
-QString CommPort::describeOpenFailure() const
-{
-    const QString path = m_devicePath;
-    switch (m_openFailure) {
-    case OpenFailure::Permission:
-        return QCoreApplication::translate("kv::CommPort",
-            "当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
-            "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
-            .arg(path);
-    case OpenFailure::Missing:
-        return QCoreApplication::translate("kv::CommPort", "设备 %1 不存在：请检查转换器是否已插好。").arg(path);
-    case OpenFailure::Busy:
-        return QCoreApplication::translate("kv::CommPort", "%1 正被其他程序占用，请先关闭该程序。（%2）")
-            .arg(path, m_port.errorString());
-    default:
-        return QCoreApplication::translate("kv::CommPort", "无法打开 %1：%2").arg(path, m_port.errorString());
     }
 }
 
@@ -228,32 +198,12 @@ void CommPort::gatherRest()
     m_heldFor = missing;
 }
 
-QSocketNotifier* CommPort::readNotifier()
-{
-    // The serial port watches its device with a read notifier of its own, a
-    // child object, and offers no way to pause it: it is found among its
-    // children (once for each opening). Without one (a Qt that does it
-    // otherwise) nothing is held.
-    if (!m_readNotifier || m_readNotifier->socket() != m_port.handle()) {
-        m_readNotifier.clear();
-        const auto notifiers = m_port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
-        for (QSocketNotifier* notifier : notifiers) {
-            if (notifier->type() == QSocketNotifier::Read && notifier->socket() == m_port.handle())
-                m_readNotifier = notifier;
-        }
-    }
-    return m_readNotifier && m_readNotifier->isEnabled() ? m_readNotifier.data() : nullptr;
-}
-
 void CommPort::holdReception(std::chrono::nanoseconds span)
 {
     if (!m_port.isOpen() || holding() || span <= std::chrono::nanoseconds::zero())
         return;
-    QSocketNotifier* notifier = readNotifier();
-    if (!notifier)
+    if (!m_readPause.pause())
         return;
-    notifier->setEnabled(false);
-    m_heldNotifier = notifier;
     m_heldSince = monotonicNow();
     m_heldFor = 0;
     // Rounded up: ended early, the hold would find the frame one byte short.
@@ -265,15 +215,13 @@ void CommPort::endHold()
     if (!holding())
         return;
     takeHeldBytes(); // stamped as held, before the line is watched again
-    releaseNotifier();
+    releaseHold();
 }
 
-void CommPort::releaseNotifier()
+void CommPort::releaseHold()
 {
     m_hold.stop();
-    if (m_heldNotifier)
-        m_heldNotifier->setEnabled(true);
-    m_heldNotifier.clear();
+    m_readPause.resume();
     m_heldFor = 0;
 }
 
@@ -283,7 +231,7 @@ void CommPort::holdEnded()
         return;
     const qsizetype awaited = m_heldFor;
     const QByteArray arrived = m_port.isOpen() ? takeWaiting() : QByteArray();
-    releaseNotifier();
+    releaseHold();
     if (arrived.isEmpty())
         return;
     const bool overran = !keep(arrived);
@@ -314,7 +262,7 @@ bool CommPort::setInBufferCount(int count)
         constexpr int MostRounds = 64;
         for (int round = 0; round < MostRounds && !takeWaiting().isEmpty(); ++round) {
         }
-        releaseNotifier(); // no frame is awaited any more
+        releaseHold(); // no frame is awaited any more
     }
     m_inBuffer.clear();
     return true;
@@ -337,14 +285,6 @@ bool CommPort::setInputLen(int length)
     return true;
 }
 
-bool CommPort::setInputMode(int mode)
-{
-    if (mode != TextInput && mode != BinaryInput)
-        return false;
-    m_inputMode = mode;
-    return true;
-}
-
 bool CommPort::setRThreshold(int threshold)
 {
     if (threshold < 0)
@@ -353,17 +293,9 @@ bool CommPort::setRThreshold(int threshold)
     return true;
 }
 
-bool CommPort::setSThreshold(int threshold)
-{
-    if (threshold < 0)
-        return false;
-    m_sThreshold = threshold;
-    return true;
-}
-
 bool CommPort::output(const QByteArray& bytes)
 {
-    if (!m_port.isOpen() || m_port.bytesToWrite() + bytes.size() > m_outBufferSize)
+    if (!m_port.isOpen() || m_port.bytesToWrite() + bytes.size() > OutBufferSize)
         return false;
     if (m_port.write(bytes) != bytes.size())
         return false;
@@ -446,8 +378,8 @@ void CommPort::closeLostPort()
     if (!m_losingPort)
         return;
     m_losingPort = false;
-    releaseNotifier();
-    m_readNotifier.clear();
+    releaseHold();
+    m_readPause.forget();
     if (m_port.isOpen())
         m_port.close();
     m_inBuffer.clear();

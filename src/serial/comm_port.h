@@ -2,12 +2,11 @@
 
 #include "line/line.h"
 #include "serial/line_settings.h"
+#include "serial/read_pause.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QSerialPort>
-#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
@@ -33,24 +32,22 @@ public:
     // Why the last open failed, as a kind a caller can word in its own language.
     enum class OpenFailure {
         None,
-        NoDevice,   // the port number stands for no device present
-        Missing,    // the device does not exist
-        Permission, // the user may not read and write the device (the dialout group)
-        Busy,       // another program holds the device
-        Settings,   // the device refuses the line settings
-        Other,      // see openFailureDetail()
+        AlreadyOpen, // the port is open already
+        NoDevice,    // the port number stands for no device present
+        Missing,     // the device does not exist
+        Permission,  // the user may not read and write the device (the dialout group)
+        Busy,        // another program holds the device
+        Settings,    // the device refuses the line settings
+        Other,       // see openFailureDetail()
     };
 
     // Codes left in commEvent() when onComm() is raised.
     enum Event : int {
         NoEvent = 0,
-        SendEvent = 1,         // fewer than sThreshold bytes wait to be sent
         ReceiveEvent = 2,      // rThreshold or more bytes wait to be read
         ReceiveOverrun = 1008, // bytes arrived while the receive buffer was full and were dropped
         PortLost = 1100,       // the device failed while open (adapter pulled out); the port is now closed
     };
-
-    enum InputModeValue : int { TextInput = 0, BinaryInput = 1 };
 
     static constexpr int MinPortNumber = 1;
     static constexpr int MaxPortNumber = 255;
@@ -84,11 +81,10 @@ public:
     bool setSettings(const QString& text);
 
     bool portOpen() const { return m_port.isOpen(); }
-    // Opens or closes the port; false when that failed (see lastError()).
+    // Opens or closes the port; false when that failed (see openFailure()).
     bool setPortOpen(bool open);
 
     int inBufferSize() const { return m_inBufferSize; }
-    int outBufferSize() const { return m_outBufferSize; }
     // Bytes waiting: in the buffer, and those the driver still holds.
     int inBufferCount() const;
     int outBufferCount() const;
@@ -98,12 +94,8 @@ public:
 
     int inputLen() const { return m_inputLen; }
     bool setInputLen(int length);
-    int inputMode() const { return m_inputMode; }
-    bool setInputMode(int mode);
     int rThreshold() const { return m_rThreshold; }
     bool setRThreshold(int threshold);
-    int sThreshold() const { return m_sThreshold; }
-    bool setSThreshold(int threshold);
 
     // Queues the bytes for sending, in order; false when the port is closed or
     // the transmit buffer cannot take them.
@@ -127,17 +119,16 @@ public:
     // closing the port end it early.
     void holdReception(std::chrono::nanoseconds span) override;
     void endHold() override;
-    bool holding() const { return !m_heldNotifier.isNull(); }
+    bool holding() const { return m_readPause.paused(); }
 
     // The receive path: bytes that came off the line join the receive buffer
     // (what does not fit is dropped and reported) and raise the receive event
     // once the threshold is reached.
     void acceptArrived(const QByteArray& arrived);
 
-    // Why the last open failed, in the user's words, and the device it concerned.
-    QString lastError() const { return m_lastError; }
+    // The device the last open concerned, why that open failed as a kind a
+    // caller words in its own language, and the system's own words for it.
     QString devicePath() const { return m_devicePath; }
-    // The same failure as a kind, and the system's own words for it (English).
     OpenFailure openFailure() const { return m_openFailure; }
     QString openFailureDetail() const { return m_openFailureDetail; }
 
@@ -148,6 +139,9 @@ signals:
     void onComm();
 
 private:
+    // Bytes the transmit queue holds at most; output() refuses more.
+    static constexpr int OutBufferSize = 512;
+
     bool keep(const QByteArray& arrived); // false when some did not fit
     void publishArrived(const QByteArray& arrived, qint64 at);
     QByteArray takeBuffered();
@@ -157,38 +151,31 @@ private:
     qint64 arrivalTime(qsizetype bytes);
     void takeHeldBytes();
     void gatherRest();
-    QSocketNotifier* readNotifier();
     void holdEnded();
-    void releaseNotifier();
+    void releaseHold();
     void handlePortError(QSerialPort::SerialPortError error);
     void closeLostPort();
     void raise(Event event);
     bool applySettings(const LineSettings& settings);
     OpenFailure classifyOpenFailure() const;
-    QString describeOpenFailure() const;
 
     QSerialPort m_port;
     QByteArray m_inBuffer;
     QString m_settingsText;
     LineSettings m_lineSettings;
-    QString m_lastError;
     QString m_devicePath;
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureDetail;
     QString m_device; // set by setDevice()
-    // While reception is held: the serial port's own read notifier, paused.
+    // While reception is held, the serial port does not read.
     QTimer m_hold;
-    QPointer<QSocketNotifier> m_heldNotifier;
-    qint64 m_heldSince = 0;                   // monotonic ns the bytes taken at the hold's end count from
-    qsizetype m_heldFor = 0;                  // bytes the hold waits for; 0: an explicit hold
-    QPointer<QSocketNotifier> m_readNotifier; // the serial port's, once found
+    ReadPause m_readPause{m_port};
+    qint64 m_heldSince = 0;  // monotonic ns the bytes taken at the hold's end count from
+    qsizetype m_heldFor = 0; // bytes the hold waits for; 0: an explicit hold
     int m_commPort = 1;
     int m_inBufferSize = 1024;
-    int m_outBufferSize = 512;
     int m_inputLen = 0;
-    int m_inputMode = TextInput;
     int m_rThreshold = 0;
-    int m_sThreshold = 0;
     int m_commEvent = NoEvent;
     qint64 m_lastWrittenAt = 0;
     qint64 m_lastArrivedAt = 0;

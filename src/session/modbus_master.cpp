@@ -12,8 +12,6 @@ namespace kv {
 
 namespace {
 
-constexpr int ExceptionLength = 5;
-
 std::chrono::nanoseconds sinceNs(qint64 from, qint64 to)
 {
     return std::chrono::nanoseconds(std::max<qint64>(0, to - from));

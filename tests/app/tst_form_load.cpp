@@ -57,9 +57,7 @@ void tst_FormLoad::opensTheDefaultPortQuietly()
     QCOMPARE(port.devicePath(), started.line.slavePath());
     QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
     QCOMPARE(port.rThreshold(), 1);
-    QCOMPARE(port.inputMode(), int(CommPort::BinaryInput));
     QCOMPARE(port.inputLen(), 0);
-    QCOMPARE(port.sThreshold(), 0);
     QVERIFY(started.messages.shown.isEmpty());
     QVERIFY(started.window->variables().CycleOn);
     // Opening at start-up does not claim a working link.

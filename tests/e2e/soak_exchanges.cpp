@@ -122,7 +122,8 @@ int soakSession(long target, Figures figures)
     port.setDevice(sim.devicePath());
     port.setSettings(QStringLiteral("19200,N,8,1"));
     if (!port.setPortOpen(true)) {
-        std::fprintf(stderr, "soak: %s\n", qPrintable(port.lastError()));
+        std::fprintf(
+            stderr, "soak: cannot open %s: %s\n", qPrintable(port.devicePath()), qPrintable(port.openFailureDetail()));
         return 1;
     }
     ModbusMaster master(port);

@@ -2,6 +2,7 @@
 
 #include "app/find_sensor/use_found_sensor.h"
 #include "app/find_sensor/window_line.h"
+#include "app/open_failure_text.h"
 #include "serial/port_directory.h"
 
 #include <QCheckBox>
@@ -217,7 +218,7 @@ void FindSensorDialog::connectSweep()
     connect(&m_sweep, &SensorSweep::found, this, &FindSensorDialog::showFound);
     connect(&m_sweep, &SensorSweep::finished, this, &FindSensorDialog::showFinished);
     connect(&m_sweep, &SensorSweep::portFailed, this, [this](const QString& device) {
-        note(tr("%1 无法打开：%2").arg(portName(device), m_sweep.port().lastError()));
+        note(tr("%1 无法打开：%2").arg(portName(device), openFailureText(m_sweep.port())));
     });
     connect(&m_sweep, &SensorSweep::portLost, this, [this](const QString& device) {
         note(tr("%1 在查找中断开：设备出错或已拔出，查找继续其余串口").arg(portName(device)));

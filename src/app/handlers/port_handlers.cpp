@@ -4,6 +4,7 @@
 #include "app/exchange_state.h"
 #include "app/form.h"
 #include "app/message_box.h"
+#include "app/open_failure_text.h"
 #include "app/pick_list.h"
 #include "app/status_lamp.h"
 #include "serial/comm_port.h"
@@ -41,12 +42,12 @@ void cmdCom_Click(Form& form)
         }
         form.lamp.show(Lamp::Connected);
         if (!port.setPortOpen(true))
-            reportOpenFailure(form, port.lastError());
+            reportOpenFailure(form, openFailureText(port));
         return;
     }
     form.lamp.show(Lamp::Connected);
     if (!port.setPortOpen(false) || !port.setPortOpen(true))
-        reportOpenFailure(form, port.lastError());
+        reportOpenFailure(form, openFailureText(port));
 }
 
 void Command1_Click(Form& form)
@@ -101,13 +102,12 @@ void Combo2_Click(Form& form)
     // A port that cannot be reopened at the new rate is left closed, and the
     // technician is told so rather than seeing a lamp that still claims a link.
     if (!port.setPortOpen(true))
-        reportOpenFailure(form, port.lastError());
+        reportOpenFailure(form, openFailureText(port));
 }
 
 void OpenOnComm(Form& form)
 {
     form.MSComm1.setRThreshold(1);
-    form.MSComm1.setInputMode(CommPort::BinaryInput);
 }
 
 void showLostPort(Form& form)

@@ -35,7 +35,6 @@ void prepareReceiveSide(CommPort& port)
 {
     port.setInBufferCount(0);
     port.setInputLen(0);
-    port.setInputMode(CommPort::BinaryInput);
     port.setRThreshold(0);
 }
 

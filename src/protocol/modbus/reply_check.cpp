@@ -8,7 +8,6 @@ namespace kv {
 
 namespace {
 
-constexpr int ExceptionLength = 5;
 constexpr int WriteReplyLength = 8;
 constexpr std::uint8_t ExceptionBit = 0x80;
 

@@ -26,6 +26,10 @@ enum class Mismatch {
     Shape,    // another byte count, register or length than the request implies
 };
 
+// The length of an exception reply: station, function with the exception
+// bit, exception code, CRC.
+constexpr int ExceptionLength = 5;
+
 struct ReplyCheck {
     ReplyVerdict verdict = ReplyVerdict::NoReply;
     Mismatch mismatch = Mismatch::None;

@@ -317,7 +317,10 @@ void tst_PortHandlers::openButtonReportsABusyPort()
     QVERIFY(!window.serialPort().portOpen());
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     checkOpenFailureShown(started.messages);
-    QVERIFY(!started.messages.shown.first().detail.isEmpty());
+    // The window words the failure itself: which device, and what to do.
+    const QString detail = started.messages.shown.first().detail;
+    QVERIFY2(detail.startsWith(QStringLiteral("%1 正被其他程序占用，请先关闭该程序。（").arg(started.line.slavePath())),
+        qPrintable(detail));
 }
 
 void tst_PortHandlers::closeButton()

@@ -51,7 +51,6 @@ void tst_SendSequence::measurementQueryGoesOut()
     QCOMPARE(window.variables().CmdType, RequestKind::Measurement);
     QCOMPARE(window.variables().RecLen, std::int16_t(21));
     QCOMPARE(window.serialPort().rThreshold(), 21);
-    QCOMPARE(window.serialPort().inputMode(), int(CommPort::BinaryInput));
     QCOMPARE(window.frontLamp(), Lamp::Yellow);
     QVERIFY(started.messages.shown.isEmpty());
 }

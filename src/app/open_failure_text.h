@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace kv {
+
+class CommPort;
+
+// Why the serial port's last open failed, in the window's language: what
+// went wrong with which device, and what the technician can do about it.
+QString openFailureText(const CommPort& port);
+
+} // namespace kv
