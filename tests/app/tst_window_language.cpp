@@ -2,6 +2,7 @@
 #include "app/tool_window.h"
 #include "app/window_language.h"
 #include "frames.h"
+#include "protocol/modbus/hex_text.h"
 #include "window_fixture.h"
 
 #include <QAbstractButton>
@@ -311,6 +312,9 @@ void tst_WindowLanguage::decimalMarkStaysTheUsers()
     const QByteArray write = bytes({0xFA, 0x06, 0x0A, 0x00, 0x00, 0x96, 0x1F, 0xF7});
     QCOMPARE(started.line.receive(8), write);
     started.line.send(write); // the sensor's echo
+    // Taken in before the next press, as on a wire: an echo still arriving
+    // when the next request goes out would be that request's late predecessor.
+    QTRY_COMPARE(window.controls().text(u"txtState"), receivedFrameText(asBytes(write)));
 
     // And a reading comes back with it: 23.45 °C from station 1.
     QTest::mouseClick(window.controls().get<QPushButton>(u"comDoOnce"), Qt::LeftButton);
