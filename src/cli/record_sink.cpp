@@ -1,4 +1,5 @@
 #include "cli/record_sink.h"
+#include "session/write_all.h"
 
 #include <QFile>
 
@@ -9,26 +10,6 @@
 #include <unistd.h>
 
 namespace kv::cli {
-
-namespace {
-
-// Writes all of it; false with errno set when the system refuses.
-bool writeAll(int fd, const char* data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
-} // namespace
 
 RecordSink::~RecordSink()
 {

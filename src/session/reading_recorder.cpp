@@ -1,4 +1,5 @@
 #include "session/reading_recorder.h"
+#include "session/write_all.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,22 +23,6 @@ constexpr qint64 FirstLineLimit = 4096;
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// Writes all of it; false with errno set when the system refuses.
-bool writeAll(int fd, const char* data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
 }
 
 QByteArray readAt(int fd, qint64 offset, qint64 size)
