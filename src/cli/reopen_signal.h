@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QObject>
-#include <QSocketNotifier>
+#include "cli/signal_pipe.h"
 
-#include <memory>
+#include <QObject>
 
 namespace kv::cli {
 
@@ -16,15 +15,12 @@ class ReopenSignal : public QObject {
 
 public:
     explicit ReopenSignal(QObject* parent = nullptr);
-    ~ReopenSignal() override;
 
 signals:
     void reopenRequested();
 
 private:
-    void takeSignal();
-
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    SignalPipe m_pipe;
 };
 
 } // namespace kv::cli

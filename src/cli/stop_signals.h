@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QObject>
-#include <QSocketNotifier>
+#include "cli/signal_pipe.h"
 
-#include <memory>
+#include <QObject>
 
 namespace kv::cli {
 
@@ -15,7 +14,6 @@ class StopSignals : public QObject {
 
 public:
     explicit StopSignals(QObject* parent = nullptr);
-    ~StopSignals() override;
 
     bool requested() const { return m_requested; }
     // Also takes a signal that came while no event loop ran (between two
@@ -29,9 +27,9 @@ signals:
     void stopRequested();
 
 private:
-    void takeSignal();
+    void accept(int signalNumber);
 
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    SignalPipe m_pipe;
     bool m_requested = false;
     int m_signal = 0;
 };
