@@ -36,7 +36,7 @@ int runAddress(const Options& options)
     const QString header = addressHeader(options.format);
     if (!header.isEmpty() && sink.startsEmpty() && !writeRecord(sink, header, ended))
         return ended == Ended::ReaderGone ? Success : Failure;
-    if (!writeRecord(sink, addressLine(options.format, static_cast<std::uint8_t>(outcome.reply.at(0))), ended))
+    if (!writeRecord(sink, addressLine(options.format, static_cast<std::uint8_t>(outcome.frame().at(0))), ended))
         return ended == Ended::ReaderGone ? Success : Failure;
     return Success;
 }

@@ -75,7 +75,7 @@ int runSet(const Options& options)
     }
     // The sensor takes the new rate once its answer has gone out.
     if (change.row == BaudRateRow)
-        line.port.setSettings(settingsText(change.expected));
+        line.followRate(change.expected);
 
     const std::uint8_t asked = meant.value_or(AnyStation);
     const Frame read = withCrc(readRegistersHead(asked, 0, MeasurementRows));
@@ -84,7 +84,7 @@ int runSet(const Options& options)
     const Outcome readBack = line.master.exchange(read);
     // Through 250 the answer names the station that gave it.
     const std::uint8_t station
-        = asked == AnyStation && readBack.ok() ? static_cast<std::uint8_t>(readBack.reply.at(0)) : asked;
+        = asked == AnyStation && readBack.ok() ? static_cast<std::uint8_t>(readBack.frame().at(0)) : asked;
     const Reading reading = readingOf(readBack, station, readAt, line.master.timeoutFor(read));
     line.finishLog();
     // The exchange in flight when a signal came has ended; its record is written, then the program ends.

@@ -36,11 +36,16 @@ ModbusMaster::~ModbusMaster() = default;
 std::chrono::milliseconds ModbusMaster::timeoutFor(std::span<const std::uint8_t> request) const
 {
     if (m_fixedTimeout)
-        return *m_fixedTimeout;
+        return *m_fixedTimeout + networkAllowance();
     const int replyBytes = std::max(expectedReplyLength(request), ExceptionLength);
     const auto onWire
         = exchangeTime(static_cast<int>(request.size()), replyBytes, m_line.baudRate(), NominalTurnaround);
-    return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance;
+    return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance + networkAllowance();
+}
+
+std::chrono::milliseconds ModbusMaster::networkAllowance() const
+{
+    return m_line.isNetwork() ? NetworkAllowance : std::chrono::milliseconds(0);
 }
 
 qint64 ModbusMaster::lineQuietAt() const
@@ -56,6 +61,7 @@ bool ModbusMaster::start(const Frame& request)
     if (m_busy || !m_line.isOpen())
         return false;
     m_request = QByteArray(reinterpret_cast<const char*>(request.data()), static_cast<qsizetype>(request.size()));
+    m_written = m_line.framing() == Framing::Mbap ? mbapRequest(asSpan(m_request), ++m_transactionId) : m_request;
     m_reply.clear();
     m_check = {};
     // What came before the request is published, not taken: the answer's
@@ -65,7 +71,7 @@ bool ModbusMaster::start(const Frame& request)
     m_answerBegun = !m_lateAnswerMayCome;
     m_busy = true;
     m_sentAt = monotonicNow();
-    if (!m_line.write(m_request)) {
+    if (!m_line.write(m_written)) {
         m_line.endHold();
         m_busy = false;
         return false;
@@ -114,7 +120,8 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     m_answerBegun = true;
     m_lastByteAt = at;
     m_reply += bytes;
-    m_check = checkReply(asSpan(m_request), asSpan(m_reply));
+    m_check = m_line.framing() == Framing::Mbap ? checkMbapReply(asSpan(m_written), asSpan(m_reply))
+                                                : checkReply(asSpan(m_request), asSpan(m_reply));
 }
 
 bool ModbusMaster::replyComplete() const
@@ -171,6 +178,7 @@ void ModbusMaster::finish(bool portLost)
     Outcome outcome;
     outcome.request = m_request;
     outcome.reply = m_reply;
+    outcome.framing = m_line.framing();
     outcome.check = m_check;
     outcome.finishedAt = monotonicNow();
     outcome.waited = sinceNs(m_sentAt, outcome.finishedAt);
