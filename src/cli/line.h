@@ -33,6 +33,8 @@ public:
     bool throughGateway() const { return m_gateway != nullptr; }
     // What the user is told when the line was lost while in use.
     QString lostText() const;
+    // The port or the gateway, as the messages and records name it.
+    QString description() const { return m_gateway ? m_gateway->description() : m_named; }
 
 private:
     std::unique_ptr<kv::Line> m_line;

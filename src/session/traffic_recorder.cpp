@@ -56,6 +56,7 @@ TrafficRecorder::TrafficRecorder(QObject* parent)
 
 void TrafficRecorder::attach(Line& line)
 {
+    m_framing = line.framing();
     connect(&line, &Line::chunkWritten, this,
         [this, &line](const QByteArray& bytes, qint64 at) { written(bytes, at, line.baudRate()); });
     connect(&line, &Line::chunkArrived, this,
@@ -227,12 +228,18 @@ void TrafficRecorder::close(qint64 now)
     armTimers();
 }
 
+ReplyCheck TrafficRecorder::judge(const QByteArray& request, const QByteArray& reply) const
+{
+    return m_framing == Framing::Mbap ? checkMbapReply(asSpan(request), asSpan(reply))
+                                      : checkReply(asSpan(request), asSpan(reply));
+}
+
 void TrafficRecorder::takeWholeAnswer()
 {
     OpenRequest* request = answered();
     if (!request || m_pending.isEmpty())
         return;
-    const ReplyCheck check = checkReply(asSpan(request->bytes), asSpan(m_pending));
+    const ReplyCheck check = judge(request->bytes, m_pending);
     if (!check.whole)
         return;
     const QByteArray whole = m_pending.left(check.received);
@@ -247,7 +254,7 @@ void TrafficRecorder::endPendingFrame()
         return;
     const QByteArray bytes = std::exchange(m_pending, {});
     if (OpenRequest* request = answered()) {
-        answer(*request, bytes, checkReply(asSpan(request->bytes), asSpan(bytes)));
+        answer(*request, bytes, judge(request->bytes, bytes));
         return;
     }
     TrafficFrame frame;

@@ -37,6 +37,26 @@ quint16 closedPort()
     return server.serverPort();
 }
 
+// Whether something listens on the port, found without connecting to it (a
+// connection would be the one client a peer serves).
+bool listening(quint16 port)
+{
+    QTcpServer probe;
+    return !probe.listen(QHostAddress::LocalHost, port);
+}
+
+// A program the test needs beside ours, started and ended with the test.
+struct Peer {
+    QProcess process;
+    ~Peer()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+        process.waitForFinished(1000);
+    }
+};
+
 } // namespace
 
 class tst_CliGateway : public QObject {
@@ -48,7 +68,10 @@ private slots:
     void verdicts();
     void refusedConnection();
     void oneClientAtATime();
+    void findsTheSensorBehindAGateway();
     void mbpollReadsTheSimulator();
+    void throughSocatToThePseudoTerminal();
+    void fromAModbusTcpServer();
 };
 
 void tst_CliGateway::readsAsOnTheSerialLine()
@@ -160,6 +183,58 @@ void tst_CliGateway::mbpollReadsTheSimulator()
     QCOMPARE(process.exitCode(), 0);
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
     QVERIFY2(out.contains(QStringLiteral("(-350)")) && out.contains(QStringLiteral("[2]: \t4125")), qPrintable(out));
+}
+
+void tst_CliGateway::findsTheSensorBehindAGateway()
+{
+    SimProcess sim({"--station", "9", "--tcp", "0"});
+    QVERIFY(sim.isRunning());
+    // No rates to try: the gateway runs the serial line at its own.
+    const CliRun run = runCli({"find", "-p", gatewayOf(sim, "tcp"), "-f", "csv"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.outLines().last(), sim.devicePath() + QStringLiteral(",9600,9,25.00,60.00,ok"));
+}
+
+// A transparent gateway made of socat: TCP on one side, the simulator's
+// pseudo-terminal on the other.
+void tst_CliGateway::throughSocatToThePseudoTerminal()
+{
+    const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
+    if (socat.isEmpty())
+        QSKIP("socat is not installed (scripts/lib/common.sh lists it)");
+    SimProcess sim(Sensors);
+    QVERIFY(sim.isRunning());
+    const quint16 port = closedPort();
+    Peer bridge;
+    bridge.process.start(socat,
+        {QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(port),
+            QStringLiteral("FILE:%1,raw,echo=0").arg(sim.devicePath())});
+    QTRY_VERIFY_WITH_TIMEOUT(listening(port), 5000);
+
+    const CliRun run = runCli({"read", "-p", QStringLiteral("tcp://127.0.0.1:%1").arg(port), "-s", "5", "-f", "csv"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(valuesOf(run), QStringList{"5,-3.50,41.25,0.00,0.00,9600,ok"});
+}
+
+void tst_CliGateway::fromAModbusTcpServer()
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    QProcess check;
+    check.start(python, {"-c", "import pymodbus"});
+    if (!check.waitForFinished(10000) || check.exitStatus() != QProcess::NormalExit || check.exitCode() != 0)
+        QSKIP("python3-pymodbus is not installed (scripts/lib/common.sh lists it)");
+    const quint16 port = closedPort();
+    Peer server;
+    // Station 5 at -3.50 °C and 41.25 %RH, rate register 9600.
+    server.process.start(python,
+        {QStringLiteral(KV9240B_TEST_SOURCE_DIR "/cli/modbus_tcp_server.py"), QString::number(port), "5", "-350",
+            "4125", "0", "0", "9600"});
+    QTRY_VERIFY_WITH_TIMEOUT(listening(port), 10000);
+
+    const CliRun run
+        = runCli({"read", "-p", QStringLiteral("modbus-tcp://127.0.0.1:%1").arg(port), "-s", "5", "-f", "csv"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(valuesOf(run), QStringList{"5,-3.50,41.25,0.00,0.00,9600,ok"});
 }
 
 QTEST_GUILESS_MAIN(tst_CliGateway)
