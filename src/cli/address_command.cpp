@@ -21,6 +21,8 @@ int runAddress(const Options& options)
     const Frame request = withCrc(addressReadHead());
     const Outcome outcome = line.master.exchange(request);
     line.finishLog();
+    if (line.gatewayGone(outcome))
+        return PortError;
     if (!outcome.ok()) {
         const Reading failed
             = readingOf(outcome, AnyStation, QDateTime::currentDateTime(), line.master.timeoutFor(request));

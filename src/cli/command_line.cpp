@@ -71,7 +71,8 @@ constexpr KnownOption KnownOptions[] = {
     {Id::Timeout, 't', "timeout", "MS",
         "how long to wait for a reply, 1 to 60000; default the\n"
         "exchange's time on the wire at the rate plus 100 ms;\n"
-        "through a gateway 200 ms more for the network",
+        "through a gateway every timeout, this one too, has\n"
+        "200 ms more for the network",
         HelpGroup::Common},
     {Id::Format, 'f', "format", "FORMAT",
         "text, csv, json (JSON Lines) or influx (InfluxDB line\n"
@@ -493,7 +494,8 @@ QString helpText()
         + QStringLiteral("  find reads the station number through station 250 at each port and rate,\n"
                          "  then the values of the sensor that answered. Several sensors on one line all\n"
                          "  answer 250 at once; find recognises the garbled answer and asks stations 1\n"
-                         "  to 247 one by one at that rate.\n"
+                         "  to 247 one by one at that rate. With -p naming a gateway it looks behind\n"
+                         "  that gateway only, at the rate of its serial line (-b; no --bauds).\n"
                          "\n"
                          "Settings for set:\n"
                          "  temperature-offset   -10.00 to 10.00 (°C)\n"
@@ -526,7 +528,8 @@ QString helpText()
                          "  1  a reading failed, the value read back differs, set refused to write,\n"
                          "     or find found nothing or lost a port on the way\n"
                          "  2  the command line is wrong\n"
-                         "  3  the port cannot be opened\n"
+                         "  3  the port cannot be opened, or the gateway cannot be reached or\n"
+                         "     closed the connection\n"
                          "  130, 143  set or find stopped by SIGINT (Ctrl-C) or SIGTERM; set first\n"
                          "     ends the exchange on the line and says how it went\n"
                          "\n"

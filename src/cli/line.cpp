@@ -78,6 +78,14 @@ QString Line::lostText() const
     return m_gateway ? gatewayProblemText(*m_gateway) : QStringLiteral("%1 was lost").arg(m_named);
 }
 
+bool Line::gatewayGone(const Outcome& outcome) const
+{
+    if (!m_gateway || outcome.kind != OutcomeKind::PortLost)
+        return false;
+    complain(lostText());
+    return true;
+}
+
 void Line::waitForQuiet() const
 {
     const qint64 left = master.lineQuietAt() - monotonicNow();

@@ -33,6 +33,9 @@ public:
     bool throughGateway() const { return m_gateway != nullptr; }
     // What the user is told when the line was lost while in use.
     QString lostText() const;
+    // When the outcome says the gateway closed the connection, says so on
+    // standard error and returns true: the command ends with PortError.
+    bool gatewayGone(const Outcome& outcome) const;
     // The port or the gateway, as the messages and records name it.
     QString description() const { return m_gateway ? m_gateway->description() : m_named; }
 

@@ -67,6 +67,7 @@ private slots:
     void verdicts_data();
     void verdicts();
     void refusedConnection();
+    void addressAndSetEndWhenTheGatewayCloses();
     void oneClientAtATime();
     void findsTheSensorBehindAGateway();
     void mbpollReadsTheSimulator();
@@ -147,6 +148,21 @@ void tst_CliGateway::refusedConnection()
             QStringList{QStringLiteral("kv9240b: cannot connect to 127.0.0.1:%1: connection refused").arg(port)});
         QVERIFY(run.out.isEmpty());
     }
+}
+
+void tst_CliGateway::addressAndSetEndWhenTheGatewayCloses()
+{
+    SimProcess sim(Sensors + QStringList{"--tcp", "0", "--fault", "disconnect:1"});
+    QVERIFY(sim.isRunning());
+    const QString closed = QStringLiteral("kv9240b: %1: closed by the gateway").arg(sim.devicePath());
+
+    const CliRun address = runCli({"address", "-p", gatewayOf(sim, "tcp")});
+    QCOMPARE(address.exitCode, 3);
+    QCOMPARE(address.errLines(), QStringList{closed});
+    // Written through 250 without asking first: the write's own answer is cut off.
+    const CliRun set = runCli({"set", "temperature-offset", "1", "--all", "-p", gatewayOf(sim, "tcp")});
+    QCOMPARE(set.exitCode, 3);
+    QCOMPARE(set.errLines(), QStringList({closed, "kv9240b: whether the sensor took the write is not known"}));
 }
 
 void tst_CliGateway::oneClientAtATime()
