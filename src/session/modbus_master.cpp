@@ -113,7 +113,12 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     // After a request left unanswered, bytes that were on the wire before
     // this one was handed over cannot answer it: they are that request's
     // late answer, or noise.
-    const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), m_line.baudRate()).count();
+    // Through a gateway the bytes come when the network hands them over, in
+    // bursts: their time on the serial wire behind it tells nothing of when
+    // they began, so what is read after the request was sent may answer it
+    // (Modbus TCP's transaction id tells a late answer apart).
+    const int wireBytes = m_line.isNetwork() ? 0 : static_cast<int>(bytes.size());
+    const qint64 firstByteAt = at - frameTime(wireBytes, m_line.baudRate()).count();
     if (!m_answerBegun && firstByteAt < m_sentAt) {
         return;
     }

@@ -103,6 +103,7 @@ private:
     std::deque<TrafficFrame> m_frames;
     std::uint64_t m_nextNumber = 1;
     Framing m_framing = Framing::Rtu;
+    bool m_network = false; // bytes come through a gateway, in bursts
     std::uint64_t m_dropped = 0;
     qint64 m_lastAt = 0;
     TrafficStatistics m_statistics;
