@@ -31,12 +31,9 @@ void Form_Load(Form& form)
     // 6: choosing 9600 runs the baud list's handler.
     rates->chooseText(QString::number(vars.CommRate));
 
-    // 7: the serial port object, still closed.
+    // 7: the serial port object, still closed. Its buffers and events are the
+    // line's exchange engine's business.
     port.setCommPort(1);
-    port.setInputLen(0);
-    port.setInBufferCount(0);
-    port.setOutBufferCount(0);
-    port.setRThreshold(1);
     port.setSettings(settingsText(vars.CommRate));
 
     // 8: choosing the default port runs the port list's handler, which opens it.

@@ -56,8 +56,6 @@ void tst_FormLoad::opensTheDefaultPortQuietly()
     QVERIFY(port.portOpen());
     QCOMPARE(port.devicePath(), started.line.slavePath());
     QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
-    QCOMPARE(port.rThreshold(), 1);
-    QCOMPARE(port.inputLen(), 0);
     QVERIFY(started.messages.shown.isEmpty());
     QVERIFY(started.window->variables().CycleOn);
     // Opening at start-up does not claim a working link.

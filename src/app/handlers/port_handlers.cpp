@@ -80,7 +80,6 @@ void Combo1_Click(Form& form)
         return;
     if (!port.setPortOpen(true))
         form.lamp.show(Lamp::NotConnected);
-    OpenOnComm(form);
     form.vars.CycleOn = true;
 }
 
@@ -105,16 +104,9 @@ void Combo2_Click(Form& form)
         reportOpenFailure(form, openFailureText(port));
 }
 
-void OpenOnComm(Form& form)
-{
-    form.MSComm1.setRThreshold(1);
-}
-
 void showLostPort(Form& form)
 {
-    CommPort& port = form.MSComm1;
-    if (port.commEvent() != CommPort::PortLost)
-        return;
+    const CommPort& port = form.MSComm1;
     form.lamp.show(Lamp::NotConnected);
     // Told once, here: the next poll tick must not add the closed-port message.
     form.vars.CycleOn = false;

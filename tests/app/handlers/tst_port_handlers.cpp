@@ -87,7 +87,6 @@ void tst_PortHandlers::choosingAnotherPortMovesTheLink()
     frmMain& window = *started.window;
     window.form().lamp.show(Lamp::Connected);
     window.variables().CycleOn = false;
-    window.serialPort().setRThreshold(21);
 
     list(window, u"Combo1").choose(2);
 
@@ -96,7 +95,6 @@ void tst_PortHandlers::choosingAnotherPortMovesTheLink()
     QCOMPARE(port.commPort(), 3);
     QCOMPARE(window.variables().CommNum, std::int16_t(3));
     QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
-    QCOMPARE(port.rThreshold(), 1);
     QVERIFY(window.variables().CycleOn);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(portReaches(port, com3));
@@ -117,7 +115,6 @@ void tst_PortHandlers::choosingTheOpenPortReopensIt()
 
     QVERIFY(port.portOpen());
     QCOMPARE(port.inBufferCount(), 0);
-    QCOMPARE(port.rThreshold(), 1);
     QVERIFY(portReaches(port, started.line));
 }
 
@@ -298,7 +295,6 @@ void tst_PortHandlers::openButtonReopensAnOpenPort()
     QVERIFY(port.portOpen());
     QCOMPARE(port.inBufferCount(), 0); // closed and opened again
     QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
-    QCOMPARE(port.rThreshold(), 0);
     QCOMPARE(window.variables().CycleOn, cycleOn);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(started.messages.shown.isEmpty());
