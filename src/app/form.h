@@ -4,7 +4,7 @@ class QTimer;
 
 namespace kv {
 
-class CommPort;
+class SerialLine;
 class ControlSet;
 class ExchangeQueue;
 class Line;
@@ -21,7 +21,7 @@ struct ExchangeState;
 struct Form {
     ControlSet& controls;
     StatusLamp& lamp;
-    CommPort& MSComm1;
+    SerialLine& MSComm1;
     Line& line;
     ExchangeQueue& exchange;
     QTimer& Timer2;

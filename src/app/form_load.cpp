@@ -6,8 +6,7 @@
 #include "app/message_box.h"
 #include "app/open_failure_text.h"
 #include "app/pick_list.h"
-#include "serial/comm_port.h"
-#include "serial/line_settings.h"
+#include "line/serial_line.h"
 
 #include <QCoreApplication>
 
@@ -17,7 +16,7 @@ void Form_Load(Form& form)
 {
     ControlSet& controls = form.controls;
     ExchangeState& vars = form.vars;
-    CommPort& port = form.MSComm1;
+    SerialLine& port = form.MSComm1;
 
     // 1-5: defaults and the baud-rate list.
     controls.setText(u"txtStationID", QStringLiteral("1"));

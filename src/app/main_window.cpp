@@ -10,7 +10,7 @@
 #include "app/handlers/reply_handler.h"
 #include "app/handlers/send_sequence.h"
 #include "app/pick_list.h"
-#include "serial/comm_port.h"
+#include "line/serial_line.h"
 #include "serial/port_directory.h"
 #include "session/exchange_queue.h"
 #include "session/modbus_master.h"
@@ -34,7 +34,7 @@ std::unique_ptr<StatusLamp> buildControlsWithLamp(QWidget& window, ControlSet& c
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent)
-    , m_MSComm1(new CommPort(this))
+    , m_MSComm1(newSerialLine(this))
     , m_master(std::make_unique<ModbusMaster>(*m_MSComm1))
     , m_exchange(std::make_unique<ExchangeQueue>(*m_master))
     , m_Timer2(new QTimer(this))

@@ -17,7 +17,7 @@ class QTimer;
 
 namespace kv {
 
-class CommPort;
+class SerialLine;
 class ExchangeQueue;
 class ModbusMaster;
 
@@ -37,7 +37,7 @@ public:
     Form& form() { return m_form; }
     const ControlSet& controls() const { return m_controls; }
     ExchangeState& variables() { return m_vars; }
-    CommPort& serialPort() { return *m_MSComm1; }
+    SerialLine& serialPort() { return *m_MSComm1; }
     // The queue every exchange of the window goes through.
     ExchangeQueue& exchange() { return *m_exchange; }
     QTimer& pollTimer() { return *m_Timer2; }
@@ -62,7 +62,7 @@ private:
 
     ControlSet m_controls;
     ExchangeState m_vars;
-    CommPort* m_MSComm1;
+    SerialLine* m_MSComm1;
     std::unique_ptr<ModbusMaster> m_master;
     std::unique_ptr<ExchangeQueue> m_exchange;
     QTimer* m_Timer2;

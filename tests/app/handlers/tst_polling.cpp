@@ -255,7 +255,7 @@ void tst_Polling::stalledLineDropsPollsAndRecovers()
     frmMain& window = *started.window;
     // The far end has stopped reading and the line is full: until the
     // driver takes no more, whatever waits in the queue stays there.
-    CommPort& port = window.serialPort();
+    CommPort& port = commPort(window);
     int queued = -1;
     while (queued != port.outBufferCount()) {
         for (const int chunk : {256, 1}) {
@@ -271,7 +271,7 @@ void tst_Polling::stalledLineDropsPollsAndRecovers()
     QTest::qWait(200);
 
     // The polls do not fit: dropped, red, but the port stays open, unreported.
-    QVERIFY(window.serialPort().portOpen());
+    QVERIFY(commPort(window).portOpen());
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     QVERIFY(started.messages.shown.isEmpty());
     QVERIFY(window.variables().CycleOn);
