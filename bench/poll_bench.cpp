@@ -16,6 +16,7 @@
 #include "process_figures.h"
 #include "pty_pair.h"
 #include "serial/comm_port.h"
+#include "session/exchange_queue.h"
 #include "sim_process.h"
 #include "simulated_window.h"
 #include "traffic_log_bench.h"
@@ -76,8 +77,8 @@ int poll(int baud, int periodMs, int polls, int registers)
         if (static_cast<int>(ticks.size()) >= polls)
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    QObject::connect(&window.serialPort(), &CommPort::onComm, [&] {
-        if (window.serialPort().commEvent() != CommPort::ReceiveEvent)
+    QObject::connect(&window.exchange(), &ExchangeQueue::finished, [&](quint64, const Outcome& outcome) {
+        if (outcome.reply.isEmpty())
             return;
         decodedAt.push_back(monotonicSeconds());
         if (window.frontLamp() == Lamp::Connected && window.controls().text(u"txtValue", 0) == QLatin1String("25.00"))

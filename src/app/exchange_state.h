@@ -2,8 +2,8 @@
 
 #include "protocol/kv9240b/request_frames.h"
 
-#include <QDeadlineTimer>
 #include <QString>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <optional>
@@ -47,20 +47,14 @@ struct ExchangeState {
     // The frame of the last request, kept with CmdType: what arrives is
     // judged against it (the station, function and length it asked for).
     Frame LastRequest{};
-    // Running while a write or address request waits for its whole reply:
-    // polling ticks send nothing meanwhile, so neither runs into the other on
-    // the line. The reply, or the time running out, ends the wait; a default
-    // (expired) timer means nothing is awaited.
-    QDeadlineTimer WriteAwaited;
-    // Running while the reply to a measurement query may still be on the
-    // line; a write or address request pressed meanwhile waits for it in
-    // DeferredWrite, as the sensor would not hear it while it answers.
-    QDeadlineTimer MeasurementAwaited;
-    std::optional<WriteRequest> DeferredWrite;
-    // Whether the request on the line followed one that heard nothing back:
-    // then what arrives may be that request's answer, come late, and is not
-    // this one's unless it began after this one was sent.
-    bool FollowsUnanswered = false;
+    // The query on the line and the write or address request waiting for
+    // its turn or on the line, by their ids in the line's exchange queue (0:
+    // none). Polling ticks send nothing while a write is pending, so neither
+    // runs into the other; a later press replaces a write still waiting.
+    quint64 QueryId = 0;
+    quint64 WriteId = 0;
+    std::optional<WriteRequest> PendingWrite; // what WriteId asks
+    Frame PendingFrame{};                     // and its frame
 };
 
 } // namespace kv

@@ -4,20 +4,26 @@ class QTimer;
 
 namespace kv {
 
-class CommPort;
+class SerialLine;
 class ControlSet;
+class ExchangeQueue;
+class Line;
 class DecodedReadings;
 class EditedValues;
 class StatusLamp;
 struct ExchangeState;
 
 // What every handler works on: the window's controls, its status lamp, its
-// serial port object, its polling timer, its window-level variables and the
-// setting boxes the technician is editing, and where decoded readings go.
+// serial port object (for the port's choice and settings), the line it
+// stands for and the line's exchange queue (for every exchange), its polling
+// timer, its window-level variables and the setting boxes the technician is
+// editing, and where decoded readings go.
 struct Form {
     ControlSet& controls;
     StatusLamp& lamp;
-    CommPort& MSComm1;
+    SerialLine& MSComm1;
+    Line& line;
+    ExchangeQueue& exchange;
     QTimer& Timer2;
     ExchangeState& vars;
     EditedValues& edits;

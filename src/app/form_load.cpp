@@ -6,8 +6,7 @@
 #include "app/message_box.h"
 #include "app/open_failure_text.h"
 #include "app/pick_list.h"
-#include "serial/comm_port.h"
-#include "serial/line_settings.h"
+#include "line/serial_line.h"
 
 #include <QCoreApplication>
 
@@ -17,7 +16,7 @@ void Form_Load(Form& form)
 {
     ControlSet& controls = form.controls;
     ExchangeState& vars = form.vars;
-    CommPort& port = form.MSComm1;
+    SerialLine& port = form.MSComm1;
 
     // 1-5: defaults and the baud-rate list.
     controls.setText(u"txtStationID", QStringLiteral("1"));
@@ -31,12 +30,9 @@ void Form_Load(Form& form)
     // 6: choosing 9600 runs the baud list's handler.
     rates->chooseText(QString::number(vars.CommRate));
 
-    // 7: the serial port object, still closed.
+    // 7: the serial port object, still closed. Its buffers and events are the
+    // line's exchange engine's business.
     port.setCommPort(1);
-    port.setInputLen(0);
-    port.setInBufferCount(0);
-    port.setOutBufferCount(0);
-    port.setRThreshold(1);
     port.setSettings(settingsText(vars.CommRate));
 
     // 8: choosing the default port runs the port list's handler, which opens it.

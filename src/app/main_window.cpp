@@ -8,9 +8,12 @@
 #include "app/handlers/polling.h"
 #include "app/handlers/port_handlers.h"
 #include "app/handlers/reply_handler.h"
+#include "app/handlers/send_sequence.h"
 #include "app/pick_list.h"
-#include "serial/comm_port.h"
+#include "line/serial_line.h"
 #include "serial/port_directory.h"
+#include "session/exchange_queue.h"
+#include "session/modbus_master.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -31,11 +34,13 @@ std::unique_ptr<StatusLamp> buildControlsWithLamp(QWidget& window, ControlSet& c
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent)
-    , m_MSComm1(new CommPort(this))
+    , m_MSComm1(newSerialLine(this))
+    , m_master(std::make_unique<ModbusMaster>(*m_MSComm1))
+    , m_exchange(std::make_unique<ExchangeQueue>(*m_master))
     , m_Timer2(new QTimer(this))
     , m_lamp(buildControlsWithLamp(*this, m_controls))
     , m_edits(m_controls)
-    , m_form{m_controls, *m_lamp, *m_MSComm1, *m_Timer2, m_vars, m_edits, m_readings}
+    , m_form{m_controls, *m_lamp, *m_MSComm1, *m_MSComm1, *m_exchange, *m_Timer2, m_vars, m_edits, m_readings}
 {
     m_MSComm1->setObjectName(QStringLiteral("MSComm1"));
     m_Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -75,7 +80,16 @@ void frmMain::wireEvents()
     connect(m_controls.get<PickList>(u"Combo2"), &PickList::chosen, &m_events, [this] { Combo2_Click(m_form); });
 
     connect(m_Timer2, &QTimer::timeout, &m_events, [this] { Timer2_Timer(m_form); });
-    connect(m_MSComm1, &CommPort::onComm, &m_events, [this] { MSComm1_OnComm(m_form); });
+    connect(m_exchange.get(), &ExchangeQueue::finished, &m_events,
+        [this](quint64 id, const Outcome& outcome) { MSComm1_OnComm(m_form, id, outcome); });
+    connect(
+        m_exchange.get(), &ExchangeQueue::sent, &m_events, [this](quint64 id) { writeRequestSent(m_form, id, true); });
+    connect(m_exchange.get(), &ExchangeQueue::refused, &m_events,
+        [this](quint64 id) { writeRequestSent(m_form, id, false); });
+    connect(m_exchange.get(), &ExchangeQueue::givenUp, &m_events, [this](quint64 id) { requestGivenUp(m_form, id); });
+    connect(m_master.get(), &ModbusMaster::strayArrived, &m_events,
+        [this](const QByteArray& bytes) { showStrayBytes(m_form, bytes); });
+    connect(m_MSComm1, &Line::lost, &m_events, [this] { showLostPort(m_form); });
 }
 
 void frmMain::refreshPortToolTips()

@@ -17,7 +17,9 @@ class QTimer;
 
 namespace kv {
 
-class CommPort;
+class SerialLine;
+class ExchangeQueue;
+class ModbusMaster;
 
 // The tool's one window. It builds its controls from the control table, owns
 // the serial port object, the polling timer and the window-level variables,
@@ -35,7 +37,9 @@ public:
     Form& form() { return m_form; }
     const ControlSet& controls() const { return m_controls; }
     ExchangeState& variables() { return m_vars; }
-    CommPort& serialPort() { return *m_MSComm1; }
+    SerialLine& serialPort() { return *m_MSComm1; }
+    // The queue every exchange of the window goes through.
+    ExchangeQueue& exchange() { return *m_exchange; }
     QTimer& pollTimer() { return *m_Timer2; }
     Lamp frontLamp() const { return m_lamp->front(); }
     // Every measurement the window decodes soundly, as it is decoded.
@@ -58,7 +62,9 @@ private:
 
     ControlSet m_controls;
     ExchangeState m_vars;
-    CommPort* m_MSComm1;
+    SerialLine* m_MSComm1;
+    std::unique_ptr<ModbusMaster> m_master;
+    std::unique_ptr<ExchangeQueue> m_exchange;
     QTimer* m_Timer2;
     std::unique_ptr<StatusLamp> m_lamp;
     EditedValues m_edits; // needs the controls, built with the lamp

@@ -3,7 +3,7 @@
 #include "app/main_window.h"
 
 #include "app/pick_list.h"
-#include "serial/comm_port.h"
+#include "line/serial_line.h"
 
 namespace kv {
 

@@ -1,37 +1,37 @@
 #include "app/open_failure_text.h"
 
-#include "serial/comm_port.h"
+#include "line/serial_line.h"
 
 #include <QCoreApplication>
 
 namespace kv {
 
-QString openFailureText(const CommPort& port)
+QString openFailureText(const SerialLine& port)
 {
     const QString path = port.devicePath();
     const QString detail = port.openFailureDetail();
     switch (port.openFailure()) {
-    case CommPort::OpenFailure::None:
+    case SerialLine::OpenFailure::None:
         return {};
-    case CommPort::OpenFailure::AlreadyOpen:
+    case SerialLine::OpenFailure::AlreadyOpen:
         return QCoreApplication::translate("kv::OpenFailureText", "串口已经打开。");
-    case CommPort::OpenFailure::NoDevice:
+    case SerialLine::OpenFailure::NoDevice:
         return QCoreApplication::translate(
             "kv::OpenFailureText", "COM%1 没有对应的串口设备：请检查 USB 转 RS-485 转换器是否已插好。")
             .arg(port.commPort());
-    case CommPort::OpenFailure::Settings:
+    case SerialLine::OpenFailure::Settings:
         return QCoreApplication::translate("kv::OpenFailureText", "%1 不接受线路设置 %2。").arg(path, port.settings());
-    case CommPort::OpenFailure::Permission:
+    case SerialLine::OpenFailure::Permission:
         return QCoreApplication::translate("kv::OpenFailureText",
             "当前用户无权读写 %1（该设备通常属于 dialout 组）。\n"
             "解决方法：执行 sudo usermod -aG dialout $USER，然后注销并重新登录。")
             .arg(path);
-    case CommPort::OpenFailure::Missing:
+    case SerialLine::OpenFailure::Missing:
         return QCoreApplication::translate("kv::OpenFailureText", "设备 %1 不存在：请检查转换器是否已插好。").arg(path);
-    case CommPort::OpenFailure::Busy:
+    case SerialLine::OpenFailure::Busy:
         return QCoreApplication::translate("kv::OpenFailureText", "%1 正被其他程序占用，请先关闭该程序。（%2）")
             .arg(path, detail);
-    case CommPort::OpenFailure::Other:
+    case SerialLine::OpenFailure::Other:
         break;
     }
     return QCoreApplication::translate("kv::OpenFailureText", "无法打开 %1：%2").arg(path, detail);

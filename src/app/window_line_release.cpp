@@ -3,7 +3,7 @@
 #include "app/form.h"
 #include "app/handlers/polling.h"
 #include "app/open_failure_text.h"
-#include "serial/comm_port.h"
+#include "line/serial_line.h"
 
 #include <QTimer>
 

@@ -17,7 +17,7 @@
 namespace kv {
 
 CommPort::CommPort(QObject* parent)
-    : Line(parent)
+    : SerialLine(parent)
     , m_settingsText(settingsText(9600))
 {
     connect(&m_port, &QSerialPort::readyRead, this, [this] { acceptArrived(takeBuffered()); });

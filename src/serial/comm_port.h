@@ -1,6 +1,6 @@
 #pragma once
 
-#include "line/line.h"
+#include "line/serial_line.h"
 #include "serial/line_settings.h"
 #include "serial/read_pause.h"
 
@@ -25,22 +25,10 @@ namespace kv {
 // by a buffer reset, bytes beyond the buffer, bytes while nothing is awaited).
 // It is the serial transport's Line: the exchange engine and the traffic
 // record use it through that interface, the window through its properties.
-class CommPort : public Line {
+class CommPort : public SerialLine {
     Q_OBJECT
 
 public:
-    // Why the last open failed, as a kind a caller can word in its own language.
-    enum class OpenFailure {
-        None,
-        AlreadyOpen, // the port is open already
-        NoDevice,    // the port number stands for no device present
-        Missing,     // the device does not exist
-        Permission,  // the user may not read and write the device (the dialout group)
-        Busy,        // another program holds the device
-        Settings,    // the device refuses the line settings
-        Other,       // see openFailureDetail()
-    };
-
     // Codes left in commEvent() when onComm() is raised.
     enum Event : int {
         NoEvent = 0,
@@ -48,9 +36,6 @@ public:
         ReceiveOverrun = 1008, // bytes arrived while the receive buffer was full and were dropped
         PortLost = 1100,       // the device failed while open (adapter pulled out); the port is now closed
     };
-
-    static constexpr int MinPortNumber = 1;
-    static constexpr int MaxPortNumber = 255;
 
     explicit CommPort(QObject* parent = nullptr);
     ~CommPort() override;
@@ -67,22 +52,22 @@ public:
     // The receive buffer emptied, as setInBufferCount(0) does.
     void discardWaiting() override { setInBufferCount(0); }
 
-    int commPort() const { return m_commPort; }
+    int commPort() const override { return m_commPort; }
     // Refused (false, nothing changed) outside 1..255 or while the port is open.
-    bool setCommPort(int portNumber);
+    bool setCommPort(int portNumber) override;
     // A device to open instead of the one the port number stands for (empty:
     // the port number decides). Refused while the port is open.
-    bool setDevice(const QString& path);
+    bool setDevice(const QString& path) override;
 
-    QString settings() const { return m_settingsText; }
+    QString settings() const override { return m_settingsText; }
     int baudRate() const override { return m_lineSettings.baudRate; }
     // Refused (false, nothing changed) for a text that is not a line format;
     // applied at once when the port is open.
-    bool setSettings(const QString& text);
+    bool setSettings(const QString& text) override;
 
-    bool portOpen() const { return m_port.isOpen(); }
+    bool portOpen() const override { return m_port.isOpen(); }
     // Opens or closes the port; false when that failed (see openFailure()).
-    bool setPortOpen(bool open);
+    bool setPortOpen(bool open) override;
 
     int inBufferSize() const { return m_inBufferSize; }
     // Bytes waiting: in the buffer, and those the driver still holds.
@@ -128,9 +113,9 @@ public:
 
     // The device the last open concerned, why that open failed as a kind a
     // caller words in its own language, and the system's own words for it.
-    QString devicePath() const { return m_devicePath; }
-    OpenFailure openFailure() const { return m_openFailure; }
-    QString openFailureDetail() const { return m_openFailureDetail; }
+    QString devicePath() const override { return m_devicePath; }
+    OpenFailure openFailure() const override { return m_openFailure; }
+    QString openFailureDetail() const override { return m_openFailureDetail; }
 
     // Nanoseconds on CLOCK_MONOTONIC, the clock of the chunks' times.
     static qint64 monotonicNow() { return kv::monotonicNow(); }

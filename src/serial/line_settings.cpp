@@ -48,9 +48,4 @@ std::optional<LineSettings> LineSettings::parse(const QString& text)
     return result;
 }
 
-QString settingsText(int baudRate)
-{
-    return QString::number(baudRate) + QStringLiteral(",N,8,1");
-}
-
 } // namespace kv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "line/serial_line.h" // settingsText
+
 #include <QSerialPort>
 #include <QString>
 
@@ -17,8 +19,5 @@ struct LineSettings {
 
     static std::optional<LineSettings> parse(const QString& text);
 };
-
-// "9600,N,8,1" for a baud rate of 9600: the only line format the tool uses.
-QString settingsText(int baudRate);
 
 } // namespace kv

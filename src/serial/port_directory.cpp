@@ -1,5 +1,7 @@
 #include "serial/port_directory.h"
 
+#include "serial/comm_port.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QSerialPortInfo>
@@ -189,6 +191,11 @@ QStringList portToolTips(int count)
     for (int portNumber = 1; portNumber <= count; ++portNumber)
         tips << describe(portNumber, devices[portNumber - 1]);
     return tips;
+}
+
+SerialLine* newSerialLine(QObject* parent)
+{
+    return new CommPort(parent);
 }
 
 } // namespace kv

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QObject;
+
 namespace kv {
 
 // Where port number n (1 = "COM1") leads on this machine.
@@ -42,5 +44,9 @@ QStringList orderPortNames(QStringList names);
 bool naturalLess(const QString& a, const QString& b);
 
 QString portEnvironmentVariable(int portNumber);
+
+class SerialLine;
+// A line on a serial port, closed, for a front end to choose a port for.
+SerialLine* newSerialLine(QObject* parent = nullptr);
 
 } // namespace kv

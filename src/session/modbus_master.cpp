@@ -7,6 +7,7 @@
 #include <QEventLoop>
 
 #include <algorithm>
+#include <utility>
 
 namespace kv {
 
@@ -87,6 +88,7 @@ void ModbusMaster::cancel()
     m_line.endHold();
     m_timeout.stop();
     m_busy = false;
+    m_lateAnswerMayCome = !replyComplete();
 }
 
 Outcome ModbusMaster::exchange(const Frame& request)
@@ -108,8 +110,10 @@ Outcome ModbusMaster::exchange(const Frame& request)
 void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
 {
     m_lastHeardAt = at;
-    if (!m_busy)
+    if (!m_busy) {
+        m_stray += bytes;
         return;
+    }
     // After a request left unanswered, bytes that were on the wire before
     // this one was handed over cannot answer it: they are that request's
     // late answer, or noise.
@@ -120,6 +124,7 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     const int wireBytes = m_line.isNetwork() ? 0 : static_cast<int>(bytes.size());
     const qint64 firstByteAt = at - frameTime(wireBytes, m_line.baudRate()).count();
     if (!m_answerBegun && firstByteAt < m_sentAt) {
+        m_stray += bytes;
         return;
     }
     m_answerBegun = true;
@@ -134,17 +139,27 @@ bool ModbusMaster::replyComplete() const
     return m_check.verdict != ReplyVerdict::NoReply && m_check.verdict != ReplyVerdict::Partial;
 }
 
+void ModbusMaster::reportStray()
+{
+    if (!m_stray.isEmpty())
+        emit strayArrived(std::exchange(m_stray, {}));
+}
+
 void ModbusMaster::onReceived()
 {
-    if (!m_busy)
+    if (!m_busy) {
+        reportStray();
         return;
+    }
     // Acted on once the chunks are published to every listener: what else
     // waits is taken with them.
     m_line.collectWaiting();
     if (replyComplete()) {
         finish();
+        reportStray();
         return;
     }
+    reportStray();
     if (m_reply.isEmpty()) {
         // Stale bytes only: the answer has not begun. The rest of their run
         // is gathered two characters at a time rather than byte by byte.

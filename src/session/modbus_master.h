@@ -57,7 +57,8 @@ public:
     // Sends the request; finished() follows exactly once, later, on the event
     // loop. Returns false (and sends nothing) while busy or with the line closed.
     bool start(const Frame& request);
-    // Ends an open transaction without an outcome.
+    // Ends an open transaction without an outcome: the request taken over by
+    // the next one. Its answer may still come, and will not be the next one's.
     void cancel();
 
     // Runs one transaction to its end in a local event loop.
@@ -65,6 +66,10 @@ public:
 
 signals:
     void finished(const kv::Outcome& outcome);
+    // Bytes off the line that answer no open transaction: they came while
+    // none was open, or began before the open one was sent (the late answer
+    // of one before it). Said once per delivery, after finished() if any.
+    void strayArrived(const QByteArray& bytes);
 
 private:
     void onReceived();
@@ -72,6 +77,7 @@ private:
     void heard(const QByteArray& bytes, qint64 at);
     void timedOut();
     void finish(bool portLost = false);
+    void reportStray();
     bool replyComplete() const;
     std::chrono::milliseconds networkAllowance() const;
 
@@ -90,6 +96,7 @@ private:
     bool m_lateAnswerMayCome = false; // the last transaction ended without its whole answer
     qint64 m_lastHeardAt = 0;         // monotonic ns of the last chunk off the line, awaited or not
     ReplyCheck m_check;
+    QByteArray m_stray; // heard in this delivery, answering nothing open
 };
 
 } // namespace kv

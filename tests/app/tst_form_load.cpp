@@ -52,12 +52,10 @@ void tst_FormLoad::defaultsAfterStartUp()
 void tst_FormLoad::opensTheDefaultPortQuietly()
 {
     StartedWindow started;
-    CommPort& port = started.window->serialPort();
+    CommPort& port = commPort(*started.window);
     QVERIFY(port.portOpen());
     QCOMPARE(port.devicePath(), started.line.slavePath());
     QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
-    QCOMPARE(port.rThreshold(), 1);
-    QCOMPARE(port.inputLen(), 0);
     QVERIFY(started.messages.shown.isEmpty());
     QVERIFY(started.window->variables().CycleOn);
     // Opening at start-up does not claim a working link.
@@ -92,7 +90,7 @@ void tst_FormLoad::reportsAPortThatWillNotOpen()
     QCOMPARE(shown.text, QStringLiteral("请检查串口端口,串口端口1无法打开!"));
     QCOMPARE(shown.icon, MessageBox::Icon::None);
     QVERIFY(!shown.detail.isEmpty());
-    QVERIFY(!window.serialPort().portOpen());
+    QVERIFY(!commPort(window).portOpen());
     QVERIFY(!window.variables().CycleOn);
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
 }

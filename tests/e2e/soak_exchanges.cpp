@@ -11,6 +11,7 @@
 #include "process_figures.h"
 #include "protocol/kv9240b/measurement.h"
 #include "serial/comm_port.h"
+#include "session/exchange_queue.h"
 #include "session/modbus_master.h"
 #include "simulated_window.h"
 
@@ -90,9 +91,7 @@ int soakWindow(long target, Figures figures)
         ++figures.retries;
         next();
     });
-    QObject::connect(&window.serialPort(), &CommPort::onComm, [&] {
-        if (window.serialPort().commEvent() != CommPort::ReceiveEvent)
-            return;
+    QObject::connect(&window.exchange(), &ExchangeQueue::finished, [&] {
         figures.count(window.frontLamp() == Lamp::Connected
             && window.controls().text(u"txtValue", 0) == QLatin1String("25.00")
             && window.controls().text(u"txtValue", 1) == QLatin1String("60.00"));

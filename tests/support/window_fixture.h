@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "message_recorder.h"
 #include "pty_pair.h"
+#include "serial/comm_port.h"
 
 #include <memory>
 
@@ -19,5 +20,11 @@ struct StartedWindow {
     StartedWindow() { window->load(); }
     Form& form() { return window->form(); }
 };
+
+// The window's line is the serial port object; tests look into its buffers.
+inline CommPort& commPort(frmMain& window)
+{
+    return static_cast<CommPort&>(window.serialPort());
+}
 
 } // namespace kv::test

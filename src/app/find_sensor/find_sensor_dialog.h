@@ -35,7 +35,7 @@ public:
 
     bool searching() const { return m_sweep.running(); }
     // The line the search talks on, for the window's traffic log to record.
-    CommPort& searchLine() { return m_sweep.port(); }
+    Line& searchLine() { return m_sweep.port(); }
 
     // Ends a running search and closes the dialog.
     void done(int result) override;

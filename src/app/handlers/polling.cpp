@@ -6,6 +6,7 @@
 #include "app/handlers/measurement_query.h"
 #include "app/message_box.h"
 #include "protocol/kv9240b/number_text.h"
+#include "session/exchange_queue.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -65,7 +66,7 @@ void Timer2_Timer(Form& form)
 
     // A write or address request waits to go out or for its reply: a query
     // now would run into it on the line, so this tick sends nothing.
-    const bool writePending = form.vars.DeferredWrite || !form.vars.WriteAwaited.hasExpired();
+    const bool writePending = form.exchange.pending(form.vars.WriteId);
     if (form.vars.CycleOn && !writePending)
         comDoOnce_Click(form, QueryOrigin::PollTick);
 }

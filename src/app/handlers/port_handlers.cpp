@@ -7,8 +7,7 @@
 #include "app/open_failure_text.h"
 #include "app/pick_list.h"
 #include "app/status_lamp.h"
-#include "serial/comm_port.h"
-#include "serial/line_settings.h"
+#include "line/serial_line.h"
 
 #include <QCoreApplication>
 
@@ -33,7 +32,7 @@ QString currentSettings(const Form& form)
 
 void cmdCom_Click(Form& form)
 {
-    CommPort& port = form.MSComm1;
+    SerialLine& port = form.MSComm1;
     if (!port.portOpen()) {
         if (!port.setSettings(currentSettings(form))) {
             reportOpenFailure(form,
@@ -59,7 +58,7 @@ void Command1_Click(Form& form)
 
 void Combo1_Click(Form& form)
 {
-    CommPort& port = form.MSComm1;
+    SerialLine& port = form.MSComm1;
     if (port.portOpen())
         port.setPortOpen(false);
 
@@ -80,7 +79,6 @@ void Combo1_Click(Form& form)
         return;
     if (!port.setPortOpen(true))
         form.lamp.show(Lamp::NotConnected);
-    OpenOnComm(form);
     form.vars.CycleOn = true;
 }
 
@@ -91,7 +89,7 @@ void Combo2_Click(Form& form)
     if (isRate)
         form.vars.CommRate = rate;
 
-    CommPort& port = form.MSComm1;
+    SerialLine& port = form.MSComm1;
     if (!port.portOpen()) {
         port.setSettings(currentSettings(form)); // used by the next open
         form.lamp.show(Lamp::NotConnected);
@@ -105,16 +103,9 @@ void Combo2_Click(Form& form)
         reportOpenFailure(form, openFailureText(port));
 }
 
-void OpenOnComm(Form& form)
-{
-    form.MSComm1.setRThreshold(1);
-}
-
 void showLostPort(Form& form)
 {
-    CommPort& port = form.MSComm1;
-    if (port.commEvent() != CommPort::PortLost)
-        return;
+    const SerialLine& port = form.MSComm1;
     form.lamp.show(Lamp::NotConnected);
     // Told once, here: the next poll tick must not add the closed-port message.
     form.vars.CycleOn = false;

@@ -12,7 +12,7 @@ void cmdCom_Click(Form& form);
 void Command1_Click(Form& form);
 
 // A port chosen in the port list: closes the port, takes the new port number,
-// applies the line settings, opens it and arms receive events. Failures to
+// applies the line settings and opens it. Failures to
 // open are silent but for the red lamp; an opened port leaves the lamp alone.
 void Combo1_Click(Form& form);
 
@@ -20,10 +20,7 @@ void Combo1_Click(Form& form);
 // left closed shows red.
 void Combo2_Click(Form& form);
 
-// Arms a receive event for every byte, read as bytes.
-void OpenOnComm(Form& form);
-
-// The serial port object lost its device while open and closed it: red lamp,
+// The line lost its device while open and closed it: red lamp,
 // polling stops sending, and the technician is told which device went away
 // and what to do (unless another message box is already open).
 void showLostPort(Form& form);

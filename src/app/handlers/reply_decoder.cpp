@@ -33,22 +33,22 @@ bool isStation(int value)
     return value >= LowestStation && value <= AnyStation;
 }
 
-// The reply check knows the length of a register read only for read
-// functions; the window lets any function code be typed, so the data bytes
-// are checked against the registers asked for here as well.
-bool answersQuery(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request)
+// The engine knows the length of a register read only for read functions;
+// the window lets any function code be typed, so the data bytes are checked
+// against the registers asked for here as well.
+bool answersQuery(std::span<const std::uint8_t> bytes, const ReplyCheck& check, std::span<const std::uint8_t> request)
 {
-    if (!checkReply(request, bytes).ok())
+    if (!check.ok())
         return false;
     const int registers = request[4] << 8 | request[5];
     return bytes.size() > 2 && bytes[2] == 2 * registers;
 }
 
-DecodedReply decodeMeasurement(
-    std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request, const QString& startAddressText)
+DecodedReply decodeMeasurement(std::span<const std::uint8_t> bytes, const ReplyCheck& check,
+    std::span<const std::uint8_t> request, const QString& startAddressText)
 {
     DecodedReply reply;
-    if (!answersQuery(bytes, request)) {
+    if (!answersQuery(bytes, check, request)) {
         reply.verdict = DecodedReply::Verdict::Refused;
         return reply;
     }
@@ -70,11 +70,11 @@ DecodedReply decodeMeasurement(
 // Byte 0 of an address read or write reply is the station that answered;
 // the echo of an address change carries the new address in byte 5 (its
 // byte 3 is the register's low byte, always 0).
-DecodedReply decodeAddress(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> request, int cmdType)
+DecodedReply decodeAddress(std::span<const std::uint8_t> bytes, const ReplyCheck& check, int cmdType)
 {
     DecodedReply reply;
     reply.verdict = DecodedReply::Verdict::Refused;
-    if (!checkReply(request, bytes).ok() || !isStation(bytes[0]))
+    if (!check.ok() || !isStation(bytes[0]))
         return reply;
     const int address = cmdType == RequestKind::AddressChange ? bytes[5] : bytes[0];
     if (!isStation(address))
@@ -86,15 +86,15 @@ DecodedReply decodeAddress(std::span<const std::uint8_t> bytes, std::span<const 
 
 } // namespace
 
-DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, std::span<const std::uint8_t> request,
-    const QString& startAddressText)
+DecodedReply decodeReply(std::span<const std::uint8_t> bytes, const ReplyCheck& check, int cmdType,
+    std::span<const std::uint8_t> request, const QString& startAddressText)
 {
     switch (cmdType) {
     case RequestKind::Measurement:
-        return decodeMeasurement(bytes, request, startAddressText);
+        return decodeMeasurement(bytes, check, request, startAddressText);
     case RequestKind::AddressChange:
     case RequestKind::AddressRead: // and ParameterWrite, the same kind
-        return decodeAddress(bytes, request, cmdType);
+        return decodeAddress(bytes, check, cmdType);
     default:
         return {};
     }

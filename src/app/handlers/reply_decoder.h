@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/kv9240b/measurement.h"
+#include "protocol/modbus/reply_check.h"
 
 #include <QString>
 
@@ -36,13 +37,13 @@ struct DecodedReply {
     bool accepted() const { return verdict == Verdict::Accepted; }
 };
 
-// A measurement reply is accepted when it is the whole, intact answer to the
-// query (station, function code, and two data bytes for each register asked
-// for; bytes after it do not matter). An address or write reply is accepted
-// when it is the whole, intact answer of a station 1 to 250; it gives the
-// address to show: the answering station, or for an address change the new
-// address its echo carries.
-DecodedReply decodeReply(std::span<const std::uint8_t> bytes, int cmdType, std::span<const std::uint8_t> request,
-    const QString& startAddressText);
+// Decodes a reply the exchange engine judged (`check`, against `request`).
+// A measurement reply is accepted when the engine found it the whole, intact
+// answer to the query and it carries two data bytes for each register asked
+// for. An address or write reply is accepted when it is the whole, intact
+// answer of a station 1 to 250; it gives the address to show: the answering
+// station, or for an address change the new address its echo carries.
+DecodedReply decodeReply(std::span<const std::uint8_t> bytes, const ReplyCheck& check, int cmdType,
+    std::span<const std::uint8_t> request, const QString& startAddressText);
 
 } // namespace kv

@@ -5,17 +5,15 @@
 #include "app/edited_values.h"
 #include "app/exchange_state.h"
 #include "app/form.h"
-#include "app/handlers/port_handlers.h"
 #include "app/handlers/reply_decoder.h"
-#include "app/handlers/send_sequence.h"
 #include "app/status_lamp.h"
 #include "protocol/kv9240b/request_frames.h"
 #include "protocol/modbus/hex_text.h"
-#include "protocol/modbus/wire_timing.h"
-#include "serial/comm_port.h"
+#include "session/outcome.h"
 
 #include <QLineEdit>
 
+#include <algorithm>
 #include <limits>
 
 namespace kv {
@@ -65,50 +63,39 @@ void publishReading(Form& form, const DecodedReply& reply)
     form.readings.publish(reading);
 }
 
-bool awaitsWholeReply(std::int16_t cmdType)
-{
-    return cmdType == RequestKind::AddressChange || cmdType == RequestKind::AddressRead;
-}
-
 } // namespace
 
-void MSComm1_OnComm(Form& form)
+void MSComm1_OnComm(Form& form, quint64 id, const Outcome& outcome)
 {
-    CommPort& port = form.MSComm1;
-    if (port.commEvent() != CommPort::ReceiveEvent) {
-        showLostPort(form); // other events are not receptions: only a lost port shows
-        return;
-    }
-
-    const QByteArray received = port.input();
-    port.setInBufferCount(0);
-    const std::span<const std::uint8_t> bytes(
-        reinterpret_cast<const std::uint8_t*>(received.constData()), static_cast<std::size_t>(received.size()));
-    form.controls.setText(u"txtState", receivedFrameText(bytes));
-
     ExchangeState& vars = form.vars;
-    // Begun before the request was sent: the answer to the one before it, come
-    // late. It is shown as received, but neither decoded nor counted.
-    if (vars.FollowsUnanswered
-        && !beganAfter(
-            port.lastWrittenAt(), port.lastArrivedAt(), static_cast<int>(received.size()), port.baudRate())) {
-        vars.FollowsUnanswered = false;
+    if (id == 0 || (id != vars.QueryId && id != vars.WriteId))
         return;
-    }
-    // The threshold is the whole reply: it is in, whatever it says, and what
-    // waited for it may go on.
-    if (awaitsWholeReply(vars.CmdType))
-        vars.WriteAwaited = QDeadlineTimer();
-    else if (vars.CmdType == RequestKind::Measurement)
-        vars.MeasurementAwaited = QDeadlineTimer();
+    const bool query = id == vars.QueryId;
+    (query ? vars.QueryId : vars.WriteId) = 0;
+    const std::int16_t cmdType = query ? RequestKind::Measurement : vars.PendingWrite->cmdType;
+    const int threshold = query ? vars.RecLen : vars.PendingWrite->threshold;
+    if (outcome.reply.size() < threshold)
+        return;
 
-    const DecodedReply reply = decodeReply(bytes, vars.CmdType, vars.LastRequest, form.controls.text(u"txtStartID"));
+    const std::span<const std::uint8_t> bytes = asSpan(outcome.reply);
+    form.controls.setText(u"txtState", receivedFrameText(bytes));
+    const DecodedReply reply
+        = decodeReply(bytes, outcome.check, cmdType, asSpan(outcome.request), form.controls.text(u"txtStartID"));
     if (reply.accepted())
         countReception(form);
     show(form, reply);
     publishReading(form, reply);
     form.lamp.show(reply.verdict == DecodedReply::Verdict::Refused ? Lamp::NotConnected : Lamp::Connected);
-    sendDeferredWrite(form);
+}
+
+void showStrayBytes(Form& form, const QByteArray& bytes)
+{
+    if (bytes.size() < std::max<int>(form.vars.RecLen, 1))
+        return;
+    form.controls.setText(u"txtState", receivedFrameText(asSpan(bytes)));
+    // Before the first request anything heard shows that the line lives.
+    if (form.vars.CmdType == RequestKind::None)
+        form.lamp.show(Lamp::Connected);
 }
 
 } // namespace kv

@@ -5,63 +5,16 @@
 #include "app/form.h"
 #include "app/message_box.h"
 #include "app/status_lamp.h"
+#include "line/line.h"
 #include "protocol/modbus/crc16.h"
 #include "protocol/modbus/hex_text.h"
-#include "protocol/modbus/wire_timing.h"
-#include "serial/comm_port.h"
+#include "session/exchange_queue.h"
 
-#include <QByteArray>
 #include <QCoreApplication>
-#include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 
 namespace kv {
-
-namespace {
-
-// How long polling holds back for the whole reply to a write or address
-// request: far longer than any sensor takes to answer at 2400 baud.
-constexpr int WriteReplyWaitMs = 500;
-
-// What a sensor may add to the time a measurement exchange takes on the line
-// before its reply is given up (its turnaround, the driver's latency).
-constexpr std::chrono::milliseconds ReplyAllowance{100};
-
-// Empties the receive buffer and disarms the receive event, so nothing older
-// than the coming request is taken for its reply.
-void prepareReceiveSide(CommPort& port)
-{
-    port.setInBufferCount(0);
-    port.setInputLen(0);
-    port.setRThreshold(0);
-}
-
-QByteArray bytesOf(const Frame& frame)
-{
-    return QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size()));
-}
-
-// Hands the frame over; a request sent after one that heard nothing back
-// (not even bytes the buffer reset emptied) may meet that one's reply late.
-bool sendFrame(CommPort& port, ExchangeState& vars, const Frame& frame)
-{
-    const bool previousHeardNothing = port.lastWrittenAt() != 0 && port.lastArrivedAt() < port.lastWrittenAt();
-    if (!port.output(bytesOf(frame)))
-        return false;
-    vars.FollowsUnanswered = previousHeardNothing;
-    return true;
-}
-
-// Until when the reply to a query just written can still arrive.
-QDeadlineTimer measurementReplyDue(const Form& form, int replyBytes)
-{
-    const auto exchange = exchangeTime(static_cast<int>(Frame().size()), replyBytes, form.MSComm1.baudRate(), {});
-    return QDeadlineTimer(std::chrono::ceil<std::chrono::milliseconds>(exchange + ReplyAllowance), Qt::PreciseTimer);
-}
-
-} // namespace
 
 Frame completeFrame(const FrameHead& head, Form& form)
 {
@@ -73,97 +26,81 @@ Frame completeFrame(const FrameHead& head, Form& form)
     return frame;
 }
 
-namespace {
-
-// Tries the waiting request again when the reply can no longer come; the
-// reply handler sends it earlier when the reply is in.
-void retryWhenDue(Form& form)
-{
-    const auto remaining
-        = std::chrono::ceil<std::chrono::milliseconds>(form.vars.MeasurementAwaited.remainingTimeAsDuration());
-    QTimer::singleShot(remaining, Qt::PreciseTimer, &form.MSComm1, [&form] { sendDeferredWrite(form); });
-}
-
-// The send sequence of a write or address request.
-void runWriteSequence(Form& form, const WriteRequest& request)
-{
-    CommPort& port = form.MSComm1;
-    ExchangeState& vars = form.vars;
-    vars.CmdType = request.cmdType;
-    vars.WriteAwaited = QDeadlineTimer();
-    vars.SendText.clear();
-    form.controls.setText(u"txtState", QString());
-    prepareReceiveSide(port);
-    const Frame frame = completeFrame(request.head, form);
-    vars.LastRequest = frame;
-    vars.RecLen = request.recLen;
-    vars.SendText = sentFrameText(frame);
-    port.setRThreshold(request.threshold);
-    form.controls.setText(u"txtCommand", vars.SendText);
-    if (!port.portOpen()) {
-        form.lamp.show(Lamp::NotConnected);
-        return;
-    }
-    form.lamp.show(Lamp::Connected);
-    if (sendFrame(port, vars, frame))
-        vars.WriteAwaited = QDeadlineTimer(WriteReplyWaitMs);
-    else
-        form.lamp.show(Lamp::NotConnected); // dropped by a full transmit queue
-}
-
-} // namespace
-
 void sendMeasurementQuery(Form& form, const FrameHead& head)
 {
-    CommPort& port = form.MSComm1;
     ExchangeState& vars = form.vars;
-    if (!port.portOpen()) {
+    if (!form.line.isOpen()) {
         MessageBox::show(QCoreApplication::translate("kv::SendSequence", "打开串口出错，请确定串口是否已被占用"));
         form.lamp.show(Lamp::NotConnected);
         vars.CycleOn = false;
         return;
     }
     form.lamp.show(Lamp::Yellow);
-    prepareReceiveSide(port);
     const Frame frame = completeFrame(head, form);
     vars.RecLen = static_cast<std::int16_t>(2 * frame[5] + 5);
-    port.setRThreshold(vars.RecLen);
     vars.CmdType = RequestKind::Measurement;
     vars.LastRequest = frame;
-    vars.WriteAwaited = QDeadlineTimer(); // this query takes the exchange over
-    // A transmit queue that cannot take the frame (the far end has stopped
-    // reading) drops it: red, and the next request tries again.
-    if (sendFrame(port, vars, frame))
-        vars.MeasurementAwaited = measurementReplyDue(form, vars.RecLen);
-    else
+    // The query takes the exchange over from one still awaiting its answer;
+    // a line that cannot take the frame (the far end has stopped reading)
+    // drops it: red, and the next request tries again.
+    vars.QueryId = form.exchange.submit(frame, ExchangeQueue::Turn::TakeOver);
+    if (vars.QueryId == 0)
         form.lamp.show(Lamp::NotConnected);
     vars.SendText = sentFrameText(frame);
     form.controls.setText(u"txtCommand", vars.SendText);
 }
 
-void sendWriteRequest(Form& form, const WriteRequest& request)
+namespace {
+
+// What the window shows of a write or address request as it goes out (or
+// would, with the line closed).
+void showWriteSent(Form& form, const WriteRequest& request, const Frame& frame)
 {
-    // The sensor answering a query does not hear a request sent meanwhile.
-    if (!form.vars.MeasurementAwaited.hasExpired()) {
-        const bool timerRunning = form.vars.DeferredWrite.has_value();
-        form.vars.DeferredWrite = request; // a later press replaces an earlier one
-        if (!timerRunning)
-            retryWhenDue(form);
-        return;
-    }
-    runWriteSequence(form, request);
+    ExchangeState& vars = form.vars;
+    vars.CmdType = request.cmdType;
+    vars.LastRequest = frame;
+    vars.RecLen = request.recLen;
+    vars.SendText = sentFrameText(frame);
+    form.controls.setText(u"txtState", QString());
+    form.controls.setText(u"txtCommand", vars.SendText);
 }
 
-void sendDeferredWrite(Form& form)
+} // namespace
+
+void sendWriteRequest(Form& form, const WriteRequest& request)
 {
-    if (!form.vars.DeferredWrite)
+    ExchangeState& vars = form.vars;
+    // A later press replaces one still waiting for its turn.
+    if (form.exchange.withdraw(vars.WriteId))
+        vars.WriteId = 0;
+    const Frame frame = completeFrame(request.head, form);
+    // The sensor answering a query does not hear a request sent meanwhile:
+    // the write waits in the line's queue for that answer (or its timeout).
+    const bool lineBusy = form.exchange.open() != 0;
+    vars.WriteId = form.exchange.submit(frame);
+    vars.PendingWrite = request;
+    vars.PendingFrame = frame;
+    if (lineBusy && vars.WriteId != 0)
+        return; // shown when it goes out (writeRequestSent)
+    showWriteSent(form, request, frame);
+    form.lamp.show(vars.WriteId != 0 ? Lamp::Connected : Lamp::NotConnected);
+}
+
+void writeRequestSent(Form& form, quint64 id, bool sent)
+{
+    ExchangeState& vars = form.vars;
+    if (id != vars.WriteId || !vars.PendingWrite)
         return;
-    if (!form.vars.MeasurementAwaited.hasExpired()) { // a newer query went out meanwhile
-        retryWhenDue(form);
-        return;
-    }
-    const WriteRequest request = *std::exchange(form.vars.DeferredWrite, std::nullopt);
-    runWriteSequence(form, request);
+    showWriteSent(form, *vars.PendingWrite, vars.PendingFrame);
+    if (!sent)
+        vars.WriteId = 0;
+    form.lamp.show(sent ? Lamp::Connected : Lamp::NotConnected);
+}
+
+void requestGivenUp(Form& form, quint64 id)
+{
+    if (id == form.vars.WriteId)
+        form.vars.WriteId = 0;
 }
 
 } // namespace kv

@@ -71,7 +71,6 @@ void tst_MeasurementQuery::boxesMakeTheFrame()
     QCOMPARE(sent.mid(6), bytes({crc & 0xFF, crc >> 8}));
     QVERIFY(started.line.drain().isEmpty());
     QCOMPARE(window.variables().RecLen, replyLength);
-    QCOMPARE(window.serialPort().rThreshold(), replyLength);
     QCOMPARE(window.controls().text(u"lblCounter"), QStringLiteral("1"));
     QCOMPARE(window.controls().text(u"txtCommand").size(), 24);
     QCOMPARE(window.frontLamp(), Lamp::Yellow);

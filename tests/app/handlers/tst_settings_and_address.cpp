@@ -82,7 +82,6 @@ void tst_SettingsAndAddress::settingFrames()
     QCOMPARE(window.variables().CmdType, RequestKind::ParameterWrite);
     // The event waits for the whole 8-byte echo.
     QCOMPARE(window.variables().RecLen, std::int16_t(8));
-    QCOMPARE(window.serialPort().rThreshold(), 8);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
     QVERIFY(started.messages.shown.isEmpty());
 }
@@ -148,7 +147,6 @@ void tst_SettingsAndAddress::addressRead()
     QCOMPARE(window.controls().text(u"txtCommand"), QStringLiteral("FA 03 00 00 00 01 91 81 "));
     QCOMPARE(window.variables().CmdType, RequestKind::AddressRead);
     QCOMPARE(window.variables().RecLen, std::int16_t(7));
-    QCOMPARE(window.serialPort().rThreshold(), 7);
     QCOMPARE(window.frontLamp(), Lamp::Connected);
 }
 
@@ -189,7 +187,6 @@ void tst_SettingsAndAddress::addressChangeFrames()
     QCOMPARE(started.line.receive(8), frame);
     QCOMPARE(window.variables().CmdType, RequestKind::AddressChange);
     QCOMPARE(window.variables().RecLen, std::int16_t(8));
-    QCOMPARE(window.serialPort().rThreshold(), 8);
     QVERIFY(started.messages.shown.isEmpty());
 }
 
