@@ -25,6 +25,10 @@ PACKAGING_PACKAGES=(dpkg-dev desktop-file-utils appstream lintian)
 # And for the benchmarks: the peers they measure against (mbpoll beside the
 # command line; Qt Serial Bus for the minimal Qt Modbus window beside ours).
 BENCH_PACKAGES=(mbpoll qt6-serialbus-dev)
+# And for the tests of the command line behind an Ethernet gateway: the peers
+# it meets there (mbpoll reading the simulator over Modbus TCP, socat bridging
+# TCP to a pseudo-terminal as a transparent gateway, a pymodbus server).
+GATEWAY_PEER_PACKAGES=(mbpoll socat python3-pymodbus)
 # And for the sanitizer and fuzzing build, and the check of the code's format.
 CHECK_PACKAGES=(clang libclang-rt-dev clang-format)
 

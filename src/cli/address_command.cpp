@@ -21,6 +21,8 @@ int runAddress(const Options& options)
     const Frame request = withCrc(addressReadHead());
     const Outcome outcome = line.master.exchange(request);
     line.finishLog();
+    if (line.gatewayGone(outcome))
+        return PortError;
     if (!outcome.ok()) {
         const Reading failed
             = readingOf(outcome, AnyStation, QDateTime::currentDateTime(), line.master.timeoutFor(request));
@@ -36,7 +38,7 @@ int runAddress(const Options& options)
     const QString header = addressHeader(options.format);
     if (!header.isEmpty() && sink.startsEmpty() && !writeRecord(sink, header, ended))
         return ended == Ended::ReaderGone ? Success : Failure;
-    if (!writeRecord(sink, addressLine(options.format, static_cast<std::uint8_t>(outcome.reply.at(0))), ended))
+    if (!writeRecord(sink, addressLine(options.format, static_cast<std::uint8_t>(outcome.frame().at(0))), ended))
         return ended == Ended::ReaderGone ? Success : Failure;
     return Success;
 }

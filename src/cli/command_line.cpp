@@ -54,9 +54,15 @@ struct KnownOption {
 constexpr KnownOption KnownOptions[] = {
     {Id::Port, 'p', "port", "PORT",
         "COM<n>, numbered as the window numbers ports, or a device\n"
-        "path such as /dev/ttyUSB0; default COM1",
+        "path such as /dev/ttyUSB0; or a gateway: tcp://HOST:PORT\n"
+        "(RTU frames passed through) or modbus-tcp://HOST[:PORT]\n"
+        "(Modbus TCP, port 502 by default), an IPv6 HOST in\n"
+        "brackets; default COM1",
         HelpGroup::Common},
-    {Id::Baud, 'b', "baud", "RATE", "line rate: 2400, 4800, 9600 or 19200; default 9600", HelpGroup::Common},
+    {Id::Baud, 'b', "baud", "RATE",
+        "line rate: 2400, 4800, 9600 or 19200; default 9600\n"
+        "(through a gateway: the rate behind it, for the timeout)",
+        HelpGroup::Common},
     {Id::Station, 's', "station", "LIST",
         "stations 1 to 247, read in turn, e.g. 1,3,5-9; default 1\n"
         "(set: read the setting back from this station rather\n"
@@ -64,7 +70,9 @@ constexpr KnownOption KnownOptions[] = {
         HelpGroup::Common},
     {Id::Timeout, 't', "timeout", "MS",
         "how long to wait for a reply, 1 to 60000; default the\n"
-        "exchange's time on the wire at the rate plus 100 ms",
+        "exchange's time on the wire at the rate plus 100 ms;\n"
+        "through a gateway every timeout, this one too, has\n"
+        "200 ms more for the network",
         HelpGroup::Common},
     {Id::Format, 'f', "format", "FORMAT",
         "text, csv, json (JSON Lines) or influx (InfluxDB line\n"
@@ -337,7 +345,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     if (words.size() - 1 > operands)
         return refused(QStringLiteral("unexpected '%1' after %2").arg(words[operands + 1], commandName(*command)));
 
+    const auto portGiven = given.find(Id::Port);
+    const bool throughGateway = portGiven != given.end() && namesGateway(portGiven->second);
     for (const auto& [id, value] : given) {
+        // find asks the stations behind one gateway, at the rate behind it.
+        if ((id == Id::Port || id == Id::Baud) && *command == Command::Find && throughGateway)
+            continue;
         const QString problem = misplaced(*command, id);
         if (!problem.isEmpty())
             return refused(problem);
@@ -350,6 +363,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     if (const QString* port = valueOf(Id::Port)) {
         if (port->isEmpty())
             return refused(QStringLiteral("--port needs a port: COM<n> or a device path"));
+        if (namesGateway(*port)) {
+            QString problem;
+            options.gateway = readGatewayAddress(*port, problem);
+            if (!options.gateway)
+                return refused(problem);
+        }
         const std::optional<int> number = comPortNumber(*port);
         if (number && (*number < 1 || *number > 255))
             return refused(QStringLiteral("%1: port numbers run from COM1 to COM255").arg(*port));
@@ -419,6 +438,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         }
     }
 
+    if (options.gateway && *command == Command::Find) {
+        if (valueOf(Id::Bauds))
+            return refused(QStringLiteral("find through a gateway asks at the rate behind it and takes no --bauds "
+                                          "(give -b if it is not 9600)"));
+        if (valueOf(Id::Ports))
+            return refused(QStringLiteral("find looks behind one gateway (-p) or on serial ports (--ports), not both"));
+    }
     if (*command == Command::Set) {
         if (options.stations.size() > 1)
             return refused(QStringLiteral("set reads the setting back from one station, not from a list"));
@@ -468,7 +494,8 @@ QString helpText()
         + QStringLiteral("  find reads the station number through station 250 at each port and rate,\n"
                          "  then the values of the sensor that answered. Several sensors on one line all\n"
                          "  answer 250 at once; find recognises the garbled answer and asks stations 1\n"
-                         "  to 247 one by one at that rate.\n"
+                         "  to 247 one by one at that rate. With -p naming a gateway it looks behind\n"
+                         "  that gateway only, at the rate of its serial line (-b; no --bauds).\n"
                          "\n"
                          "Settings for set:\n"
                          "  temperature-offset   -10.00 to 10.00 (°C)\n"
@@ -501,7 +528,8 @@ QString helpText()
                          "  1  a reading failed, the value read back differs, set refused to write,\n"
                          "     or find found nothing or lost a port on the way\n"
                          "  2  the command line is wrong\n"
-                         "  3  the port cannot be opened\n"
+                         "  3  the port cannot be opened, or the gateway cannot be reached or\n"
+                         "     closed the connection\n"
                          "  130, 143  set or find stopped by SIGINT (Ctrl-C) or SIGTERM; set first\n"
                          "     ends the exchange on the line and says how it went\n"
                          "\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/line_address.h"
 #include "cli/setting_change.h"
 #include "session/record_format.h"
 
@@ -18,7 +19,8 @@ enum class Command { Read, Watch, Set, Address, Find };
 // Everything a run of kv9240b was asked to do, checked.
 struct Options {
     Command command = Command::Read;
-    QString port = QStringLiteral("COM1"); // COM<n> or a device path
+    QString port = QStringLiteral("COM1"); // COM<n>, a device path, or a gateway's address
+    std::optional<GatewayAddress> gateway; // -p named a gateway: tcp:// or modbus-tcp://
     int baudRate = 9600;
     QList<std::uint8_t> stations{1};
     bool stationGiven = false;                        // -s was on the command line

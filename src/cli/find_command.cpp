@@ -39,6 +39,8 @@ QStringList devicesOf(const QStringList& ports, int& unusable)
 
 int runFind(const Options& options)
 {
+    if (options.gateway)
+        return runFindBehindGateway(options);
     RecordSink sink;
     if (!openSink(sink, options))
         return UsageError;

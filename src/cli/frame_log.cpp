@@ -32,6 +32,8 @@ QString frameVerdictWords(const TrafficFrame& frame)
             return QStringLiteral("unexpected (another station)");
         case Mismatch::Function:
             return QStringLiteral("unexpected (another function)");
+        case Mismatch::Transaction:
+            return QStringLiteral("unexpected (another transaction)");
         default:
             return QStringLiteral("unexpected (another length)");
         }

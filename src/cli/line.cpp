@@ -7,17 +7,36 @@
 
 namespace kv::cli {
 
-Line::Line(const Options& options)
-    : m_named(options.port)
+namespace {
+
+std::unique_ptr<kv::Line> lineFor(const Options& options)
 {
+    if (options.gateway) {
+        auto gateway
+            = std::make_unique<TcpLine>(options.gateway->host, options.gateway->port, options.gateway->framing);
+        gateway->setBaudRate(options.baudRate);
+        return gateway;
+    }
+    auto port = std::make_unique<CommPort>();
     if (const std::optional<int> number = comPortNumber(options.port))
-        port.setCommPort(*number);
+        port->setCommPort(*number);
     else
-        port.setDevice(options.port);
-    port.setSettings(settingsText(options.baudRate));
+        port->setDevice(options.port);
+    port->setSettings(settingsText(options.baudRate));
+    return port;
+}
+
+} // namespace
+
+Line::Line(const Options& options)
+    : m_line(lineFor(options))
+    , m_serial(qobject_cast<CommPort*>(m_line.get()))
+    , m_gateway(qobject_cast<TcpLine*>(m_line.get()))
+    , m_named(options.port)
+{
     master.setTimeout(options.timeout);
     if (options.verbose)
-        m_log = std::make_unique<FrameLog>(port);
+        m_log = std::make_unique<FrameLog>(*m_line);
 }
 
 Line::~Line()
@@ -34,15 +53,42 @@ void Line::finishLog()
 
 bool Line::open()
 {
-    if (port.setPortOpen(true))
+    if (m_gateway) {
+        if (m_gateway->open())
+            return true;
+        complain(gatewayProblemText(*m_gateway));
+        return false;
+    }
+    if (m_serial->setPortOpen(true))
         return true;
-    complain(openProblemText(port, m_named));
+    complain(openProblemText(*m_serial, m_named));
     return false;
+}
+
+void Line::followRate(int baudRate)
+{
+    if (m_gateway)
+        m_gateway->setBaudRate(baudRate);
+    else
+        m_serial->setSettings(settingsText(baudRate));
+}
+
+QString Line::lostText() const
+{
+    return m_gateway ? gatewayProblemText(*m_gateway) : QStringLiteral("%1 was lost").arg(m_named);
+}
+
+bool Line::gatewayGone(const Outcome& outcome) const
+{
+    if (!m_gateway || outcome.kind != OutcomeKind::PortLost)
+        return false;
+    complain(lostText());
+    return true;
 }
 
 void Line::waitForQuiet() const
 {
-    const qint64 left = master.lineQuietAt() - CommPort::monotonicNow();
+    const qint64 left = master.lineQuietAt() - monotonicNow();
     if (left > 0)
         QThread::usleep(static_cast<unsigned long>(left / 1000 + 1));
 }

@@ -3,6 +3,7 @@
 #include "cli/command_line.h"
 #include "cli/frame_log.h"
 #include "cli/record_sink.h"
+#include "net/tcp_line.h"
 #include "serial/comm_port.h"
 #include "session/modbus_master.h"
 
@@ -10,8 +11,9 @@
 
 namespace kv::cli {
 
-// The serial line a command talks on: the port the options name at their
-// rate, a master with their timeout, and the frame log for --verbose.
+// The line a command talks on: the serial port the options name at their
+// rate, or the connection to the gateway they name; a master with their
+// timeout, and the frame log for --verbose.
 class Line {
 public:
     explicit Line(const Options& options);
@@ -25,9 +27,25 @@ public:
     void waitForQuiet() const;
     // The line is done with: --verbose writes what is still open.
     void finishLog();
+    // The sensors were told to talk at another rate: the line follows.
+    void followRate(int baudRate);
+    // Whether it runs through a gateway, where losing it is a failure of the line.
+    bool throughGateway() const { return m_gateway != nullptr; }
+    // What the user is told when the line was lost while in use.
+    QString lostText() const;
+    // When the outcome says the gateway closed the connection, says so on
+    // standard error and returns true: the command ends with PortError.
+    bool gatewayGone(const Outcome& outcome) const;
+    // The port or the gateway, as the messages and records name it.
+    QString description() const { return m_gateway ? m_gateway->description() : m_named; }
 
-    CommPort port;
-    ModbusMaster master{port};
+private:
+    std::unique_ptr<kv::Line> m_line;
+    CommPort* m_serial = nullptr; // the serial port, or
+    TcpLine* m_gateway = nullptr; // the connection to a gateway
+
+public:
+    ModbusMaster master{*m_line};
 
 private:
     QString m_named;

@@ -10,6 +10,8 @@
 
 #include <QEventLoop>
 
+#include <utility>
+
 namespace kv::cli {
 
 int runPolling(const Options& options)
@@ -27,12 +29,13 @@ int runPolling(const Options& options)
     ReopenSignal reopens;
 
     ReadingTally tally;
+    bool lost = false;
     const auto take = [&](const Reading& reading) {
         tally.add(reading);
         if (!output.write(reading, ended))
             return false;
-        if (reading.status == OutcomeKind::PortLost)
-            complain(QStringLiteral("%1 was lost").arg(options.port));
+        if (reading.status == OutcomeKind::PortLost && !std::exchange(lost, true))
+            complain(line.lostText());
         return true;
     };
     Poller::Plan plan{options.stations, std::nullopt, 1};
@@ -58,6 +61,8 @@ int runPolling(const Options& options)
         writeToStandardError(tally.summary());
     if (ended == Ended::WriteFailed)
         return Failure;
+    if (lost && line.throughGateway())
+        return PortError; // the gateway is gone: the line failed, not the sensors
     return tally.allOk() ? Success : Failure;
 }
 

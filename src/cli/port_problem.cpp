@@ -30,4 +30,27 @@ QString openProblemText(const CommPort& port, const QString& named)
     return QStringLiteral("cannot open %1: %2").arg(which, port.openFailureDetail());
 }
 
+QString gatewayProblemText(const TcpLine& gateway)
+{
+    const QString where = gateway.description();
+    switch (gateway.failure()) {
+    case TcpFailure::ClosedByPeer:
+        return QStringLiteral("%1: closed by the gateway").arg(where);
+    case TcpFailure::Refused:
+        return QStringLiteral("cannot connect to %1: connection refused").arg(where);
+    case TcpFailure::Unreachable:
+        return QStringLiteral("cannot connect to %1: no route to host").arg(where);
+    case TcpFailure::NameNotFound:
+        return QStringLiteral("cannot connect to %1: name not found").arg(where);
+    case TcpFailure::TimedOut:
+        return QStringLiteral("cannot connect to %1: no answer within %2 s")
+            .arg(where)
+            .arg(TcpLine::DefaultConnectTimeout.count() / 1000);
+    case TcpFailure::Other:
+    case TcpFailure::None:
+        break;
+    }
+    return QStringLiteral("cannot connect to %1: %2").arg(where, gateway.failureDetail());
+}
+
 } // namespace kv::cli

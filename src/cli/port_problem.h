@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/tcp_line.h"
 #include "serial/comm_port.h"
 
 #include <QString>
@@ -10,5 +11,9 @@ namespace kv::cli {
 // the adapter missing, the device held by another program, or no permission
 // (with the dialout hint). `port` is what the user named: COM<n> or a path.
 QString openProblemText(const CommPort& port, const QString& named);
+
+// Why the connection to a gateway failed or ended, in English: "cannot connect
+// to 127.0.0.1:5020: connection refused", "127.0.0.1:5020: closed by the gateway".
+QString gatewayProblemText(const TcpLine& gateway);
 
 } // namespace kv::cli

@@ -36,6 +36,8 @@ int runSet(const Options& options)
             complain(QStringLiteral("stopped before writing: nothing written"));
             return stops.exitStatus();
         }
+        if (line.gatewayGone(answer))
+            return PortError;
         const QString refusal = whyNotWrite(answer, meant, line.master.timeoutFor(withCrc(addressReadHead())));
         if (!refusal.isEmpty()) {
             complain(refusal);
@@ -46,6 +48,10 @@ int runSet(const Options& options)
     const Frame write = withCrc(parameterWriteHead(change.index, change.registerValue));
     line.waitForQuiet();
     const Outcome written = line.master.exchange(write);
+    if (line.gatewayGone(written)) {
+        complain(QStringLiteral("whether the sensor took the write is not known"));
+        return PortError;
+    }
     const QString what = QStringLiteral("%1 %2").arg(change.name, settingValueText(change, change.expected));
     // Several sensors confirming at once garble their answers: each of them took the write.
     const bool several = isGarbled(written);
@@ -75,16 +81,18 @@ int runSet(const Options& options)
     }
     // The sensor takes the new rate once its answer has gone out.
     if (change.row == BaudRateRow)
-        line.port.setSettings(settingsText(change.expected));
+        line.followRate(change.expected);
 
     const std::uint8_t asked = meant.value_or(AnyStation);
     const Frame read = withCrc(readRegistersHead(asked, 0, MeasurementRows));
     line.waitForQuiet();
     const QDateTime readAt = QDateTime::currentDateTime();
     const Outcome readBack = line.master.exchange(read);
+    if (line.gatewayGone(readBack))
+        return PortError;
     // Through 250 the answer names the station that gave it.
     const std::uint8_t station
-        = asked == AnyStation && readBack.ok() ? static_cast<std::uint8_t>(readBack.reply.at(0)) : asked;
+        = asked == AnyStation && readBack.ok() ? static_cast<std::uint8_t>(readBack.frame().at(0)) : asked;
     const Reading reading = readingOf(readBack, station, readAt, line.master.timeoutFor(read));
     line.finishLog();
     // The exchange in flight when a signal came has ended; its record is written, then the program ends.

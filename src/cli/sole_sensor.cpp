@@ -48,7 +48,7 @@ QString whyNotWrite(const Outcome& answer, std::optional<std::uint8_t> meant, st
         const Reading failed = readingOf(answer, AnyStation, QDateTime::currentDateTime(), timeout);
         return QStringLiteral("station 250: %1. Nothing written").arg(failureText(failed));
     }
-    const auto answered = static_cast<std::uint8_t>(answer.reply.at(0));
+    const auto answered = static_cast<std::uint8_t>(answer.frame().at(0));
     if (meant && answered != *meant) {
         return QStringLiteral("station 250 is answered by station %1, not by station %2: a write through station "
                               "250 would set station %1. Nothing written: connect station %2 alone, or give -s %1")

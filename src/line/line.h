@@ -11,6 +11,11 @@ namespace kv {
 // Nanoseconds on CLOCK_MONOTONIC, the clock every line stamps its chunks with.
 qint64 monotonicNow();
 
+// How the frames on a line are shaped: RTU frames (station, PDU, CRC), on a
+// serial line or passed through a transparent gateway, or Modbus TCP frames
+// (MBAP header and PDU, no CRC) to a Modbus TCP gateway.
+enum class Framing { Rtu, Mbap };
+
 // A line to sensors, whatever carries it: a serial port, later a connection
 // to a gateway. The exchange engine, the traffic record and the sweep work on
 // this and on nothing else of the transport; each transport implements it.
@@ -43,8 +48,15 @@ public:
     // and the 3.5-character silence that ends a frame are derived from it.
     virtual int baudRate() const = 0;
 
-    // What the line is, for the user's messages: a device path, later host:port.
+    // What the line is, for the user's messages: a device path or "HOST:PORT".
     virtual QString description() const = 0;
+
+    // The shape of the frames the line carries; the engine writes and judges
+    // them in it. RTU unless the transport says otherwise.
+    virtual Framing framing() const { return Framing::Rtu; }
+    // Whether the frames cross a network to a gateway, which adds its own
+    // delay to every answer on top of the serial line behind it.
+    virtual bool isNetwork() const { return false; }
 
     // Pacing reception. While a frame is arriving at the line rate, a reader
     // may hold reception for `span`: the line does not wake it per byte but

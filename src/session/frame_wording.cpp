@@ -97,6 +97,7 @@ QString mismatchMeaning(const TrafficFrame& frame)
     case Mismatch::Function:
         return QCoreApplication::translate("kv::Traffic", "功能码 %1，请求的是 %2")
             .arg(hexByte(reply[1] & 0x7F), hexByte(request[1]));
+    case Mismatch::Transaction:
     case Mismatch::Shape:
     case Mismatch::None:
         break;

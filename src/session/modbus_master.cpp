@@ -37,11 +37,16 @@ ModbusMaster::~ModbusMaster() = default;
 std::chrono::milliseconds ModbusMaster::timeoutFor(std::span<const std::uint8_t> request) const
 {
     if (m_fixedTimeout)
-        return *m_fixedTimeout;
+        return *m_fixedTimeout + networkAllowance();
     const int replyBytes = std::max(expectedReplyLength(request), ExceptionLength);
     const auto onWire
         = exchangeTime(static_cast<int>(request.size()), replyBytes, m_line.baudRate(), NominalTurnaround);
-    return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance;
+    return std::chrono::ceil<std::chrono::milliseconds>(onWire) + m_allowance + networkAllowance();
+}
+
+std::chrono::milliseconds ModbusMaster::networkAllowance() const
+{
+    return m_line.isNetwork() ? NetworkAllowance : std::chrono::milliseconds(0);
 }
 
 qint64 ModbusMaster::lineQuietAt() const
@@ -57,6 +62,7 @@ bool ModbusMaster::start(const Frame& request)
     if (m_busy || !m_line.isOpen())
         return false;
     m_request = QByteArray(reinterpret_cast<const char*>(request.data()), static_cast<qsizetype>(request.size()));
+    m_written = m_line.framing() == Framing::Mbap ? mbapRequest(asSpan(m_request), ++m_transactionId) : m_request;
     m_reply.clear();
     m_check = {};
     // What came before the request is published, not taken: the answer's
@@ -66,7 +72,7 @@ bool ModbusMaster::start(const Frame& request)
     m_answerBegun = !m_lateAnswerMayCome;
     m_busy = true;
     m_sentAt = monotonicNow();
-    if (!m_line.write(m_request)) {
+    if (!m_line.write(m_written)) {
         m_line.endHold();
         m_busy = false;
         return false;
@@ -111,7 +117,12 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     // After a request left unanswered, bytes that were on the wire before
     // this one was handed over cannot answer it: they are that request's
     // late answer, or noise.
-    const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), m_line.baudRate()).count();
+    // Through a gateway the bytes come when the network hands them over, in
+    // bursts: their time on the serial wire behind it tells nothing of when
+    // they began, so what is read after the request was sent may answer it
+    // (Modbus TCP's transaction id tells a late answer apart).
+    const int wireBytes = m_line.isNetwork() ? 0 : static_cast<int>(bytes.size());
+    const qint64 firstByteAt = at - frameTime(wireBytes, m_line.baudRate()).count();
     if (!m_answerBegun && firstByteAt < m_sentAt) {
         m_stray += bytes;
         return;
@@ -119,7 +130,8 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     m_answerBegun = true;
     m_lastByteAt = at;
     m_reply += bytes;
-    m_check = checkReply(asSpan(m_request), asSpan(m_reply));
+    m_check = m_line.framing() == Framing::Mbap ? checkMbapReply(asSpan(m_written), asSpan(m_reply))
+                                                : checkReply(asSpan(m_request), asSpan(m_reply));
 }
 
 bool ModbusMaster::replyComplete() const
@@ -186,6 +198,7 @@ void ModbusMaster::finish(bool portLost)
     Outcome outcome;
     outcome.request = m_request;
     outcome.reply = m_reply;
+    outcome.framing = m_line.framing();
     outcome.check = m_check;
     outcome.finishedAt = monotonicNow();
     outcome.waited = sinceNs(m_sentAt, outcome.finishedAt);

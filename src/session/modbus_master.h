@@ -19,7 +19,10 @@ class Line;
 // length, a timeout from the frame lengths at the line rate plus an allowance
 // for the sensor's turnaround, and a typed outcome. It paces the line's
 // reception, so it needs the line to itself while it works. Any transport's
-// line will do: the engine knows the line only through its interface.
+// line will do: the engine knows the line only through its interface. On a
+// line to a Modbus TCP gateway (Line::framing() is Mbap) it writes each
+// request in MBAP form, with the next transaction id, and judges the reply
+// as such; on any network line the timeout has NetworkAllowance more.
 class ModbusMaster : public QObject {
     Q_OBJECT
 
@@ -28,6 +31,9 @@ public:
     static constexpr std::chrono::milliseconds NominalTurnaround{5};
     // What the default timeout allows beyond the exchange on the wire.
     static constexpr std::chrono::milliseconds DefaultAllowance{100};
+    // What a line through a gateway adds to every timeout, derived or fixed:
+    // the way there and back over the network and the gateway's own work.
+    static constexpr std::chrono::milliseconds NetworkAllowance{200};
 
     explicit ModbusMaster(Line& line, QObject* parent = nullptr);
     ~ModbusMaster() override;
@@ -73,13 +79,16 @@ private:
     void finish(bool portLost = false);
     void reportStray();
     bool replyComplete() const;
+    std::chrono::milliseconds networkAllowance() const;
 
     Line& m_line;
     QTimer m_timeout;
     std::chrono::milliseconds m_allowance = DefaultAllowance;
     std::optional<std::chrono::milliseconds> m_fixedTimeout;
     bool m_busy = false;
-    QByteArray m_request;
+    QByteArray m_request;              // the RTU frame asked
+    QByteArray m_written;              // what went on the line: the request, or its MBAP form
+    std::uint16_t m_transactionId = 0; // the last Modbus TCP transaction id used
     QByteArray m_reply;
     qint64 m_sentAt = 0;              // monotonic ns when the request was handed over
     qint64 m_lastByteAt = 0;          // monotonic ns when the reply's last byte arrived

@@ -1,6 +1,15 @@
 #include "session/outcome.h"
 
+#include "protocol/modbus/mbap.h"
+
 namespace kv {
+
+QByteArray Outcome::frame() const
+{
+    if (framing == Framing::Rtu)
+        return reply;
+    return reply.mid(MbapHeaderLength - 1);
+}
 
 OutcomeKind outcomeOf(const ReplyCheck& check)
 {

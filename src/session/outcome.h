@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line/line.h"
 #include "protocol/modbus/reply_check.h"
 
 #include <QByteArray>
@@ -23,14 +24,20 @@ enum class OutcomeKind {
 
 struct Outcome {
     OutcomeKind kind = OutcomeKind::NoReply;
-    QByteArray request;
-    QByteArray reply;                        // every byte that arrived for it
+    QByteArray request;                      // the RTU frame asked (in MBAP form on such a line)
+    QByteArray reply;                        // every byte that arrived for it, as it came off the line
+    Framing framing = Framing::Rtu;          // the shape of the reply's bytes
     ReplyCheck check;                        // the judgement of those bytes
     std::chrono::nanoseconds responseTime{}; // last request byte to last reply byte; 0 without reply bytes
     std::chrono::nanoseconds waited{};       // from sending to the end of the transaction
     qint64 finishedAt = 0;                   // CLOCK_MONOTONIC nanoseconds
 
     bool ok() const { return kind == OutcomeKind::Ok; }
+
+    // The reply shaped as an RTU frame, station first, for decoding: the
+    // reply itself, or a Modbus TCP reply's unit id and PDU (an RTU frame
+    // without its CRC).
+    QByteArray frame() const;
 };
 
 // The outcome a reply judged this way gives.

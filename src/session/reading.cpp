@@ -18,7 +18,7 @@ Reading readingOf(
         const auto request = asSpan(outcome.request);
         const int start = request[2] << 8 | request[3];
         // Register r is the quantity of row r: read from start 0 they line up.
-        reading.values = measurementFromRegisters(station, start, replyRegisters(asSpan(outcome.reply)));
+        reading.values = measurementFromRegisters(station, start, replyRegisters(asSpan(outcome.frame())));
     }
     return reading;
 }

@@ -204,6 +204,8 @@ QString failureText(const Reading& reading)
             return QStringLiteral("unexpected reply (another station)");
         case Mismatch::Function:
             return QStringLiteral("unexpected reply (another function)");
+        case Mismatch::Transaction:
+            return QStringLiteral("unexpected reply (another transaction)");
         default:
             return QStringLiteral("unexpected reply (another length)");
         }

@@ -144,7 +144,7 @@ void SensorSweep::afterAddressRead(const Outcome& outcome)
     // intact frame too: one sensor refused, nothing collided, and it named
     // its station all the same.
     if (outcome.ok() || outcome.kind == OutcomeKind::Exception) {
-        ask(Step::ValuesRead, static_cast<std::uint8_t>(outcome.reply.at(0)), ModbusMaster::DefaultAllowance);
+        ask(Step::ValuesRead, static_cast<std::uint8_t>(outcome.frame().at(0)), ModbusMaster::DefaultAllowance);
         return;
     }
     if (outcome.kind == OutcomeKind::NoReply) {
@@ -209,7 +209,7 @@ void SensorSweep::report(std::uint8_t station, const Outcome& outcome)
     sensor.station = station;
     sensor.valuesStatus = outcome.kind;
     if (outcome.ok())
-        sensor.values = measurementFromRegisters(station, 0, replyRegisters(asSpan(outcome.reply)));
+        sensor.values = measurementFromRegisters(station, 0, replyRegisters(asSpan(outcome.frame())));
     ++m_found;
     emit found(sensor);
 }

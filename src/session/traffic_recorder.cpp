@@ -56,6 +56,8 @@ TrafficRecorder::TrafficRecorder(QObject* parent)
 
 void TrafficRecorder::attach(Line& line)
 {
+    m_framing = line.framing();
+    m_network = line.isNetwork();
     connect(&line, &Line::chunkWritten, this,
         [this, &line](const QByteArray& bytes, qint64 at) { written(bytes, at, line.baudRate()); });
     connect(&line, &Line::chunkArrived, this,
@@ -121,13 +123,16 @@ void TrafficRecorder::arrived(const QByteArray& bytes, qint64 at, int baudRate)
         return;
     // A chunk is stamped when it was taken; its first byte came a chunk's
     // length on the wire earlier at the most.
-    const qint64 firstByteAt = at - frameTime(static_cast<int>(bytes.size()), baudRate).count();
+    // Through a gateway bytes come in bursts when the network hands them over,
+    // not at the line rate: the chunk began when it was read.
+    const int wireBytes = m_network ? 0 : static_cast<int>(bytes.size());
+    const qint64 firstByteAt = at - frameTime(wireBytes, baudRate).count();
     if (!m_pending.isEmpty() && !answering() && firstByteAt - m_pendingAt > silentInterval(m_pendingBaud).count())
         endPendingFrame();
     if (m_pending.isEmpty() && m_overdue) {
         // A frame begun before the next request was handed over cannot be
         // that request's answer: it is the late answer of the one before.
-        if (!beganAfter(m_overdue->supersededAt, at, static_cast<int>(bytes.size()), baudRate))
+        if (!beganAfter(m_overdue->supersededAt, at, wireBytes, baudRate))
             m_pendingLate = true;
         else
             settleOverdue(at, true);
@@ -227,12 +232,18 @@ void TrafficRecorder::close(qint64 now)
     armTimers();
 }
 
+ReplyCheck TrafficRecorder::judge(const QByteArray& request, const QByteArray& reply) const
+{
+    return m_framing == Framing::Mbap ? checkMbapReply(asSpan(request), asSpan(reply))
+                                      : checkReply(asSpan(request), asSpan(reply));
+}
+
 void TrafficRecorder::takeWholeAnswer()
 {
     OpenRequest* request = answered();
     if (!request || m_pending.isEmpty())
         return;
-    const ReplyCheck check = checkReply(asSpan(request->bytes), asSpan(m_pending));
+    const ReplyCheck check = judge(request->bytes, m_pending);
     if (!check.whole)
         return;
     const QByteArray whole = m_pending.left(check.received);
@@ -247,7 +258,7 @@ void TrafficRecorder::endPendingFrame()
         return;
     const QByteArray bytes = std::exchange(m_pending, {});
     if (OpenRequest* request = answered()) {
-        answer(*request, bytes, checkReply(asSpan(request->bytes), asSpan(bytes)));
+        answer(*request, bytes, judge(request->bytes, bytes));
         return;
     }
     TrafficFrame frame;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line/line.h"
 #include "session/traffic_frame.h"
 #include "session/traffic_statistics.h"
 
@@ -10,8 +11,6 @@
 #include <optional>
 
 namespace kv {
-
-class Line;
 
 // Turns the chunks that cross a serial line into the frames of a log: bytes
 // that arrive form one frame until the line is silent for 3.5 characters (or
@@ -36,7 +35,8 @@ public:
 
     explicit TrafficRecorder(QObject* parent = nullptr);
 
-    // Records what crosses this line from now on.
+    // Records what crosses this line from now on, judging the answers in the
+    // line's framing (RTU, or Modbus TCP through such a gateway).
     void attach(Line& line);
 
     // Keeps at least the newest `capacity` frames and at most a hundredth more.
@@ -70,6 +70,8 @@ signals:
     void statisticsChanged();
 
 private:
+    ReplyCheck judge(const QByteArray& request, const QByteArray& reply) const;
+
     struct OpenRequest {
         std::uint64_t number = 0;
         QByteArray bytes;
@@ -100,6 +102,8 @@ private:
     qsizetype m_capacity = DefaultCapacity;
     std::deque<TrafficFrame> m_frames;
     std::uint64_t m_nextNumber = 1;
+    Framing m_framing = Framing::Rtu;
+    bool m_network = false; // bytes come through a gateway, in bursts
     std::uint64_t m_dropped = 0;
     qint64 m_lastAt = 0;
     TrafficStatistics m_statistics;

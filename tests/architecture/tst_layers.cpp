@@ -9,15 +9,19 @@
 namespace {
 
 // The layers in order; the window and the command line share the top rank
-// but may not include each other. The line interface lies under every
-// transport (serial, later a network one), so a transport implements it
-// without knowing the engine that works on it.
+// but may not include each other, and so do the two transports, serial and
+// net. The line interface lies under every transport, so a transport
+// implements it without knowing the engine that works on it.
 const QStringList Layers{QStringLiteral("protocol"), QStringLiteral("line"), QStringLiteral("serial"),
-    QStringLiteral("session"), QStringLiteral("app"), QStringLiteral("cli")};
+    QStringLiteral("net"), QStringLiteral("session"), QStringLiteral("app"), QStringLiteral("cli")};
 
 int rank(const QString& layer)
 {
-    return layer == QLatin1String("cli") ? Layers.indexOf(QStringLiteral("app")) : Layers.indexOf(layer);
+    if (layer == QLatin1String("cli"))
+        return rank(QStringLiteral("app"));
+    if (layer == QLatin1String("net"))
+        return rank(QStringLiteral("serial"));
+    return Layers.indexOf(layer);
 }
 
 bool mayInclude(const QString& from, const QString& to)
@@ -96,6 +100,14 @@ private slots:
                                                    << "session" << false;
         QTest::newRow("window and command line apart") << "cli"
                                                        << "app" << false;
+        QTest::newRow("network transport implements the line") << "net"
+                                                               << "line" << true;
+        QTest::newRow("transports apart") << "net"
+                                          << "serial" << false;
+        QTest::newRow("network transport knows no engine") << "net"
+                                                           << "session" << false;
+        QTest::newRow("command line makes a network line") << "cli"
+                                                           << "net" << true;
     }
 
     void ruleOrdersTheLayers()

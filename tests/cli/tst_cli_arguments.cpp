@@ -25,6 +25,8 @@ private slots:
     void refused();
     void helpAndVersionWin();
     void helpNamesOnlyOptionsThatExist();
+    void gatewayAddresses_data();
+    void gatewayAddresses();
     void shortestPeriods_data();
     void shortestPeriods();
 };
@@ -173,6 +175,18 @@ void tst_CliArguments::refused_data()
     QTest::newRow("count") << QStringList{"watch", "-n", "0"} << "--count must be a whole number from 1";
     QTest::newRow("interval with read") << QStringList{"read", "-i", "100"} << "--interval is for watch only";
     QTest::newRow("scan with read") << QStringList{"read", "--scan"} << "--scan is for find only";
+    QTest::newRow("transparent gateway without port") << QStringList{
+        "read", "-p", "tcp://127.0.0.1"} << "tcp://127.0.0.1: a transparent gateway needs its port: tcp://HOST:PORT";
+    QTest::newRow("IPv6 without brackets") << QStringList{"read", "-p", "modbus-tcp://::1:502"}
+                                           << "modbus-tcp://::1:502: write an IPv6 address in brackets, as in "
+                                              "tcp://[::1]:502";
+    QTest::newRow("port beyond 65535") << QStringList{"read", "-p", "tcp://127.0.0.1:65536"}
+                                       << "tcp://127.0.0.1:65536: the port must be a number from 1 to 65535";
+    QTest::newRow("unknown scheme") << QStringList{"read", "-p", "udp://127.0.0.1:502"}
+                                    << "udp://127.0.0.1:502: a gateway is named tcp://HOST:PORT or "
+                                       "modbus-tcp://HOST[:PORT]";
+    QTest::newRow("rates to try behind a gateway") << QStringList{"find", "-p", "modbus-tcp://127.0.0.1", "--bauds",
+        "9600"} << "find through a gateway asks at the rate behind it and takes no --bauds (give -b if it is not 9600)";
     QTest::newRow("port with find") << QStringList{"find", "-p", "COM1"} << "find takes --ports, not --port";
     QTest::newRow("station with address")
         << QStringList{"address", "-s", "3"} << "address reads through station 250 and takes no --station";
@@ -203,6 +217,34 @@ void tst_CliArguments::refused()
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     QCOMPARE(parsed.action, ParsedCommandLine::Action::UsageError);
     QTEST(parsed.problem, "problem");
+}
+
+void tst_CliArguments::gatewayAddresses_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("modbusTcp");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("portNumber");
+
+    QTest::newRow("transparent") << "tcp://127.0.0.1:4001" << false << "127.0.0.1" << 4001;
+    QTest::newRow("Modbus TCP on its own port") << "modbus-tcp://gateway.local" << true << "gateway.local" << 502;
+    QTest::newRow("Modbus TCP on another port") << "modbus-tcp://127.0.0.1:5020" << true << "127.0.0.1" << 5020;
+    QTest::newRow("IPv6 in brackets") << "tcp://[::1]:4001" << false << "::1" << 4001;
+    QTest::newRow("IPv6 on port 502") << "modbus-tcp://[fe80::1]" << true << "fe80::1" << 502;
+}
+
+void tst_CliArguments::gatewayAddresses()
+{
+    QFETCH(QString, port);
+    const ParsedCommandLine parsed = parseCommandLine({"read", "-p", port});
+    QCOMPARE(parsed.action, ParsedCommandLine::Action::Run);
+    QVERIFY(parsed.options.gateway);
+    QFETCH(bool, modbusTcp);
+    QCOMPARE(parsed.options.gateway->framing == Framing::Mbap, modbusTcp);
+    QTEST(parsed.options.gateway->host, "host");
+    QTEST(int(parsed.options.gateway->port), "portNumber");
+    // A serial port is no gateway.
+    QVERIFY(!parseCommandLine({"read", "-p", "/dev/ttyUSB0"}).options.gateway);
 }
 
 void tst_CliArguments::helpAndVersionWin()

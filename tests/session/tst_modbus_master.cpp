@@ -2,10 +2,12 @@
 #include "frames.h"
 #include "protocol/kv9240b/measurement.h"
 #include "protocol/modbus/frame.h"
+#include "protocol/modbus/mbap.h"
 #include "protocol/modbus/wire_timing.h"
 #include "pty_pair.h"
 #include "serial/comm_port.h"
 #include "session/modbus_master.h"
+#include "session/reading.h"
 #include "session/traffic_recorder.h"
 #include "sim_process.h"
 
@@ -56,6 +58,7 @@ private slots:
     void stampsFollowTheSensor_data();
     void stampsFollowTheSensor();
     void lateReplyIsNotTheNextOnes();
+    void throughAModbusTcpGateway();
 };
 
 namespace {
@@ -301,6 +304,47 @@ void tst_ModbusMaster::lateReplyIsNotTheNextOnes()
         QCOMPARE(frame.bytes, reply);
     }
     QCOMPARE(lateRows, 1);
+}
+
+void tst_ModbusMaster::throughAModbusTcpGateway()
+{
+    FakeLine line;
+    line.playGateway(Framing::Mbap);
+    QVERIFY(line.open());
+    ModbusMaster master(line);
+    // Station 1 at 25.00 °C and 60.00 %RH: unit id and PDU, after the header.
+    const QByteArray answer = bytes({0x01, 0x03, 0x0A, 0x09, 0xC4, 0x17, 0x70, 0x00, 0x00, 0x00, 0x00, 0x25, 0x80});
+    const auto header = [&](int transaction) {
+        return bytes({transaction >> 8, transaction & 0xFF, 0, 0, 0, static_cast<int>(answer.size())});
+    };
+    line.answer(mbapRequest(ReadFive, 1), header(1) + answer);
+    // The second request's answer carries the first one's transaction id.
+    line.answer(mbapRequest(ReadFive, 2), header(1) + answer);
+
+    const Outcome first = master.exchange(ReadFive);
+    QCOMPARE(first.kind, OutcomeKind::Ok);
+    QCOMPARE(first.reply, header(1) + answer); // as it came off the line
+    QCOMPARE(first.frame(), answer);
+    const Reading reading = readingOf(first, 1, QDateTime::currentDateTime(), std::chrono::milliseconds(100));
+    QCOMPARE(reading.values.temperature, 2500);
+    QCOMPARE(reading.values.humidity, 6000);
+
+    const Outcome second = master.exchange(ReadFive);
+    QCOMPARE(second.kind, OutcomeKind::Unexpected);
+    QCOMPARE(second.check.mismatch, Mismatch::Transaction);
+    QCOMPARE(line.written(), QList<QByteArray>({mbapRequest(ReadFive, 1), mbapRequest(ReadFive, 2)}));
+
+    // The exchange on the serial wire behind the gateway, the allowance, and the network's share.
+    QCOMPARE(master.timeoutFor(ReadFive), std::chrono::milliseconds(129) + ModbusMaster::NetworkAllowance);
+    master.setTimeout(std::chrono::milliseconds(50));
+    QCOMPARE(master.timeoutFor(ReadFive), std::chrono::milliseconds(250));
+
+    // After a request nobody answered, an answer the gateway hands over at
+    // once, in one burst, is still the next request's: no byte of it was on
+    // the network before that request.
+    QCOMPARE(master.exchange(withCrc(readRegistersHead(2, 0, 5))).kind, OutcomeKind::NoReply);
+    line.answer(mbapRequest(ReadFive, 4), header(4) + answer);
+    QCOMPARE(master.exchange(ReadFive).kind, OutcomeKind::Ok);
 }
 
 QTEST_GUILESS_MAIN(tst_ModbusMaster)

@@ -26,6 +26,14 @@ public:
     bool write(const QByteArray& bytes) override;
     int baudRate() const override { return m_baudRate; }
     QString description() const override { return QStringLiteral("fake line"); }
+    Framing framing() const override { return m_framing; }
+    bool isNetwork() const override { return m_network; }
+    // The line plays a connection to a gateway carrying frames so shaped.
+    void playGateway(Framing framing)
+    {
+        m_framing = framing;
+        m_network = true;
+    }
 
     // Each time `request` is written, `reply` arrives `after` later, in one chunk.
     void answer(const QByteArray& request, const QByteArray& reply,
@@ -53,6 +61,8 @@ private:
     int m_baudRate;
     bool m_open = false;
     bool m_refuseWrites = false;
+    Framing m_framing = Framing::Rtu;
+    bool m_network = false;
     quint64 m_opening = 0; // what was scripted for an earlier opening does not reach this one
 };
 

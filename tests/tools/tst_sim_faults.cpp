@@ -37,6 +37,8 @@ void tst_SimFaults::parsing_data()
     QTest::newRow("delay with its default") << "delay:0.5" << true << FaultKind::Delay << 0.5 << 200;
     QTest::newRow("delay with its time") << "delay:0.5:750" << true << FaultKind::Delay << 0.5 << 750;
     QTest::newRow("wrong-station") << "wrong-station:0.1" << true << FaultKind::WrongStation << 0.1 << 200;
+    QTest::newRow("wrong-transaction") << "wrong-transaction:1" << true << FaultKind::WrongTransaction << 1.0 << 200;
+    QTest::newRow("disconnect") << "disconnect:0.5" << true << FaultKind::Disconnect << 0.5 << 200;
     QTest::newRow("time on wrong-station") << "wrong-station:0.1:5" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("unknown kind") << "garble:0.5" << false << FaultKind::NoReply << 0.0 << 0;
     QTest::newRow("no probability") << "partial" << false << FaultKind::NoReply << 0.0 << 0;

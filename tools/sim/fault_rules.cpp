@@ -7,7 +7,7 @@ namespace kv::sim {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, FaultKind>, 7> KindNames{{
+constexpr std::array<std::pair<const char*, FaultKind>, 9> KindNames{{
     {"bad-crc", FaultKind::BadCrc},
     {"no-reply", FaultKind::NoReply},
     {"partial", FaultKind::Partial},
@@ -15,6 +15,8 @@ constexpr std::array<std::pair<const char*, FaultKind>, 7> KindNames{{
     {"exception", FaultKind::Exception},
     {"delay", FaultKind::Delay},
     {"wrong-station", FaultKind::WrongStation},
+    {"wrong-transaction", FaultKind::WrongTransaction},
+    {"disconnect", FaultKind::Disconnect},
 }};
 
 constexpr int MaxExtraBytes = 4;
@@ -57,9 +59,10 @@ std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
     const QStringList parts = text.section(QLatin1Char(','), 0, 0).split(QLatin1Char(':'));
     const std::optional<FaultKind> kind = kindNamed(parts.value(0));
     if (!kind) {
-        error = QStringLiteral(
-            "unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay, wrong-station)")
-                    .arg(text);
+        error
+            = QStringLiteral("unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay, "
+                             "wrong-station, wrong-transaction, disconnect)")
+                  .arg(text);
         return std::nullopt;
     }
     const qsizetype allowedParts = *kind == FaultKind::Delay ? 3 : 2;
@@ -125,6 +128,12 @@ DrawnFaults drawFaults(std::span<FaultRule> rules, std::uint8_t station, QRandom
         case FaultKind::WrongStation:
             drawn.wrongStation = true;
             break;
+        case FaultKind::WrongTransaction:
+            drawn.wrongTransaction = true;
+            break;
+        case FaultKind::Disconnect:
+            drawn.disconnect = true;
+            break;
         }
     }
     return drawn;
@@ -155,6 +164,12 @@ QStringList damageReply(Frame& reply, const DrawnFaults& faults, QRandomGenerato
         const std::size_t kept = 1 + random.bounded(static_cast<quint32>(reply.size() - 1));
         changes << QStringLiteral("partial %1 of %2 bytes").arg(kept).arg(reply.size());
         reply.resize(kept);
+    }
+    if (faults.disconnect && reply.size() >= 2) {
+        const std::size_t kept = reply.size() / 2;
+        changes << QStringLiteral("disconnect after %1 of %2 bytes").arg(kept).arg(reply.size());
+        reply.resize(kept);
+        return changes; // nothing follows the end of the connection
     }
     if (faults.extraBytes) {
         const int extra = 1 + static_cast<int>(random.bounded(static_cast<quint32>(MaxExtraBytes)));

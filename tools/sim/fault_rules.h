@@ -13,7 +13,17 @@
 
 namespace kv::sim {
 
-enum class FaultKind { BadCrc, NoReply, Partial, ExtraBytes, Exception, Delay, WrongStation };
+enum class FaultKind {
+    BadCrc,
+    NoReply,
+    Partial,
+    ExtraBytes,
+    Exception,
+    Delay,
+    WrongStation,
+    WrongTransaction, // a Modbus TCP reply with another transaction id
+    Disconnect,       // the connection closed halfway through the reply (on a network line)
+};
 
 // One --fault option: how often a kind of fault hits a reply, and which.
 struct FaultRule {
@@ -37,6 +47,8 @@ struct DrawnFaults {
     bool partial = false;
     bool extraBytes = false;
     bool wrongStation = false;
+    bool wrongTransaction = false;
+    bool disconnect = false;
     std::chrono::milliseconds delay{0};
 };
 
@@ -49,7 +61,9 @@ DrawnFaults drawFaults(std::span<FaultRule> rules, std::uint8_t station, QRandom
 std::uint8_t neighbourStation(std::uint8_t station);
 
 // Spoils a reply as drawn (from the neighbouring station with a CRC to match,
-// bad CRC, cut short, trailing bytes) and describes each change for the log.
+// bad CRC, cut short, trailing bytes, cut in half for a disconnection) and
+// describes each change for the log. What only a network line can spoil (the
+// transaction id, the connection) is the line's to carry out.
 QStringList damageReply(Frame& reply, const DrawnFaults& faults, QRandomGenerator& random);
 
 } // namespace kv::sim

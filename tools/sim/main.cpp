@@ -1,6 +1,7 @@
 // kv9240b-sim: a simulated KV9240B sensor for trying the tool without hardware.
 
 #include "device_line.h"
+#include "network_line.h"
 #include "pty_line.h"
 #include "sensor_bus.h"
 #include "shutdown_signals.h"
@@ -31,16 +32,22 @@ int main(int argc, char* argv[])
     // Before anything can block, so no signal is lost.
     const sigset_t waitMask = takeOverShutdownSignals();
 
-    const std::unique_ptr<SerialLine> line = options->port.isEmpty()
-        ? openPseudoTerminal(options->baudRate, error)
-        : openDeviceLine(options->port, options->baudRate, error);
+    const SimLog log(options->quiet);
+    std::unique_ptr<SerialLine> line;
+    if (options->gateway)
+        line = openGatewayLine(
+            options->listen, options->gatewayPort, *options->gateway,
+            [&log](const QString& text) { log.note(SimServer::Clock::now(), text); }, error);
+    else if (options->port.isEmpty())
+        line = openPseudoTerminal(options->baudRate, error);
+    else
+        line = openDeviceLine(options->port, options->baudRate, error);
     if (!line) {
         std::fprintf(stderr, "kv9240b-sim: %s\n", qPrintable(error));
         return 1;
     }
     SimLog::devicePath(line->devicePath());
 
-    const SimLog log(options->quiet);
     // Without --seed a seed is still chosen and shown, so a run can be repeated.
     const quint32 seed = options->seed.value_or(QRandomGenerator::system()->generate());
     QRandomGenerator random(seed);

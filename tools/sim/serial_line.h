@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fault_rules.h"
 #include "frame.h"
 
 #include <QString>
@@ -42,6 +43,10 @@ public:
     virtual void transmit(std::span<const std::uint8_t> bytes) = 0;
     // Returns once everything transmitted has left.
     virtual void drain() = 0;
+    // The reply handed over with transmit() is complete. A line to a gateway
+    // sends what it has gathered, and carries out the faults only it can
+    // (another transaction id, the connection closed).
+    virtual void replyEnded(const DrawnFaults&) { }
     virtual bool setBaudRate(int baudRate, QString& error) = 0;
 };
 

@@ -18,7 +18,11 @@ const QString Description
                      "On a pseudo-terminal a request counts only at the rate the sensors listen at: the rate the\n"
                      "other program set on its end is read with every request, and at another rate the sensors\n"
                      "stay silent (a NOTE says so). Several sensors answering at once (station 250 with more than\n"
-                     "one sensor) give one garbled frame with a bad CRC.");
+                     "one sensor) give one garbled frame with a bad CRC.\n"
+                     "\n"
+                     "With --tcp or --modbus-tcp the sensors sit behind an Ethernet gateway on 127.0.0.1 (or\n"
+                     "--listen) instead, one client at a time; the first line is then ADDRESS:PORT. Through\n"
+                     "--modbus-tcp a reply spoilt on the serial side is answered with exception 0B.");
 
 } // namespace
 
@@ -59,18 +63,46 @@ std::optional<SimOptions> readOptions(const QStringList& arguments, QString& err
         QStringLiteral(
             "Spoil replies at random; repeatable. KIND: bad-crc, no-reply, partial, extra-bytes, "
             "exception (code 04), delay (delay:P:MS, default 200 ms), wrong-station (an intact reply "
-            "from the next station, 247 followed by 1). P from 0 to 1. Add ,to=STATION to spoil only replies "
+            "from the next station, 247 followed by 1), wrong-transaction (--modbus-tcp: a reply with another "
+            "transaction id), disconnect (--tcp, --modbus-tcp: the connection closed halfway through the "
+            "reply). P from 0 to 1. Add ,to=STATION to spoil only replies "
             "to that station (250: every sensor), ,times=N to spoil at most N."),
         QStringLiteral("kind:p"));
+    const QCommandLineOption tcp(QStringLiteral("tcp"),
+        QStringLiteral("Serve the sensors behind a transparent gateway on this TCP port: RTU frames pass as they "
+                       "are (0: a free port, named on the first line)."),
+        QStringLiteral("port"));
+    const QCommandLineOption modbusTcp(QStringLiteral("modbus-tcp"),
+        QStringLiteral("Serve the sensors behind a Modbus TCP gateway on this TCP port (0: a free port)."),
+        QStringLiteral("port"));
+    const QCommandLineOption listen(QStringLiteral("listen"),
+        QStringLiteral("The address --tcp and --modbus-tcp listen on (default 127.0.0.1)."), QStringLiteral("address"),
+        QStringLiteral("127.0.0.1"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
         QStringLiteral("Leave out the frame and note lines (the device path and faults are still printed)."));
-    parser.addOptions({port, baud, station, temperature, humidity, drift, seed, turnaround, fault, quiet});
+    parser.addOptions(
+        {port, baud, station, temperature, humidity, drift, seed, turnaround, fault, tcp, modbusTcp, listen, quiet});
     parser.process(arguments);
 
     SimOptions options;
     options.port = parser.value(port);
     options.drift = parser.isSet(drift);
     options.quiet = parser.isSet(quiet);
+    options.listen = parser.value(listen);
+    if (int(parser.isSet(tcp)) + int(parser.isSet(modbusTcp)) + int(parser.isSet(port)) > 1) {
+        error = QStringLiteral("--port, --tcp and --modbus-tcp exclude one another");
+        return std::nullopt;
+    }
+    if (parser.isSet(tcp) || parser.isSet(modbusTcp)) {
+        options.gateway = parser.isSet(tcp) ? GatewayKind::Transparent : GatewayKind::ModbusTcp;
+        bool ok = false;
+        const uint number = parser.value(parser.isSet(tcp) ? tcp : modbusTcp).toUInt(&ok);
+        if (!ok || number > 65535) {
+            error = QStringLiteral("--tcp and --modbus-tcp take a port from 0 to 65535");
+            return std::nullopt;
+        }
+        options.gatewayPort = static_cast<quint16>(number);
+    }
 
     bool ok = false;
     options.baudRate = parser.value(baud).toInt(&ok);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fault_rules.h"
+#include "network_line.h"
 
 #include <QStringList>
 
@@ -12,7 +13,10 @@
 namespace kv::sim {
 
 struct SimOptions {
-    QString port; // empty: a fresh pseudo-terminal
+    QString port;                       // empty: a fresh pseudo-terminal
+    std::optional<GatewayKind> gateway; // --tcp or --modbus-tcp: sensors behind a gateway instead
+    quint16 gatewayPort = 0;            // 0: one the system picks
+    QString listen = QStringLiteral("127.0.0.1");
     int baudRate = 9600;
     std::vector<std::uint8_t> stations{1}; // one sensor each, in the order given
     double temperature = 25.0;

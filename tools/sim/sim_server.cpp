@@ -212,11 +212,13 @@ void SimServer::startReply(Frame request, std::vector<std::size_t> senders, Cloc
         m_log.fault(now, change);
     if (faults.delay.count() > 0)
         m_log.fault(now, QStringLiteral("delay %1 ms").arg(faults.delay.count()));
+    if (faults.wrongTransaction)
+        m_log.fault(now, QStringLiteral("wrong-transaction"));
 
     // The turnaround counts from the end of the request; at low rates the
     // silence that marks that end may already have taken longer.
     const Clock::time_point start = std::max(m_lastByteIn + m_settings.turnaround, now) + faults.delay;
-    m_outgoing = Outgoing{std::move(reply), start, m_incomingBaudRate, std::move(senders)};
+    m_outgoing = Outgoing{std::move(reply), start, m_incomingBaudRate, std::move(senders), faults};
 }
 
 void SimServer::sendDueBytes(Clock::time_point now)
@@ -252,6 +254,7 @@ void SimServer::sendDueBytes(Clock::time_point now)
 void SimServer::replySent(Clock::time_point now)
 {
     m_log.sent(now, m_outgoing->bytes);
+    m_line.replyEnded(m_outgoing->faults);
     const Outgoing sent = std::move(*m_outgoing);
     m_outgoing.reset();
 

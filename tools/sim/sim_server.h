@@ -43,6 +43,7 @@ private:
         Clock::time_point start;
         int baudRate; // the rate the senders heard the request at
         std::vector<std::size_t> senders;
+        DrawnFaults faults;
         std::size_t written = 0;
     };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/kv9240b/request_frames.h"
+#include "protocol/modbus/mbap.h"
 #include "protocol/modbus/reply_check.h"
 
 namespace kv {
@@ -10,6 +11,12 @@ namespace kv {
 inline ReplyCheck checkReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply)
 {
     return checkReply(request, reply, AnyStation);
+}
+
+// The same through a Modbus TCP gateway: the request and the reply in MBAP form.
+inline ReplyCheck checkMbapReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply)
+{
+    return checkMbapReply(request, reply, AnyStation);
 }
 
 } // namespace kv

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int WriteReplyLength = 8;
 constexpr std::uint8_t ExceptionBit = 0x80;
+constexpr int CrcBytes = 2;
 
 bool isRead(std::uint8_t function)
 {
@@ -28,8 +29,9 @@ bool stationAnswers(std::uint8_t asked, std::uint8_t answered, std::optional<std
     return asked == answered;
 }
 
-// The length the reply's own header gives it.
-int ownLength(std::span<const std::uint8_t> reply, int expected)
+} // namespace
+
+int announcedReplyLength(std::span<const std::uint8_t> reply, int fallback)
 {
     if (reply.size() >= 2 && (reply[1] & ExceptionBit))
         return ExceptionLength;
@@ -37,10 +39,8 @@ int ownLength(std::span<const std::uint8_t> reply, int expected)
         return 5 + reply[2];
     if (reply.size() >= 2 && isWrite(reply[1]))
         return WriteReplyLength;
-    return expected;
+    return fallback;
 }
-
-} // namespace
 
 int expectedReplyLength(std::span<const std::uint8_t> request)
 {
@@ -71,7 +71,7 @@ ReplyCheck checkReply(
     const bool exceptionShaped = arrived >= 2 && (reply[1] & ExceptionBit);
     if (exceptionShaped)
         check.expected = ExceptionLength;
-    const int own = ownLength(reply, check.expected);
+    const int own = announcedReplyLength(reply, check.expected);
     if (arrived < own) {
         check.received = arrived;
         // More announced than asked for and than arrived: not our answer at all.
@@ -89,26 +89,35 @@ ReplyCheck checkReply(
         return check;
     }
 
+    judgeAnswer(request, frame.first(frame.size() - CrcBytes), anyStation, check);
+    return check;
+}
+
+void judgeAnswer(std::span<const std::uint8_t> request, std::span<const std::uint8_t> answer,
+    std::optional<std::uint8_t> anyStation, ReplyCheck& check)
+{
     auto unexpected = [&](Mismatch why) {
         check.verdict = ReplyVerdict::Unexpected;
         check.mismatch = why;
-        return check;
     };
-    if (!stationAnswers(request[0], frame[0], anyStation))
-        return unexpected(Mismatch::Station);
-    if ((frame[1] & ~ExceptionBit) != request[1])
-        return unexpected(Mismatch::Function);
-    if (exceptionShaped) {
-        check.verdict = ReplyVerdict::Exception;
-        check.exceptionCode = frame[2];
-        return check;
-    }
-    if (own != expectedReplyLength(request))
+    if (request.size() < 6 || answer.size() < 2)
         return unexpected(Mismatch::Shape);
-    if (isWrite(request[1]) && (frame[2] != request[2] || frame[3] != request[3]))
+    if (!stationAnswers(request[0], answer[0], anyStation))
+        return unexpected(Mismatch::Station);
+    if ((answer[1] & ~ExceptionBit) != request[1])
+        return unexpected(Mismatch::Function);
+    if (answer[1] & ExceptionBit) {
+        if (answer.size() != ExceptionLength - CrcBytes)
+            return unexpected(Mismatch::Shape);
+        check.verdict = ReplyVerdict::Exception;
+        check.exceptionCode = answer[2];
+        return;
+    }
+    if (static_cast<int>(answer.size()) + CrcBytes != expectedReplyLength(request))
+        return unexpected(Mismatch::Shape);
+    if (isWrite(request[1]) && (answer[2] != request[2] || answer[3] != request[3]))
         return unexpected(Mismatch::Shape);
     check.verdict = ReplyVerdict::Ok;
-    return check;
 }
 
 namespace {

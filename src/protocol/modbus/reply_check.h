@@ -21,9 +21,10 @@ enum class ReplyVerdict {
 // Why an intact reply is not the answer asked for.
 enum class Mismatch {
     None,
-    Station,  // another station answered
-    Function, // another function code
-    Shape,    // another byte count, register or length than the request implies
+    Station,     // another station answered
+    Function,    // another function code
+    Shape,       // another byte count, register or length than the request implies
+    Transaction, // a Modbus TCP header of another transaction or protocol
 };
 
 // The length of an exception reply: station, function with the exception
@@ -53,6 +54,16 @@ int expectedReplyLength(std::span<const std::uint8_t> request);
 // registers asked for; a write echo must name the register written.
 ReplyCheck checkReply(
     std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply, std::optional<std::uint8_t> anyStation);
+
+// The length a reply's own header gives it (station, function, byte count),
+// CRC included; `fallback` while too little of it has come to tell.
+int announcedReplyLength(std::span<const std::uint8_t> reply, int fallback);
+
+// The one judge of what an intact answer says, whatever carried it: the
+// station (or unit id) and the PDU, without CRC or Modbus TCP header, against
+// the request. Sets the verdict to Ok, Exception or Unexpected (with why).
+void judgeAnswer(std::span<const std::uint8_t> request, std::span<const std::uint8_t> answer,
+    std::optional<std::uint8_t> anyStation, ReplyCheck& check);
 
 // The standard name of a Modbus exception code in the window's language
 // ("非法数据地址" for 02), or an empty text for a code the standard does not name.
