@@ -1,7 +1,7 @@
 #include "cli/line.h"
 
 #include "cli/port_problem.h"
-#include "serial/line_settings.h"
+#include "serial/port_directory.h"
 
 #include <QThread>
 
@@ -17,7 +17,7 @@ std::unique_ptr<kv::Line> lineFor(const Options& options)
         gateway->setBaudRate(options.baudRate);
         return gateway;
     }
-    auto port = std::make_unique<CommPort>();
+    std::unique_ptr<SerialLine> port(newSerialLine());
     if (const std::optional<int> number = comPortNumber(options.port))
         port->setCommPort(*number);
     else
@@ -30,7 +30,7 @@ std::unique_ptr<kv::Line> lineFor(const Options& options)
 
 Line::Line(const Options& options)
     : m_line(lineFor(options))
-    , m_serial(qobject_cast<CommPort*>(m_line.get()))
+    , m_serial(qobject_cast<SerialLine*>(m_line.get()))
     , m_gateway(qobject_cast<TcpLine*>(m_line.get()))
     , m_named(options.port)
 {

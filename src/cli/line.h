@@ -3,8 +3,8 @@
 #include "cli/command_line.h"
 #include "cli/frame_log.h"
 #include "cli/record_sink.h"
+#include "line/serial_line.h"
 #include "net/tcp_line.h"
-#include "serial/comm_port.h"
 #include "session/modbus_master.h"
 
 #include <memory>
@@ -41,8 +41,8 @@ public:
 
 private:
     std::unique_ptr<kv::Line> m_line;
-    CommPort* m_serial = nullptr; // the serial port, or
-    TcpLine* m_gateway = nullptr; // the connection to a gateway
+    SerialLine* m_serial = nullptr; // the serial port, or
+    TcpLine* m_gateway = nullptr;   // the connection to a gateway
 
 public:
     ModbusMaster master{*m_line};

@@ -2,29 +2,29 @@
 
 namespace kv::cli {
 
-QString openProblemText(const CommPort& port, const QString& named)
+QString openProblemText(const SerialLine& port, const QString& named)
 {
     const QString device = port.devicePath();
     // "COM3 (/dev/ttyUSB0)" when a port number was named, else the path alone.
     const QString which = device.isEmpty() || device == named ? named : QStringLiteral("%1 (%2)").arg(named, device);
     switch (port.openFailure()) {
-    case CommPort::OpenFailure::NoDevice:
+    case SerialLine::OpenFailure::NoDevice:
         return QStringLiteral("%1: no serial device stands behind this port number; is the RS-485 adapter plugged in? "
                               "(KV9240B_COM<n> points a port number at a device)")
             .arg(named);
-    case CommPort::OpenFailure::Missing:
+    case SerialLine::OpenFailure::Missing:
         return QStringLiteral("%1 does not exist; is the RS-485 adapter plugged in?").arg(which);
-    case CommPort::OpenFailure::Permission:
+    case SerialLine::OpenFailure::Permission:
         return QStringLiteral("no permission to use %1: serial devices usually belong to the dialout group; run "
                               "'sudo usermod -aG dialout $USER' and log in again")
             .arg(which);
-    case CommPort::OpenFailure::Busy:
+    case SerialLine::OpenFailure::Busy:
         return QStringLiteral("%1 is busy: another program has it open (%2)").arg(which, port.openFailureDetail());
-    case CommPort::OpenFailure::Settings:
+    case SerialLine::OpenFailure::Settings:
         return QStringLiteral("%1 does not accept the line settings %2").arg(which, port.settings());
-    case CommPort::OpenFailure::AlreadyOpen: // the command line opens its port once
-    case CommPort::OpenFailure::Other:
-    case CommPort::OpenFailure::None:
+    case SerialLine::OpenFailure::AlreadyOpen: // the command line opens its port once
+    case SerialLine::OpenFailure::Other:
+    case SerialLine::OpenFailure::None:
         break;
     }
     return QStringLiteral("cannot open %1: %2").arg(which, port.openFailureDetail());

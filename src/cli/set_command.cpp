@@ -5,9 +5,9 @@
 #include "cli/line.h"
 #include "cli/sole_sensor.h"
 #include "cli/stop_signals.h"
+#include "line/serial_line.h"
 #include "protocol/kv9240b/measurement.h"
 #include "protocol/kv9240b/request_frames.h"
-#include "serial/line_settings.h"
 #include "session/reading.h"
 #include "session/record_format.h"
 

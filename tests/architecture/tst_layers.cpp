@@ -33,6 +33,17 @@ bool mayInclude(const QString& from, const QString& to)
     return rank(to) < rank(from);
 }
 
+// The window and the command line reach a transport through its face for
+// them alone: the port list (which makes serial lines) and the gateway line.
+// Everything else of a transport is the engine's business, through the line.
+const QStringList TransportFaces{QStringLiteral("serial/port_directory.h"), QStringLiteral("net/tcp_line.h")};
+
+bool frontEndMayInclude(const QString& path)
+{
+    const QString folder = path.section(QLatin1Char('/'), 0, 0);
+    return (folder != QLatin1String("serial") && folder != QLatin1String("net")) || TransportFaces.contains(path);
+}
+
 struct Include {
     QString file;   // relative to the source root: "src/serial/comm_port.cpp"
     QString layer;  // the folder under src/ or tools/ the file lies in
@@ -132,6 +143,27 @@ private slots:
         }
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
         QVERIFY2(checked > 50, "the sources were not found");
+    }
+
+    void frontEndsReachTransportsOnlyThroughTheirFace()
+    {
+        QVERIFY(frontEndMayInclude(QStringLiteral("serial/port_directory.h")));
+        QVERIFY(frontEndMayInclude(QStringLiteral("line/serial_line.h")));
+        QVERIFY(!frontEndMayInclude(QStringLiteral("serial/comm_port.h")));
+        QVERIFY(!frontEndMayInclude(QStringLiteral("serial/line_settings.h")));
+
+        const QString root = QStringLiteral(KV9240B_SOURCE_DIR);
+        QStringList broken;
+        int checked = 0;
+        for (const QString& frontEnd : {QStringLiteral("src/app"), QStringLiteral("src/cli")}) {
+            for (const Include& include : includesUnder(root, frontEnd)) {
+                ++checked;
+                if (!frontEndMayInclude(include.path))
+                    broken << QStringLiteral("%1: %2").arg(include.file, include.line);
+            }
+        }
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+        QVERIFY2(checked > 100, "the front ends' sources were not found");
     }
 
     void genericModbusKnowsNoSensorModel()
