@@ -392,6 +392,212 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
 </context>
 <context>
+    <name>kv::OverviewSensor</name>
+    <message>
+        <source>COM%1 站 %2</source>
+        <translation>COM%1 station %2</translation>
+    </message>
+</context>
+<context>
+    <name>kv::OverviewWindow</name>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>无应答（等待 %1 ms）</source>
+        <translation>No reply (waited %1 ms)</translation>
+    </message>
+    <message>
+        <source>应答不完整</source>
+        <translation>Reply incomplete</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>异常 %1：%2</source>
+        <translation>Exception %1: %2</translation>
+    </message>
+    <message>
+        <source>应答与请求不符</source>
+        <translation>Reply does not match the request</translation>
+    </message>
+    <message>
+        <source>串口无法使用</source>
+        <translation>Port unavailable</translation>
+    </message>
+    <message>
+        <source>%1 秒前</source>
+        <translation>%1 s ago</translation>
+    </message>
+    <message>
+        <source>%1 分钟前</source>
+        <translation>%1 min ago</translation>
+    </message>
+    <message>
+        <source>传感器总览</source>
+        <translation>Sensor Overview</translation>
+    </message>
+    <message>
+        <source>添加…</source>
+        <translation>Add…</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>限值…</source>
+        <translation>Limits…</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>周期 (ms)</source>
+        <translation>Period (ms)</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>线路</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>温度 (℃)</source>
+        <translation>Temperature (℃)</translation>
+    </message>
+    <message>
+        <source>湿度 (%RH)</source>
+        <translation>Humidity (%RH)</translation>
+    </message>
+    <message>
+        <source>最后结果</source>
+        <translation>Last result</translation>
+    </message>
+    <message>
+        <source>读数时间</source>
+        <translation>Reading age</translation>
+    </message>
+    <message>
+        <source>温度范围</source>
+        <translation>Temperature range</translation>
+    </message>
+    <message>
+        <source>湿度范围</source>
+        <translation>Humidity range</translation>
+    </message>
+    <message>
+        <source>正常率</source>
+        <translation>Sound share</translation>
+    </message>
+    <message>
+        <source>超限</source>
+        <translation>Out of limits</translation>
+    </message>
+    <message>
+        <source>添加传感器</source>
+        <translation>Add Sensors</translation>
+    </message>
+    <message>
+        <source>站号列表，例如 1,3,5-9（1 到 247）</source>
+        <translation>A list of stations such as 1,3,5-9 (1 to 247)</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>“%1”不是站号：站号为 1 到 247。</source>
+        <translation>“%1” is no station: stations run from 1 to 247.</translation>
+    </message>
+    <message>
+        <source>“%1”不是站号范围：请写成“起-止”，1 到 247。</source>
+        <translation>“%1” is no range of stations: write first-last, from 1 to 247.</translation>
+    </message>
+    <message>
+        <source>请先选择要设置限值的传感器。</source>
+        <translation>Choose the sensors to set limits for first.</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>温度下限 (℃)</source>
+        <translation>Temperature low (℃)</translation>
+    </message>
+    <message>
+        <source>温度上限 (℃)</source>
+        <translation>Temperature high (℃)</translation>
+    </message>
+    <message>
+        <source>湿度下限 (%RH)</source>
+        <translation>Humidity low (%RH)</translation>
+    </message>
+    <message>
+        <source>湿度上限 (%RH)</source>
+        <translation>Humidity high (%RH)</translation>
+    </message>
+    <message>
+        <source>空着的限值不检查；设置用于选中的 %1 个传感器。</source>
+        <translation>An empty limit is not checked; the limits apply to the %1 chosen sensors.</translation>
+    </message>
+    <message>
+        <source>限值应为数字，或空着。</source>
+        <translation>A limit is a number, or empty.</translation>
+    </message>
+    <message>
+        <source>周期应为 %1 到 %2 ms：这 %3 个传感器在线路上一轮至少需要 %1 ms。</source>
+        <translation>The period must be %1 to %2 ms: a round of these %3 sensors takes at least %1 ms on the line.</translation>
+    </message>
+    <message>
+        <source>超出限值（自 %1 起）</source>
+        <translation>Out of limits (since %1)</translation>
+    </message>
+    <message>
+        <source>导出传感器列表</source>
+        <translation>Export Sensor List</translation>
+    </message>
+    <message>
+        <source>传感器列表 (*.json)</source>
+        <translation>Sensor lists (*.json)</translation>
+    </message>
+    <message>
+        <source>无法写入“%1”：%2</source>
+        <translation>Cannot write “%1”: %2</translation>
+    </message>
+    <message>
+        <source>导入传感器列表</source>
+        <translation>Import Sensor List</translation>
+    </message>
+    <message>
+        <source>“%1”不是传感器列表。</source>
+        <translation>“%1” is not a sensor list.</translation>
+    </message>
+</context>
+<context>
     <name>kv::Polling</name>
     <message>
         <source>你输入的定时时长格式有误，应该为数字，值范围为50-60000!</source>
@@ -615,6 +821,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>查找传感器…(&amp;F)</source>
         <translation>&amp;Find sensor…</translation>
+    </message>
+    <message>
+        <source>传感器总览…(&amp;B)</source>
+        <translation>Sensor &amp;Overview…</translation>
     </message>
 </context>
 <context>

@@ -5,7 +5,9 @@
 #include "app/exchange_status.h"
 #include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
+#include "app/overview/overview_window.h"
 #include "app/traffic_log/traffic_log_window.h"
+#include "line/serial_line.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -42,6 +44,7 @@ ToolWindow::~ToolWindow()
     delete m_trafficLog;
     delete m_chart; // it draws from the history
     delete m_findSensor;
+    delete m_overview; // it may poll on the form's line
 }
 
 void ToolWindow::load()
@@ -66,6 +69,9 @@ void ToolWindow::buildMenus()
     QAction* chart = m_tools->addAction(tr("记录与曲线…(&R)"), this, &ToolWindow::showChart);
     chart->setObjectName(QStringLiteral("actionChart"));
     chart->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    QAction* overview = m_tools->addAction(tr("传感器总览…(&B)"), this, &ToolWindow::showOverview);
+    overview->setObjectName(QStringLiteral("actionOverview"));
+    overview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     QMenu* help = bar->addMenu(tr("帮助(&H)"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* about = help->addAction(tr("关于…(&A)"), this, &ToolWindow::showAbout);
@@ -128,7 +134,37 @@ ChartWindow* ToolWindow::chart() const
 void ToolWindow::takeReading(const Reading& reading)
 {
     // The reply is handled as it arrives: the port is still the one it came on.
-    const QString port = QStringLiteral("COM%1").arg(m_form->serialPort().commPort());
+    takeReadingFrom(reading, QStringLiteral("COM%1").arg(m_form->serialPort().commPort()));
+}
+
+void ToolWindow::showOverview()
+{
+    if (!m_overview) {
+        // The window's own port is shared with it while open, so the two
+        // take turns on that line.
+        m_overview = new OverviewWindow(
+            [this](int port) -> ExchangeQueue* {
+                SerialLine& line = m_form->serialPort();
+                return line.portOpen() && line.commPort() == port ? &m_form->exchange() : nullptr;
+            },
+            this);
+        connect(m_overview, &OverviewWindow::readingTaken, this, [this](const Reading& reading, const QString& port) {
+            if (reading.ok())
+                takeReadingFrom(reading, port);
+        });
+    }
+    m_overview->show();
+    m_overview->raise();
+    m_overview->activateWindow();
+}
+
+OverviewWindow* ToolWindow::overview() const
+{
+    return m_overview;
+}
+
+void ToolWindow::takeReadingFrom(const Reading& reading, const QString& port)
+{
     if (!m_history.append(reading, port, pollingPeriod()) || !m_chart)
         return;
     m_chart->setPollingPeriod(pollingPeriod());

@@ -13,6 +13,7 @@ namespace kv {
 class FindSensorDialog;
 class frmMain;
 class ChartWindow;
+class OverviewWindow;
 class TrafficLogWindow;
 struct Reading;
 
@@ -51,6 +52,11 @@ public:
     void showChart();
     // The chart window once it was opened; null before.
     ChartWindow* chart() const;
+    // Opens the overview of many sensors, or brings it to the front. It
+    // stays when closed: its polling goes on out of sight.
+    void showOverview();
+    // The overview once it was opened; null before.
+    OverviewWindow* overview() const;
 
 private:
     void buildMenus();
@@ -59,6 +65,7 @@ private:
     void fitToForm();
     void noteFailedExchanges(qsizetype count);
     void takeReading(const Reading& reading);
+    void takeReadingFrom(const Reading& reading, const QString& port);
     std::chrono::milliseconds pollingPeriod();
 
     frmMain* m_form;
@@ -69,6 +76,7 @@ private:
     // Kept when closed: a recording goes on while the chart is out of sight.
     QPointer<ChartWindow> m_chart;
     QPointer<FindSensorDialog> m_findSensor;
+    QPointer<OverviewWindow> m_overview;
 };
 
 } // namespace kv
