@@ -44,7 +44,10 @@ struct Tool {
 
     frmMain& form() { return window.form(); }
     QString text(QStringView name, int index = -1) { return form().controls().text(name, index); }
-    void click(QStringView button) { QTest::mouseClick(form().controls().get<QPushButton>(button), Qt::LeftButton); }
+    void click(QStringView button, int index = -1)
+    {
+        QTest::mouseClick(form().controls().get<QPushButton>(button, index), Qt::LeftButton);
+    }
     PickList& ports() { return *form().controls().get<PickList>(u"Combo1"); }
 
     // Ctrl+N in the window (the traffic log may have been in front).
@@ -225,6 +228,17 @@ void tst_GatewayWindow::portListGoesBackAndForth()
     tool.click(u"comDoOnce");
     QTRY_COMPARE(tool.text(u"txtValue", 0), QStringLiteral("25.00"));
     QVERIFY(tool.com1Line.drain().isEmpty());
+
+    // The baud list leaves the connection alone; "设置" of the rate still
+    // writes the sensor's and says the gateway must follow.
+    tool.form().controls().get<PickList>(u"Combo2")->chooseText(QStringLiteral("19200"));
+    QVERIFY(tool.form().line().isOpen());
+    tool.form().form().controls.setText(u"txtValue", 4, QStringLiteral("19200"));
+    tool.click(u"cmdSet", 2);
+    QCOMPARE(tool.messages.shown.size(), 1);
+    QVERIFY(tool.messages.shown.first().text.contains(QStringLiteral("网关串口一侧的波特率须随之在网关上改为 19200")));
+    QTRY_COMPARE(tool.logColumn(LogColumn::Verdict).last(), QStringLiteral("正常"));
+    tool.messages.shown.clear();
 
     // A gateway that is not there: said why, and the line in use stays.
     QTcpServer closed;
