@@ -163,6 +163,10 @@
         <source>串口设备已断开</source>
         <translation>Serial device disconnected</translation>
     </message>
+    <message>
+        <source>网络连接已断开</source>
+        <translation>Network connection lost</translation>
+    </message>
 </context>
 <context>
     <name>kv::FindSensorDialog</name>
@@ -875,6 +879,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>第 %1 帧请求的应答，在下一请求发出后才到达</source>
         <translation>Answer to the request in row %1, arrived after the next request went out</translation>
+    </message>
+    <message>
+        <source>网络连接已断开</source>
+        <translation>Network connection lost</translation>
     </message>
 </context>
 <context>

@@ -72,7 +72,10 @@ void TrafficRecorder::attach(Line& line)
         shape();
         arrived(bytes, at, line.baudRate());
     });
-    connect(&line, &Line::lost, this, [this] { portLost(monotonicNow()); });
+    connect(&line, &Line::lost, this, [this, shape] {
+        shape();
+        portLost(monotonicNow());
+    });
 }
 
 void TrafficRecorder::setCapacity(qsizetype capacity)
@@ -169,6 +172,7 @@ void TrafficRecorder::portLost(qint64 at)
     frame.direction = Direction::Received;
     frame.verdict = FrameVerdict::PortLost;
     frame.at = at;
+    frame.network = m_network;
     if (m_request && !m_request->answered) {
         frame.request = m_request->bytes;
         frame.requestNumber = m_request->number;

@@ -2,6 +2,7 @@
 // serves as a transparent gateway (--tcp) or a Modbus TCP one (--modbus-tcp)
 // on 127.0.0.1, and the test connects as a technician would, through
 // "网络连接…" (Ctrl+N), then reads with the form's buttons and the traffic log.
+#include "app/exchange_status.h"
 #include "app/line_in_use.h"
 #include "app/main_window.h"
 #include "app/network_connect_dialog.h"
@@ -196,6 +197,8 @@ void tst_GatewayWindow::lostConnectionIsToldOnceAndPollingStops()
     QCOMPARE(tool.messages.shown.first().text, QStringLiteral("与 %1 的网络连接已断开").arg(address));
     QCOMPARE(tool.window.form().frontLamp(), Lamp::NotConnected);
     QVERIFY(!tool.form().variables().CycleOn);
+    QTRY_COMPARE(tool.logColumn(LogColumn::Meaning).last(), QStringLiteral("网络连接已断开"));
+    QVERIFY(tool.window.findChild<ExchangeStatus*>()->text().contains(QStringLiteral("网络连接已断开")));
     // Polling ticks on and sends nothing, and no tick adds a message.
     const QString sent = tool.text(u"lblCounter");
     QSignalSpy ticks(&tool.form().pollTimer(), &QTimer::timeout);
