@@ -21,8 +21,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -108,13 +108,17 @@ private slots:
     void initTestCase()
     {
         QLocale::setDefault(QLocale::c());
-        QStandardPaths::setTestModeEnabled(true); // the dialog remembers in a scratch place
-        QSettings(QStringLiteral("Orvane"), QStringLiteral("kv9240b-tool")).clear();
+        // The dialog remembers in a scratch place of this run's own.
+        QVERIFY(m_settings.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
     }
     void readsThroughEachKindOfGateway_data();
     void readsThroughEachKindOfGateway();
     void lostConnectionIsToldOnceAndPollingStops();
     void portListGoesBackAndForth();
+
+private:
+    QTemporaryDir m_settings;
 };
 
 void tst_GatewayWindow::readsThroughEachKindOfGateway_data()
