@@ -30,7 +30,7 @@ public:
     // Uses this open connection from now on, in place of the serial port
     // (closed) or of the connection before (closed and dropped).
     void useConnection(std::unique_ptr<TcpLine> connection);
-    // Uses the kept connection again (it must be open); the serial port is closed.
+    // Uses the kept connection again, open or not yet; the serial port is closed.
     void useKeptConnection();
     // Goes back to the serial port; the connection is closed and kept.
     void useSerial();
