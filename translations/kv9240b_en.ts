@@ -163,6 +163,10 @@
         <source>串口设备已断开</source>
         <translation>Serial device disconnected</translation>
     </message>
+    <message>
+        <source>网络连接已断开</source>
+        <translation>Network connection lost</translation>
+    </message>
 </context>
 <context>
     <name>kv::FindSensorDialog</name>
@@ -320,6 +324,21 @@
     </message>
 </context>
 <context>
+    <name>kv::GatewayHandlers</name>
+    <message>
+        <source>出错提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>经以太网网关连接 %1</source>
+        <translation>Connected to %1 through an Ethernet gateway</translation>
+    </message>
+    <message>
+        <source>使用网络连接时，波特率列表不改变线路：网关串口一侧的波特率在网关上设置。</source>
+        <translation>On a network connection the baud rate list does not change the line: the rate of the gateway&apos;s serial side is set on the gateway.</translation>
+    </message>
+</context>
+<context>
     <name>kv::Modbus</name>
     <message>
         <source>非法功能</source>
@@ -359,6 +378,45 @@
     </message>
 </context>
 <context>
+    <name>kv::NetworkConnectDialog</name>
+    <message>
+        <source>网络连接</source>
+        <translation>Network Connection</translation>
+    </message>
+    <message>
+        <source>RTU over TCP（透明网关）</source>
+        <translation>RTU over TCP (transparent gateway)</translation>
+    </message>
+    <message>
+        <source>透明网关把 RTU 帧原样转发到串口；Modbus TCP 网关收发 Modbus TCP 报文</source>
+        <translation>A transparent gateway passes RTU frames to its serial port as they are; a Modbus TCP gateway takes and gives Modbus TCP messages</translation>
+    </message>
+    <message>
+        <source>IP 地址或主机名</source>
+        <translation>IP address or host name</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+</context>
+<context>
     <name>kv::OpenFailureText</name>
     <message>
         <source>串口已经打开。</source>
@@ -389,6 +447,30 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>无法打开 %1：%2</source>
         <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 拒绝连接：该端口上没有网关在监听，请检查端口号。</source>
+        <translation>%1 refused the connection: no gateway listens on that port. Check the port number.</translation>
+    </message>
+    <message>
+        <source>无法到达 %1：没有通往该主机的路由，请检查网线和 IP 地址。</source>
+        <translation>Cannot reach %1: there is no route to the host. Check the cable and the IP address.</translation>
+    </message>
+    <message>
+        <source>找不到主机 %1：请检查主机名。</source>
+        <translation>Host %1 not found: check the host name.</translation>
+    </message>
+    <message>
+        <source>连接 %1 超时：网关没有应答，请检查 IP 地址和网络。</source>
+        <translation>Connecting to %1 timed out: the gateway did not answer. Check the IP address and the network.</translation>
+    </message>
+    <message>
+        <source>%1 关闭了连接。</source>
+        <translation>%1 closed the connection.</translation>
+    </message>
+    <message>
+        <source>无法连接 %1：%2</source>
+        <translation>Cannot connect to %1: %2</translation>
     </message>
 </context>
 <context>
@@ -598,6 +680,13 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     </message>
 </context>
 <context>
+    <name>kv::ParameterWrite</name>
+    <message>
+        <source>传感器的波特率将改为 %1。网关串口一侧的波特率须随之在网关上改为 %1，否则之后收不到传感器的应答。</source>
+        <translation>The sensor&apos;s baud rate is being changed to %1. Set the gateway&apos;s serial side to %1 as well, or the sensor&apos;s answers will no longer be heard.</translation>
+    </message>
+</context>
+<context>
     <name>kv::Polling</name>
     <message>
         <source>你输入的定时时长格式有误，应该为数字，值范围为50-60000!</source>
@@ -645,6 +734,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。</source>
         <translation>The serial device %2 of COM%1 was disconnected and the port closed. Plug the adapter in again, then press “Open port”.</translation>
+    </message>
+    <message>
+        <source>与 %1 的网络连接已断开</source>
+        <translation>The network connection to %1 was lost</translation>
     </message>
 </context>
 <context>
@@ -823,8 +916,12 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
         <translation>&amp;Find sensor…</translation>
     </message>
     <message>
+        <source>网络连接…(&amp;N)</source>
+        <translation>&amp;Network connection…</translation>
+    </message>
+    <message>
         <source>传感器总览…(&amp;B)</source>
-        <translation>Sensor &amp;Overview…</translation>
+        <translation>Sensor &amp;overview…</translation>
     </message>
 </context>
 <context>
@@ -992,6 +1089,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>第 %1 帧请求的应答，在下一请求发出后才到达</source>
         <translation>Answer to the request in row %1, arrived after the next request went out</translation>
+    </message>
+    <message>
+        <source>网络连接已断开</source>
+        <translation>Network connection lost</translation>
     </message>
 </context>
 <context>

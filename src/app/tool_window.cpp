@@ -4,7 +4,9 @@
 #include "app/chart/chart_window.h"
 #include "app/exchange_status.h"
 #include "app/find_sensor/find_sensor_dialog.h"
+#include "app/line_in_use.h"
 #include "app/main_window.h"
+#include "app/network_connect_dialog.h"
 #include "app/overview/overview_window.h"
 #include "app/traffic_log/traffic_log_window.h"
 #include "line/serial_line.h"
@@ -24,7 +26,8 @@ ToolWindow::ToolWindow(QWidget* parent)
     setCentralWidget(m_form);
     // Recording starts with the window, so a log opened late still shows
     // what happened before.
-    m_traffic.attach(m_form->serialPort());
+    // It follows the line in use, the serial port or a gateway's connection.
+    m_traffic.attach(m_form->line());
     // So are the readings, for a chart opened late.
     connect(&m_form->readings(), &DecodedReadings::decoded, this, &ToolWindow::takeReading);
     // A failed exchange is a gap between the readings before and after it.
@@ -66,6 +69,9 @@ void ToolWindow::buildMenus()
     QAction* find = m_tools->addAction(tr("查找传感器…(&F)"), this, &ToolWindow::showFindSensor);
     find->setObjectName(QStringLiteral("actionFindSensor"));
     find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    QAction* network = m_tools->addAction(tr("网络连接…(&N)"), this, &ToolWindow::showNetworkConnect);
+    network->setObjectName(QStringLiteral("actionNetworkConnect"));
+    network->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     QAction* chart = m_tools->addAction(tr("记录与曲线…(&R)"), this, &ToolWindow::showChart);
     chart->setObjectName(QStringLiteral("actionChart"));
     chart->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
@@ -134,7 +140,7 @@ ChartWindow* ToolWindow::chart() const
 void ToolWindow::takeReading(const Reading& reading)
 {
     // The reply is handled as it arrives: the port is still the one it came on.
-    takeReadingFrom(reading, QStringLiteral("COM%1").arg(m_form->serialPort().commPort()));
+    takeReadingFrom(reading, m_form->lineName());
 }
 
 void ToolWindow::showOverview()
@@ -145,7 +151,8 @@ void ToolWindow::showOverview()
         m_overview = new OverviewWindow(
             [this](int port) -> ExchangeQueue* {
                 SerialLine& line = m_form->serialPort();
-                return line.portOpen() && line.commPort() == port ? &m_form->exchange() : nullptr;
+                const bool serialInUse = !m_form->line().onNetwork() && line.portOpen();
+                return serialInUse && line.commPort() == port ? &m_form->exchange() : nullptr;
             },
             this);
         connect(m_overview, &OverviewWindow::readingTaken, this, [this](const Reading& reading, const QString& port) {
@@ -206,6 +213,24 @@ void ToolWindow::showFindSensor()
 FindSensorDialog* ToolWindow::findSensor() const
 {
     return m_findSensor;
+}
+
+void ToolWindow::showNetworkConnect()
+{
+    if (!m_networkConnect) {
+        m_networkConnect = new NetworkConnectDialog(this);
+        m_networkConnect->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_networkConnect, &QDialog::accepted, this,
+            [this, dialog = m_networkConnect.data()] { m_form->connectGateway(dialog->address()); });
+    }
+    m_networkConnect->open();
+    m_networkConnect->raise();
+    m_networkConnect->activateWindow();
+}
+
+NetworkConnectDialog* ToolWindow::networkConnect() const
+{
+    return m_networkConnect;
 }
 
 void ToolWindow::showAbout()

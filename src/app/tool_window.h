@@ -11,6 +11,7 @@ class QMenu;
 namespace kv {
 
 class FindSensorDialog;
+class NetworkConnectDialog;
 class frmMain;
 class ChartWindow;
 class OverviewWindow;
@@ -46,6 +47,11 @@ public:
     // The search for sensors while it is open; null otherwise.
     FindSensorDialog* findSensor() const;
 
+    // Asks for a gateway to connect the form to, or brings the question to the front.
+    void showNetworkConnect();
+    // The question while it is open; null otherwise.
+    NetworkConnectDialog* networkConnect() const;
+
     // Every sound reading the form decoded, from the window's start on.
     const ReadingHistory& readings() const { return m_history; }
     // Opens the chart and recording window, or brings it to the front.
@@ -77,6 +83,7 @@ private:
     QPointer<ChartWindow> m_chart;
     QPointer<FindSensorDialog> m_findSensor;
     QPointer<OverviewWindow> m_overview;
+    QPointer<NetworkConnectDialog> m_networkConnect;
 };
 
 } // namespace kv

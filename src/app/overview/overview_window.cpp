@@ -2,6 +2,7 @@
 
 #include "app/file_dialog.h"
 #include "app/message_box.h"
+#include "app/window_settings.h"
 #include "protocol/modbus/reply_check.h"
 #include "session/station_list.h"
 
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QSettings>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -480,14 +480,14 @@ void OverviewWindow::importList()
 
 void OverviewWindow::save() const
 {
-    QSettings settings;
+    QSettings settings = windowSettings();
     settings.setValue(QStringLiteral("overview/sensors"), overviewFileText(m_sensors));
     settings.setValue(QStringLiteral("overview/periodMs"), m_period->text().trimmed());
 }
 
 void OverviewWindow::restore()
 {
-    QSettings settings;
+    QSettings settings = windowSettings();
     if (const auto kept = readOverviewFile(settings.value(QStringLiteral("overview/sensors")).toByteArray()))
         m_sensors = *kept;
     const QString period = settings.value(QStringLiteral("overview/periodMs")).toString();
