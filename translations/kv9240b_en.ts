@@ -280,6 +280,14 @@
         <source>%1：%2 波特率下均无应答</source>
         <translation>%1: no answer at %2</translation>
     </message>
+    <message>
+        <source>全部加入总览</source>
+        <translation>Add all to overview</translation>
+    </message>
+    <message>
+        <source>把找到的每个传感器加入传感器总览</source>
+        <translation>Add every sensor found to the sensor overview</translation>
+    </message>
 </context>
 <context>
     <name>kv::FormLoad</name>

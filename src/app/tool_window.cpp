@@ -202,6 +202,11 @@ void ToolWindow::showFindSensor()
         m_findSensor->setAttribute(Qt::WA_DeleteOnClose);
         // The search's frames cross the line too: the log shows them as any other.
         m_traffic.attach(m_findSensor->searchLine());
+        connect(m_findSensor, &FindSensorDialog::addToOverview, this,
+            [this](int port, int baudRate, const QList<std::uint8_t>& stations) {
+                showOverview();
+                m_overview->addSensors(port, baudRate, stations);
+            });
     }
     // Modal to this window: while the search holds the line, nothing here
     // may open the port again or send on it.
