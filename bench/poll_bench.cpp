@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/pick_list.h"
+#include "overview_bench.h"
 #include "percentile.h"
 #include "process_figures.h"
 #include "pty_pair.h"
@@ -181,8 +182,11 @@ int main(int argc, char* argv[])
         return bench::trafficLogScroll(args.value(2, QStringLiteral("100000")).toInt());
     if (args.value(1) == QLatin1String("log-burst"))
         return bench::trafficLogBurst();
+    if (args.value(1) == QLatin1String("overview") && args.size() >= 5)
+        return bench::overviewPolling(args[2].toInt(), args[3].toInt(), args[4].toInt());
     std::fprintf(stderr,
         "usage: poll_bench poll BAUD PERIOD_MS POLLS [REGISTERS] | startup RUNS\n"
-        "       poll_bench log BAUD PERIOD_MS POLLS BLOCKS fresh|full | log-scroll ROWS | log-burst\n");
+        "       poll_bench log BAUD PERIOD_MS POLLS BLOCKS fresh|full | log-scroll ROWS | log-burst\n"
+        "       poll_bench overview SENSORS BAUD ROUNDS\n");
     return 2;
 }
