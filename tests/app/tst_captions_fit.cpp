@@ -3,6 +3,7 @@
 #include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
 #include "app/network_connect_dialog.h"
+#include "app/overview/overview_window.h"
 #include "app/pick_list.h"
 #include "app/start_up.h"
 #include "app/tool_window.h"
@@ -16,6 +17,7 @@
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kv;
@@ -60,7 +62,13 @@ class tst_CaptionsFit : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpApplication(); }
+    void initTestCase()
+    {
+        setUpApplication();
+        // The overview reads the sensors it kept: never the user's own.
+        QVERIFY(m_settings.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_settings.path()));
+    }
     void form_data();
     void form();
     void menuBar_data() { form_data(); }
@@ -73,8 +81,13 @@ private slots:
     void findSensorDialog();
     void networkConnectDialog_data() { form_data(); }
     void networkConnectDialog();
+    void overviewWindow_data() { form_data(); }
+    void overviewWindow();
     void aCaptionTooLongIsCaught_data();
     void aCaptionTooLongIsCaught();
+
+private:
+    QTemporaryDir m_settings;
 };
 
 void tst_CaptionsFit::form_data()
@@ -168,6 +181,15 @@ void tst_CaptionsFit::networkConnectDialog()
     NetworkConnectDialog dialog;
     // The three labels and the two buttons.
     checkWindow(dialog, 5);
+}
+
+void tst_CaptionsFit::overviewWindow()
+{
+    QFETCH(Language, language);
+    const WindowLanguage chosen(language);
+    OverviewWindow window([](int) { return nullptr; });
+    // The seven buttons and the period's label.
+    checkWindow(window, 8);
 }
 
 void tst_CaptionsFit::aCaptionTooLongIsCaught_data()

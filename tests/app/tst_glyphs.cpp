@@ -7,6 +7,7 @@
 #include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
 #include "app/network_connect_dialog.h"
+#include "app/overview/overview_window.h"
 #include "app/start_up.h"
 #include "app/tool_window.h"
 #include "app/traffic_log/traffic_log_window.h"
@@ -18,6 +19,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <clocale>
@@ -90,6 +92,9 @@ private slots:
     void everyWindow_data();
     void everyWindow();
     void aCharacterWithoutGlyphIsCaught();
+
+private:
+    QTemporaryDir m_settings;
 };
 
 void tst_Glyphs::initTestCase()
@@ -104,6 +109,9 @@ void tst_Glyphs::initTestCase()
                            .arg(QString::fromLatin1(wanted))));
     }
     setUpApplication();
+    // The overview reads the sensors it kept: never the user's own.
+    QVERIFY(m_settings.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_settings.path()));
 }
 
 void tst_Glyphs::everyWindow_data()
@@ -128,8 +136,9 @@ void tst_Glyphs::everyWindow()
     window.showTrafficLog();
     window.showFindSensor();
     window.showNetworkConnect();
+    window.showOverview();
     const QList<QWidget*> toolWindows
-        = {window.chart(), window.trafficLog(), window.findSensor(), window.networkConnect()};
+        = {window.chart(), window.trafficLog(), window.findSensor(), window.networkConnect(), window.overview()};
 
     QList<test::Caption> captions = test::captionsUnder(window) + test::menuCaptions(window);
     for (QWidget* toolWindow : toolWindows) {

@@ -170,11 +170,15 @@ void OverviewWindow::build()
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Wide enough for what each column holds, in either language.
+    const int widths[Columns] = {120, 70, 50, 116, 124, 210, 90, 120, 120, 90, 84};
+    for (int column = 0; column < Columns; ++column)
+        m_table->setColumnWidth(column, widths[column]);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(m_table);
-    resize(960, 360);
+    resize(1240, 380);
 
     connect(add, &QPushButton::clicked, this, &OverviewWindow::askToAdd);
     connect(remove, &QPushButton::clicked, this, &OverviewWindow::removeChosen);
