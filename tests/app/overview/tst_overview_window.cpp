@@ -2,6 +2,7 @@
 // set on a chosen row, polling started, against a simulated bus of three
 // sensors and one station nobody answers for; the list kept for next time.
 #include "app/control_set.h"
+#include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/overview/overview_window.h"
 #include "app/tool_window.h"
@@ -160,6 +161,36 @@ void tst_OverviewWindow::keptListComesBack()
     QCOMPARE(sensors.at(1).limits.temperatureHigh, std::optional<double>(20));
     QVERIFY(!sensors.at(0).limits.temperatureHigh);
     QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("txtOverviewPeriod"))->text(), QStringLiteral("400"));
+
+    // Handed to a colleague as a file and taken in again elsewhere.
+    const QString file = m_config.filePath(QStringLiteral("bus.json"));
+    FileDialog::setChooser([&](const FileDialog::SaveQuestion&) { return FileDialog::SaveAnswer{file, {}}; });
+    click(window, "cmdOverviewExport");
+    QVERIFY(QFile::exists(file));
+    {
+        QFile other(m_config.filePath(QStringLiteral("other.json")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("{\"sensors\": []}");
+    }
+    FileDialog::setChooser([&](const FileDialog::SaveQuestion&) {
+        return FileDialog::SaveAnswer{m_config.filePath(QStringLiteral("other.json")), {}};
+    });
+    MessageRecorder messages;
+    click(window, "cmdOverviewImport"); // not a list of ours: refused, the list stays
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(window.sensors().size(), 4);
+    {
+        OverviewWindow elsewhere([](int) { return nullptr; });
+        FileDialog::setChooser([&](const FileDialog::SaveQuestion&) { return FileDialog::SaveAnswer{file, {}}; });
+        auto* table = elsewhere.findChild<QTableWidget*>(QStringLiteral("tblOverview"));
+        table->selectAll();
+        click(elsewhere, "cmdOverviewRemove");
+        QVERIFY(elsewhere.sensors().isEmpty());
+        click(elsewhere, "cmdOverviewImport");
+        QCOMPARE(elsewhere.sensors().size(), 4);
+        QCOMPARE(elsewhere.sensors().at(1).limits.temperatureHigh, std::optional<double>(20));
+    }
+    FileDialog::setChooser({});
 
     // Removing a chosen row is kept too.
     auto* table = window.findChild<QTableWidget*>(QStringLiteral("tblOverview"));
