@@ -31,12 +31,13 @@ enum class Id {
     Ports,
     Bauds,
     Scan,
-    All
+    All,
+    Config
 };
 
 // Where an option's line stands in --help: among the options of every
 // command, or under the command it alone belongs to.
-enum class HelpGroup { Common, Find, Set };
+enum class HelpGroup { Common, Find, Set, Serve };
 
 // One option: how it is written, and its line in --help. The help is made
 // from this table, so an option cannot be accepted without being explained.
@@ -104,6 +105,10 @@ constexpr KnownOption KnownOptions[] = {
         "write even with several sensors on the line: every\n"
         "one of them takes the setting",
         HelpGroup::Set},
+    {Id::Config, 'c', "config", "FILE",
+        "the TOML file naming the lines, the sensors and the\n"
+        "outputs; SIGHUP reads it again",
+        HelpGroup::Serve},
 };
 
 static_assert(std::ranges::all_of(KnownOptions,
@@ -169,6 +174,8 @@ std::optional<Command> commandNamed(const QString& word)
         return Command::Address;
     if (word == QLatin1String("find"))
         return Command::Find;
+    if (word == QLatin1String("serve"))
+        return Command::Serve;
     return std::nullopt;
 }
 
@@ -185,6 +192,8 @@ QString commandName(Command command)
         return QStringLiteral("address");
     case Command::Find:
         return QStringLiteral("find");
+    case Command::Serve:
+        return QStringLiteral("serve");
     }
     return {};
 }
@@ -192,7 +201,11 @@ QString commandName(Command command)
 // Why an option given does not go with the command; empty when it does.
 QString misplaced(Command command, Id id)
 {
+    if (command == Command::Serve && id != Id::Config && id != Id::Verbose)
+        return QStringLiteral("serve takes its lines and settings from --config, not %1").arg(dashed(id));
     switch (id) {
+    case Id::Config:
+        return command == Command::Serve ? QString() : dashed(id) + QStringLiteral(" is for serve only");
     case Id::Interval:
     case Id::Count:
         return command == Command::Watch ? QString() : dashed(id) + QStringLiteral(" is for watch only");
@@ -333,10 +346,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
 
     if (words.isEmpty())
-        return refused(QStringLiteral("no command given: read, watch, set, address or find"));
+        return refused(QStringLiteral("no command given: read, watch, set, address, find or serve"));
     const std::optional<Command> command = commandNamed(words.first());
     if (!command)
-        return refused(QStringLiteral("unknown command '%1': read, watch, set, address or find").arg(words.first()));
+        return refused(
+            QStringLiteral("unknown command '%1': read, watch, set, address, find or serve").arg(words.first()));
     Options& options = parsed.options;
     options.command = *command;
     const qsizetype operands = *command == Command::Set ? 2 : 0;
@@ -445,6 +459,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         if (valueOf(Id::Ports))
             return refused(QStringLiteral("find looks behind one gateway (-p) or on serial ports (--ports), not both"));
     }
+    if (*command == Command::Serve) {
+        const QString* config = valueOf(Id::Config);
+        if (!config || config->isEmpty())
+            return refused(QStringLiteral("serve needs --config FILE"));
+        options.config = *config;
+    }
     if (*command == Command::Set) {
         if (options.stations.size() > 1)
             return refused(QStringLiteral("set reads the setting back from one station, not from a list"));
@@ -485,6 +505,8 @@ QString helpText()
                           "                       station than -s names): 250 reaches every sensor\n"
                           "  address              read the station number through station 250\n"
                           "  find                 look for sensors on ports and rates\n"
+                          "  serve                poll the lines of --config for monitoring (Prometheus\n"
+                          "                       metrics over HTTP, MQTT) until SIGTERM\n"
                           "\n"
                           "Options (before or after the command):\n")
         + optionLines(HelpGroup::Common)
@@ -503,8 +525,17 @@ QString helpText()
                          "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
                          "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n")
         + optionLines(HelpGroup::Set)
-        + QStringLiteral("  The value read back is written as a record; a different one fails.\n"
-                         "\n"
+
+        + QStringLiteral("  The value read back is written as a record; a different one fails.\n")
+        + QStringLiteral("\n"
+                         "serve:\n")
+        + optionLines(HelpGroup::Serve)
+        + QStringLiteral("  Each line is polled on its own; a port or gateway that is lost is tried\n"
+                         "  again after 1 s, then twice as long each time up to 60 s. A wrong file is\n"
+                         "  refused whole, with its line number (status 2; on SIGHUP the running\n"
+                         "  configuration stays). SIGTERM ends after the exchanges in flight (status\n"
+                         "  0). The installed example, /etc/kv9240b/serve.toml, explains every key.\n")
+        + QStringLiteral("\n"
                          "Records (one a reading, written at once):\n"
                          "  text    station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"
                          "          station 3  no reply (timeout 129 ms)\n"

@@ -14,7 +14,7 @@
 
 namespace kv::cli {
 
-enum class Command { Read, Watch, Set, Address, Find };
+enum class Command { Read, Watch, Set, Address, Find, Serve };
 
 // Everything a run of kv9240b was asked to do, checked.
 struct Options {
@@ -35,6 +35,7 @@ struct Options {
     QStringList ports;                             // find; empty: every serial device present
     QList<int> baudRates{9600, 19200, 4800, 2400}; // find
     bool scan = false;                             // find
+    QString config;                                // serve: the configuration file
 };
 
 // What the command line asks for: a run, the help, the version, or nothing

@@ -23,6 +23,10 @@ public:
 
     // Opens the port; when that fails, says why on standard error.
     bool open();
+    // Opens the port quietly: empty when it opened, else why not.
+    QString openFailure();
+    // Closes the port or the connection, so that open() can try again.
+    void close();
     // Waits, without serving the event loop, until the next request may go out.
     void waitForQuiet() const;
     // The line is done with: --verbose writes what is still open.
