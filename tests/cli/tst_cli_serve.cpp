@@ -1,0 +1,260 @@
+// kv9240b serve run as a process against the simulated sensors: the metrics
+// page as Prometheus reads it, stale values leaving it, a wrong configuration
+// refused at the start and on SIGHUP, SIGTERM.
+#include "cli_process.h"
+#include "sim_process.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <optional>
+
+using namespace kv::test;
+
+namespace {
+
+// A port on 127.0.0.1 nothing listens on: taken, then given back.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+QByteArray lineOn(const QString& name, const QString& port, const QByteArray& sensors)
+{
+    return "[[line]]\nname = \"" + name.toUtf8() + "\"\nport = \"" + port.toUtf8() + "\"\n" + sensors;
+}
+
+// kv9240b serve with a configuration file of its own, ended with the test.
+class Serve {
+public:
+    explicit Serve(const QByteArray& config)
+    {
+        write(config);
+        m_process.start(cliPath(), {"serve", "--config", path()});
+    }
+    ~Serve()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+
+    QString path() const { return m_folder.filePath(QStringLiteral("serve.toml")); }
+    void write(const QByteArray& config)
+    {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(config);
+    }
+    void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
+
+    // Standard error so far.
+    QString err()
+    {
+        m_err += QString::fromUtf8(m_process.readAllStandardError());
+        return m_err;
+    }
+    bool waitForErr(const QString& text, int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([&] { return err().contains(text); }, timeoutMs);
+    }
+    // The metrics page, once the start-up has said where it is.
+    QString page()
+    {
+        if (m_url.isEmpty()) {
+            if (!waitForErr(QStringLiteral("metrics at ")))
+                return {};
+            m_url = QRegularExpression(QStringLiteral("metrics at (\\S+)")).match(err()).captured(1);
+        }
+        std::unique_ptr<QNetworkReply> reply(m_network.get(QNetworkRequest(QUrl(m_url))));
+        QSignalSpy done(reply.get(), &QNetworkReply::finished);
+        if (!done.wait(5000) || reply->error() != QNetworkReply::NoError)
+            return {};
+        m_contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+        return QString::fromUtf8(reply->readAll());
+    }
+    bool waitForPage(const std::function<bool(const QString&)>& holds, int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([&] { return holds(m_last = page()); }, timeoutMs);
+    }
+    const QString& lastPage() const { return m_last; }
+    const QString& contentType() const { return m_contentType; }
+    int exitCode(int timeoutMs = 5000)
+    {
+        if (!m_process.waitForFinished(timeoutMs))
+            return -1;
+        err();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_process;
+    QNetworkAccessManager m_network;
+    QString m_err;
+    QString m_url;
+    QString m_last;
+    QString m_contentType;
+};
+
+// The value of a series of the page, by its name and labels as written there.
+std::optional<QString> valueOf(const QString& page, const QString& series)
+{
+    for (const QString& line : page.split(QLatin1Char('\n'))) {
+        if (line.startsWith(series + QLatin1Char(' ')))
+            return line.mid(series.size() + 1);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+class tst_CliServe : public QObject {
+    Q_OBJECT
+
+private slots:
+    void metricsOfTheSimulatedSensors();
+    void staleValuesLeaveThePage();
+    void wrongFileRefusedAtTheStart();
+    void reloadOnSighup();
+};
+
+void tst_CliServe::metricsOfTheSimulatedSensors()
+{
+    SimProcess sim({"--station", "1,2", "--temperature", "-3.5", "--humidity", "41.25"});
+    QVERIFY(sim.isRunning());
+    const QString gateway = QStringLiteral("tcp://127.0.0.1:%1").arg(closedPort());
+    Serve serve("poll_interval_ms = 200\n[prometheus]\nlisten = \"127.0.0.1:0\"\n"
+        + lineOn("hall", sim.devicePath(),
+            "[[line.sensor]]\nstation = 1\nname = \"north\"\nlabels = { room = \"hall \\\"A\\\"\" }\n"
+            "[[line.sensor]]\nstation = 2\n[[line.sensor]]\nstation = 9\n")
+        + lineOn("far", gateway, "[[line.sensor]]\nstation = 1\n"));
+
+    const QString hall = QStringLiteral("line=\"hall\",port=\"%1\"").arg(sim.devicePath());
+    const QString north = hall + QStringLiteral(",station=\"1\",name=\"north\",room=\"hall \\\"A\\\"\"");
+    const QString second = hall + QStringLiteral(",station=\"2\",name=\"station2\"");
+    const QString silent = hall + QStringLiteral(",station=\"9\",name=\"station9\"");
+    QVERIFY2(serve.waitForPage([&](const QString& page) {
+        // The silent one asked twice: once, and once more (retries = 1 unless told).
+        return valueOf(page, "kv9240b_exchanges_total{" + silent + ",outcome=\"no-reply\"}").value_or("0").toInt() >= 2
+            && valueOf(page, "kv9240b_sensor_up{" + second + "}");
+    }),
+        qPrintable(serve.err()));
+    const QString page = serve.lastPage();
+    QVERIFY(serve.contentType().startsWith(QLatin1String("text/plain; version=0.0.4")));
+
+    // What the simulator sent, as Prometheus' units name it.
+    QCOMPARE(valueOf(page, "kv9240b_temperature_celsius{" + north + "}"), QStringLiteral("-3.50"));
+    QCOMPARE(valueOf(page, "kv9240b_relative_humidity_percent{" + north + "}"), QStringLiteral("41.25"));
+    QCOMPARE(valueOf(page, "kv9240b_temperature_celsius{" + second + "}"), QStringLiteral("-2.50"));
+    QCOMPARE(valueOf(page, "kv9240b_relative_humidity_percent{" + second + "}"), QStringLiteral("43.25"));
+    QCOMPARE(valueOf(page, "kv9240b_temperature_offset_celsius{" + north + "}"), QStringLiteral("0.00"));
+    QCOMPARE(valueOf(page, "kv9240b_sensor_up{" + north + "}"), QStringLiteral("1"));
+    // A silent sensor on an open line, beside a gateway nobody answers at.
+    QCOMPARE(valueOf(page, "kv9240b_sensor_up{" + silent + "}"), QStringLiteral("0"));
+    QVERIFY(!valueOf(page, "kv9240b_temperature_celsius{" + silent + "}"));
+    QCOMPARE(valueOf(page, "kv9240b_line_up{" + hall + "}"), QStringLiteral("1"));
+    QCOMPARE(
+        valueOf(page, QStringLiteral("kv9240b_line_up{line=\"far\",port=\"%1\"}").arg(gateway)), QStringLiteral("0"));
+    QVERIFY(valueOf(page, "kv9240b_exchanges_total{" + north + ",outcome=\"ok\"}"));
+    const qint64 stamp = valueOf(page, "kv9240b_last_reading_timestamp_seconds{" + north + "}")->toDouble();
+    QVERIFY(qAbs(stamp - QDateTime::currentSecsSinceEpoch()) < 60);
+    QVERIFY(valueOf(page, "kv9240b_response_time_seconds_count{" + north + "}")->toInt() >= 1);
+
+    if (QStringLiteral(KV9240B_PROMTOOL).isEmpty())
+        QWARN("promtool (Debian package prometheus) is not installed: the page's format is not checked by it");
+    else {
+        QProcess promtool;
+        promtool.start(QStringLiteral(KV9240B_PROMTOOL), {"check", "metrics"});
+        promtool.write(page.toUtf8());
+        promtool.closeWriteChannel();
+        QVERIFY(promtool.waitForFinished(10000));
+        QVERIFY2(promtool.exitCode() == 0, promtool.readAll().constData());
+    }
+
+    // Each event once: the gateway's refusal is not repeated with every retry.
+    QVERIFY(serve.waitForErr(QStringLiteral("line hall, station 9 (station9): no reply")));
+    QCOMPARE(serve.err().count(QStringLiteral("line far: cannot connect")), 1);
+    serve.signal(SIGTERM);
+    QCOMPARE(serve.exitCode(), 0);
+    QVERIFY(serve.err().contains(QLatin1String("kv9240b: stopped")));
+    QCOMPARE(serve.err().count(QStringLiteral("line far: cannot connect")), 1);
+    QVERIFY2(!serve.err().contains(QLatin1String("station 1 (north)")), qPrintable(serve.err()));
+}
+
+void tst_CliServe::staleValuesLeaveThePage()
+{
+    std::optional<SimProcess> sim(std::in_place, QStringList{"--tcp", "0"});
+    QVERIFY(sim->isRunning());
+    const QString port = QStringLiteral("tcp://") + sim->devicePath();
+    Serve serve("poll_interval_ms = 100\nstale_after_ms = 600\nretries = 0\n[prometheus]\nlisten = \"127.0.0.1:0\"\n"
+        + lineOn("hall", port, "[[line.sensor]]\nstation = 1\n"));
+    const QString sensor = QStringLiteral("line=\"hall\",port=\"%1\",station=\"1\",name=\"station1\"").arg(port);
+    const QString temperature = "kv9240b_temperature_celsius{" + sensor + "}";
+    QVERIFY2(serve.waitForPage([&](const QString& page) { return valueOf(page, temperature).has_value(); }),
+        qPrintable(serve.err()));
+
+    sim.reset(); // the gateway goes away
+    QVERIFY(serve.waitForErr(QStringLiteral("line hall: ")));
+    QVERIFY(serve.waitForPage([&](const QString& page) { return !valueOf(page, temperature); }));
+    // Gone only after the staleness, and said why: the gateway, not the sensor.
+    QVERIFY(valueOf(serve.lastPage(), "kv9240b_last_reading_timestamp_seconds{" + sensor + "}"));
+    QCOMPARE(valueOf(serve.lastPage(), QStringLiteral("kv9240b_line_up{line=\"hall\",port=\"%1\"}").arg(port)),
+        QStringLiteral("0"));
+    QVERIFY(!valueOf(serve.lastPage(), "kv9240b_relative_humidity_percent{" + sensor + "}"));
+}
+
+void tst_CliServe::wrongFileRefusedAtTheStart()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("bad.toml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[[line]]\nname = \"a\"\nport = \"COM1\"\n[[line.sensor]]\nstation = 300\n");
+    file.close();
+    const CliRun run = runCli({"serve", "--config", path});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.errLines(), QStringList{"kv9240b: " + path + ":5: station must be from 1 to 247, not 300"});
+    QCOMPARE(runCli({"serve"}).exitCode, 2);
+    QCOMPARE(runCli({"serve", "--config", path, "-p", "COM2"}).exitCode, 2);
+}
+
+void tst_CliServe::reloadOnSighup()
+{
+    SimProcess sim({"--station", "1,2"});
+    QVERIFY(sim.isRunning());
+    const QByteArray head = "poll_interval_ms = 200\n[prometheus]\nlisten = \"127.0.0.1:0\"\n";
+    Serve serve(head + lineOn("hall", sim.devicePath(), "[[line.sensor]]\nstation = 1\nname = \"first\"\n"));
+    const QString prefix = QStringLiteral("kv9240b_sensor_up{line=\"hall\",port=\"%1\",").arg(sim.devicePath());
+    const QString first = prefix + QStringLiteral("station=\"1\",name=\"first\"}");
+    const QString second = prefix + QStringLiteral("station=\"2\",name=\"second\"}");
+    QVERIFY2(serve.waitForPage([&](const QString& page) { return valueOf(page, first) == QStringLiteral("1"); }),
+        qPrintable(serve.err()));
+
+    serve.write(head + "[[line]]\nname = \"hall\"\n"); // no port, no sensors
+    serve.signal(SIGHUP);
+    QVERIFY(serve.waitForErr(QStringLiteral("reload refused: still serving the configuration read before")));
+    QVERIFY(serve.err().contains(serve.path() + QStringLiteral(":4: line 'hall' needs a port")));
+    QVERIFY(serve.waitForPage([&](const QString& page) { return valueOf(page, first) == QStringLiteral("1"); }));
+
+    serve.write(head
+        + lineOn("hall", sim.devicePath(),
+            "[[line.sensor]]\nstation = 1\nname = \"first\"\n[[line.sensor]]\nstation = 2\nname = \"second\"\n"));
+    serve.signal(SIGHUP);
+    QVERIFY(serve.waitForErr(QStringLiteral("configuration reloaded")));
+    QVERIFY(serve.waitForPage([&](const QString& page) { return valueOf(page, second) == QStringLiteral("1"); }));
+    serve.signal(SIGTERM);
+    QCOMPARE(serve.exitCode(), 0);
+}
+
+QTEST_MAIN(tst_CliServe)
+#include "tst_cli_serve.moc"
