@@ -38,6 +38,11 @@ QList<MetricSensor> ServeBridge::metricSensors() const
 bool ServeBridge::apply(const ServeConfig& config, QString& problem)
 {
     // The outputs first: one that cannot start leaves everything as it was.
+    if (config.mqtt.enabled) {
+        problem = QStringLiteral("[mqtt] is enabled, but this version of kv9240b serve does not publish to MQTT yet: "
+                                 "set enabled = false in [mqtt]");
+        return false;
+    }
     std::unique_ptr<MetricsEndpoint> endpoint;
     const bool newEndpoint
         = config.prometheus.enabled && (!m_endpoint || !m_config || m_config->prometheus != config.prometheus);
