@@ -32,7 +32,8 @@ enum class Id {
     Bauds,
     Scan,
     All,
-    Config
+    Config,
+    ExitZero
 };
 
 // Where an option's line stands in --help: among the options of every
@@ -89,6 +90,10 @@ constexpr KnownOption KnownOptions[] = {
     {Id::Verbose, 'v', "verbose", nullptr,
         "every frame to standard error: time, direction, hex bytes\n"
         "and verdict",
+        HelpGroup::Common},
+    {Id::ExitZero, 0, "exit-zero", nullptr,
+        "read, watch: exit 0 even when a reading failed (the\n"
+        "records say so), for collectors that drop a failed run",
         HelpGroup::Common},
     {Id::Help, 'h', "help", nullptr, "this text", HelpGroup::Common},
     {Id::Version, 0, "version", nullptr, "the program's version", HelpGroup::Common},
@@ -206,6 +211,10 @@ QString misplaced(Command command, Id id)
     switch (id) {
     case Id::Config:
         return command == Command::Serve ? QString() : dashed(id) + QStringLiteral(" is for serve only");
+    case Id::ExitZero:
+        return command == Command::Read || command == Command::Watch
+            ? QString()
+            : dashed(id) + QStringLiteral(" is for read and watch only");
     case Id::Interval:
     case Id::Count:
         return command == Command::Watch ? QString() : dashed(id) + QStringLiteral(" is for watch only");
@@ -434,6 +443,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         options.output = *output;
     }
     options.verbose = given.count(Id::Verbose) > 0;
+    options.exitZero = given.count(Id::ExitZero) > 0;
     options.scan = given.count(Id::Scan) > 0;
     options.all = given.count(Id::All) > 0;
     if (const QString* ports = valueOf(Id::Ports)) {
@@ -543,9 +553,9 @@ QString helpText()
                          "          humidity_offset_rh,baud,status: the header once, not when appending\n"
                          "          to a file that has lines already\n"
                          "  json    one object a line with the keys of csv; null where a reading failed\n"
-                         "  influx  kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,\n"
-                         "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i <ns>;\n"
-                         "          failed readings go to standard error\n"
+                         "  influx  kv9240b,station=1,port=COM1 temperature_c=25.00,humidity_rh=60.00,\n"
+                         "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i,\n"
+                         "          status=\"ok\" <ns>; a failed reading has its status and no values\n"
                          "  time is ISO 8601 with milliseconds and the UTC offset; status is ok,\n"
                          "  no-reply, partial, bad-crc, exception-NN, unexpected or port-lost.\n"
                          "  address writes \"station 7\" (csv and json: the station alone). find writes\n"

@@ -30,6 +30,7 @@ struct Options {
     qint64 count = 0; // watch: rounds to poll; 0: until stopped
     QString output;   // empty: standard output
     bool verbose = false;
+    bool exitZero = false;                         // read, watch: failed readings do not make the exit status 1
     std::optional<SettingChange> setting;          // set
     bool all = false;                              // set: write whoever answers station 250
     QStringList ports;                             // find; empty: every serial device present
