@@ -4,11 +4,15 @@
 #include "cli_process.h"
 #include "sim_process.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,9 +39,11 @@ QByteArray lineOn(const QString& name, const QString& port, const QByteArray& se
 // kv9240b serve with a configuration file of its own, ended with the test.
 class Serve {
 public:
-    explicit Serve(const QByteArray& config)
+    explicit Serve(const QByteArray& config, const QProcessEnvironment& environment = {})
     {
         write(config);
+        if (!environment.isEmpty())
+            m_process.setProcessEnvironment(environment);
         m_process.start(cliPath(), {"serve", "--config", path()});
     }
     ~Serve()
@@ -106,6 +112,92 @@ private:
     QString m_contentType;
 };
 
+// A program of the mosquitto packages: the broker lives in /usr/sbin.
+QString mosquittoProgram(const QString& name)
+{
+    const QString found = QStandardPaths::findExecutable(name);
+    return found.isEmpty() ? QStandardPaths::findExecutable(name, {"/usr/sbin", "/usr/bin"}) : found;
+}
+
+// A mosquitto broker on 127.0.0.1, on a port of its own, keeping nothing on disk.
+class Broker {
+public:
+    Broker()
+        : m_port(closedPort())
+    {
+        QFile config(m_folder.filePath(QStringLiteral("mosquitto.conf")));
+        if (config.open(QIODevice::WriteOnly))
+            config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
+                             .arg(m_port)
+                             .toUtf8());
+    }
+    ~Broker() { stop(); }
+
+    quint16 port() const { return m_port; }
+    // Starts it and waits until it takes connections.
+    bool start()
+    {
+        m_process.start(
+            mosquittoProgram(QStringLiteral("mosquitto")), {"-c", m_folder.filePath(QStringLiteral("mosquitto.conf"))});
+        return m_process.waitForStarted() && QTest::qWaitFor([&] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, m_port);
+            return probe.waitForConnected(200);
+        });
+    }
+    void stop()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+
+private:
+    QTemporaryDir m_folder;
+    quint16 m_port;
+    QProcess m_process;
+};
+
+// mosquitto_sub on every topic, its "topic payload" lines as they come.
+class Subscriber {
+public:
+    explicit Subscriber(quint16 port)
+    {
+        m_process.start(mosquittoProgram(QStringLiteral("mosquitto_sub")),
+            {"-h", "127.0.0.1", "-p", QString::number(port), "-t", "#", "-v"});
+    }
+    ~Subscriber()
+    {
+        m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+    // The payload of the first message on the topic from `from` on, once it came.
+    std::optional<QByteArray> waitFor(const QByteArray& topic, int from = 0, int timeoutMs = 5000)
+    {
+        std::optional<QByteArray> payload;
+        [[maybe_unused]] const bool came = QTest::qWaitFor(
+            [&] {
+                while (m_process.canReadLine())
+                    m_lines << m_process.readLine().chopped(1);
+                for (qsizetype i = from; i < m_lines.size(); ++i) {
+                    if (m_lines[i].startsWith(topic + ' ')) {
+                        payload = m_lines[i].mid(topic.size() + 1);
+                        return true;
+                    }
+                }
+                return false;
+            },
+            timeoutMs);
+        return payload;
+    }
+    int count() const { return static_cast<int>(m_lines.size()); }
+
+private:
+    QProcess m_process;
+    QList<QByteArray> m_lines;
+};
+
 // The value of a series of the page, by its name and labels as written there.
 std::optional<QString> valueOf(const QString& page, const QString& series)
 {
@@ -126,6 +218,9 @@ private slots:
     void staleValuesLeaveThePage();
     void wrongFileRefusedAtTheStart();
     void reloadOnSighup();
+    void mqtt_data();
+    void mqtt();
+    void mqttPasswordMissing();
 };
 
 void tst_CliServe::metricsOfTheSimulatedSensors()
@@ -254,6 +349,94 @@ void tst_CliServe::reloadOnSighup()
     QVERIFY(serve.waitForPage([&](const QString& page) { return valueOf(page, second) == QStringLiteral("1"); }));
     serve.signal(SIGTERM);
     QCOMPARE(serve.exitCode(), 0);
+}
+
+void tst_CliServe::mqtt_data()
+{
+    QTest::addColumn<QString>("protocol");
+    QTest::newRow("MQTT 3.1.1") << "3.1.1";
+    QTest::newRow("MQTT 5") << "5";
+}
+
+void tst_CliServe::mqtt()
+{
+    QFETCH(QString, protocol);
+    if (mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
+        || mosquittoProgram(QStringLiteral("mosquitto_sub")).isEmpty())
+        QSKIP("mosquitto and mosquitto_sub (Debian packages mosquitto, mosquitto-clients) are not installed");
+    SimProcess sim({"--temperature", "-3.5", "--humidity", "41.25"});
+    QVERIFY(sim.isRunning());
+    Broker broker;
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port());
+    const QString password = QStringLiteral("never-in-a-log");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KV_TEST_MQTT_PASSWORD"), password);
+    Serve serve(
+        QStringLiteral("poll_interval_ms = 200\n[prometheus]\nenabled = false\n[mqtt]\nbroker = \"127.0.0.1:%1\"\n"
+                       "protocol = \"%2\"\nusername = \"bridge\"\npassword_env = \"KV_TEST_MQTT_PASSWORD\"\n"
+                       "home_assistant = true\n")
+                .arg(broker.port())
+                .arg(protocol)
+                .toUtf8()
+            + lineOn("hall", sim.devicePath(),
+                "[[line.sensor]]\nstation = 1\nname = \"north\"\nlabels = { room = \"hall\" }\n"
+                "[[line.sensor]]\nstation = 3\n"),
+        environment);
+
+    const std::optional<QByteArray> state = subscriber.waitFor("kv9240b/hall/1/state");
+    QVERIFY2(state, qPrintable(serve.err()));
+    const QJsonObject reading = QJsonDocument::fromJson(*state).object();
+    QCOMPARE(reading["temperature_c"].toDouble(), -3.5);
+    QCOMPARE(reading["humidity_rh"].toDouble(), 41.25);
+    QCOMPARE(reading["name"].toString(), QStringLiteral("north"));
+    QCOMPARE(reading["room"].toString(), QStringLiteral("hall"));
+    QCOMPARE(reading["status"].toString(), QStringLiteral("ok"));
+    QCOMPARE(subscriber.waitFor("kv9240b/availability"), QByteArray("online"));
+    QCOMPARE(subscriber.waitFor("kv9240b/hall/1/availability"), QByteArray("online"));
+    QCOMPARE(subscriber.waitFor("kv9240b/hall/3/availability"), QByteArray("offline")); // never answered
+    const std::optional<QByteArray> discovery
+        = subscriber.waitFor("homeassistant/sensor/kv9240b_hall_1_humidity/config");
+    QVERIFY(discovery);
+    const QJsonObject humidity = QJsonDocument::fromJson(*discovery).object();
+    QCOMPARE(humidity["device_class"].toString(), QStringLiteral("humidity"));
+    QCOMPARE(humidity["unit_of_measurement"].toString(), QStringLiteral("%"));
+    QCOMPARE(humidity["state_topic"].toString(), QStringLiteral("kv9240b/hall/1/state"));
+    const std::optional<QByteArray> temperature
+        = subscriber.waitFor("homeassistant/sensor/kv9240b_hall_1_temperature/config");
+    QVERIFY(temperature);
+    QCOMPARE(QJsonDocument::fromJson(*temperature).object()["unit_of_measurement"].toString(), QStringLiteral("°C"));
+
+    // The broker goes away and comes back: the bridge reconnects and publishes on.
+    broker.stop();
+    QVERIFY(serve.waitForErr(QStringLiteral("mqtt: lost 127.0.0.1:")));
+    QVERIFY(broker.start());
+    Subscriber again(broker.port()); // the broker kept nothing: all it has now came after the reconnection
+    QVERIFY2(again.waitFor("kv9240b/hall/1/state", 0, 8000), qPrintable(serve.err()));
+    QCOMPARE(again.waitFor("kv9240b/availability"), QByteArray("online"));
+    QVERIFY(serve.err().contains(QLatin1String("again; sending")));
+
+    // SIGTERM: every sensor and the bridge say offline before the end.
+    const int before = again.count();
+    serve.signal(SIGTERM);
+    QCOMPARE(serve.exitCode(), 0);
+    QCOMPARE(again.waitFor("kv9240b/hall/1/availability", before), QByteArray("offline"));
+    QCOMPARE(again.waitFor("kv9240b/availability", before), QByteArray("offline"));
+    QVERIFY(!serve.err().contains(password));
+}
+
+void tst_CliServe::mqttPasswordMissing()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("serve.toml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[mqtt]\nusername = \"u\"\npassword_file = \"" + folder.filePath("absent").toUtf8() + "\"\n"
+        + lineOn("a", "COM1", "[[line.sensor]]\nstation = 1\n"));
+    file.close();
+    const CliRun run = runCli({"serve", "--config", path});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QLatin1String("mqtt: cannot read the password file")), qPrintable(run.err));
 }
 
 QTEST_MAIN(tst_CliServe)

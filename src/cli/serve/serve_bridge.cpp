@@ -2,6 +2,7 @@
 
 #include "cli/line.h"
 #include "cli/serve/metrics_endpoint.h"
+#include "cli/serve/mqtt_publisher.h"
 #include "cli/serve/served_line.h"
 
 #include <algorithm>
@@ -38,17 +39,19 @@ QList<MetricSensor> ServeBridge::metricSensors() const
 bool ServeBridge::apply(const ServeConfig& config, QString& problem)
 {
     // The outputs first: one that cannot start leaves everything as it was.
-    if (config.mqtt.enabled) {
-        problem = QStringLiteral("[mqtt] is enabled, but this version of kv9240b serve does not publish to MQTT yet: "
-                                 "set enabled = false in [mqtt]");
-        return false;
-    }
     std::unique_ptr<MetricsEndpoint> endpoint;
     const bool newEndpoint
         = config.prometheus.enabled && (!m_endpoint || !m_config || m_config->prometheus != config.prometheus);
     if (newEndpoint) {
         endpoint = std::make_unique<MetricsEndpoint>(m_metrics);
         if (!endpoint->listen(config.prometheus.host, config.prometheus.port, problem))
+            return false;
+    }
+    std::unique_ptr<MqttPublisher> mqtt;
+    const bool newMqtt = config.mqtt.enabled && (!m_mqtt || !m_config || m_config->mqtt != config.mqtt);
+    if (newMqtt) {
+        mqtt = std::make_unique<MqttPublisher>(config.mqtt);
+        if (!mqtt->start(problem))
             return false;
     }
 
@@ -78,11 +81,21 @@ bool ServeBridge::apply(const ServeConfig& config, QString& problem)
             served->stop();
         }
     }
+    if (newMqtt) {
+        if (m_mqtt)
+            m_mqtt->finish();
+        m_mqtt = std::move(mqtt);
+    } else if (!config.mqtt.enabled && m_mqtt) {
+        m_mqtt->finish();
+        m_mqtt.reset();
+    }
     m_config = config;
     m_metrics.setStaleness(config.staleness());
     m_metrics.setSensors(metricSensors());
     for (const auto& served : m_lines)
         m_metrics.setLineUp(served->config().name, served->isUp());
+    if (m_mqtt)
+        m_mqtt->setSensors(config.lines);
     startPending();
     return true;
 }
@@ -100,7 +113,15 @@ void ServeBridge::startLine(const ServedLineConfig& line)
     auto served = std::make_unique<ServedLine>(line, *m_config);
     ServedLine* raw = served.get();
     const QString name = line.name;
-    connect(raw, &ServedLine::upChanged, this, [this, name](bool up) { m_metrics.setLineUp(name, up); });
+    connect(raw, &ServedLine::upChanged, this, [this, name, raw](bool up) {
+        m_metrics.setLineUp(name, up);
+        if (!up && m_mqtt)
+            m_mqtt->publishLineOffline(raw->config());
+    });
+    connect(raw, &ServedLine::read, this, [this, name](const Reading& reading) {
+        if (m_mqtt)
+            m_mqtt->publishReading(name, reading);
+    });
     connect(
         raw, &ServedLine::exchanged, this, [this, name](const Reading& reading) { m_metrics.record(name, reading); });
     connect(raw, &ServedLine::stopped, this, [this, raw] { lineStopped(raw); });
@@ -111,6 +132,8 @@ void ServeBridge::startLine(const ServedLineConfig& line)
 void ServeBridge::lineStopped(ServedLine* line)
 {
     std::erase(m_retiring, line);
+    if (m_mqtt)
+        m_mqtt->publishLineOffline(line->config());
     // Deleted later: this runs inside the line's own signal.
     const auto found
         = std::find_if(m_lines.begin(), m_lines.end(), [&](const auto& served) { return served.get() == line; });
@@ -121,6 +144,8 @@ void ServeBridge::lineStopped(ServedLine* line)
     if (!m_retiring.empty())
         return;
     if (m_stopping) {
+        if (m_mqtt)
+            m_mqtt->finish();
         emit stopped();
         return;
     }
@@ -140,6 +165,8 @@ void ServeBridge::stop()
         }
     }
     if (m_retiring.empty()) {
+        if (m_mqtt)
+            m_mqtt->finish();
         QMetaObject::invokeMethod(this, &ServeBridge::stopped, Qt::QueuedConnection);
     }
 }

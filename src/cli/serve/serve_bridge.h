@@ -11,6 +11,7 @@
 namespace kv::cli {
 
 class MetricsEndpoint;
+class MqttPublisher;
 class ServedLine;
 
 // What `serve` runs: a ServedLine for each line of the configuration, the
@@ -43,6 +44,7 @@ private:
     std::optional<ServeConfig> m_config;
     SensorMetrics m_metrics;
     std::unique_ptr<MetricsEndpoint> m_endpoint;
+    std::unique_ptr<MqttPublisher> m_mqtt;
     std::vector<std::unique_ptr<ServedLine>> m_lines;
     std::vector<ServedLine*> m_retiring; // stopping, to be replaced or dropped
     QList<ServedLineConfig> m_pending;   // to start once the retiring ones have stopped
