@@ -12,8 +12,8 @@ CHECK_DIR="${KV9240B_CHECK_DIR:-$ROOT/build-check}"
 # qt6-translations-l10n holds Qt's own Chinese, which the build embeds; the window's
 # Chinese is drawn in WenQuanYi Micro Hei, its Latin text and signs such as "℃" in
 # DejaVu Sans, and Arial's place is taken by Liberation Sans; kv9240b serve reads
-# its TOML configuration with toml++ and answers Prometheus with Qt's HTTP server,
-# whose CMake package needs Qt WebSockets beside it).
+# its TOML configuration with toml++, answers Prometheus with Qt's HTTP server,
+# whose CMake package needs Qt WebSockets beside it, and talks MQTT through libmosquitto).
 PACKAGES=(
   cmake ninja-build g++
   qt6-base-dev qt6-serialport-dev
@@ -21,7 +21,7 @@ PACKAGES=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   fonts-wqy-microhei fonts-liberation2 fonts-dejavu-core
   help2man librsvg2-bin
-  qt6-httpserver-dev qt6-websockets-dev libtomlplusplus-dev
+  qt6-httpserver-dev qt6-websockets-dev libtomlplusplus-dev libmosquitto-dev
 )
 # And for making the Debian package and judging it the way Debian and the desktops do.
 PACKAGING_PACKAGES=(dpkg-dev desktop-file-utils appstream lintian)
@@ -32,8 +32,9 @@ BENCH_PACKAGES=(mbpoll qt6-serialbus-dev)
 # it meets there (mbpoll reading the simulator over Modbus TCP, socat bridging
 # TCP to a pseudo-terminal as a transparent gateway, a pymodbus server).
 GATEWAY_PEER_PACKAGES=(mbpoll socat python3-pymodbus)
-# And for the tests of kv9240b serve: promtool (in prometheus) judges the metrics page.
-MONITORING_PEER_PACKAGES=(prometheus)
+# And for the tests of kv9240b serve: promtool (in prometheus) judges the metrics page,
+# a mosquitto broker and mosquitto_sub receive what it publishes.
+MONITORING_PEER_PACKAGES=(prometheus mosquitto mosquitto-clients)
 # And for the sanitizer and fuzzing build, and the check of the code's format.
 CHECK_PACKAGES=(clang libclang-rt-dev clang-format)
 
