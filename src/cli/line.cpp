@@ -72,6 +72,12 @@ void Line::close()
     m_line->close();
 }
 
+void Line::setConnectTimeout(std::chrono::milliseconds timeout)
+{
+    if (m_gateway)
+        m_gateway->setConnectTimeout(timeout);
+}
+
 void Line::followRate(int baudRate)
 {
     if (m_gateway)

@@ -7,6 +7,7 @@
 #include "net/tcp_line.h"
 #include "session/modbus_master.h"
 
+#include <chrono>
 #include <memory>
 
 namespace kv::cli {
@@ -27,6 +28,8 @@ public:
     QString openFailure();
     // Closes the port or the connection, so that open() can try again.
     void close();
+    // How long opening a gateway's connection may block (the default: TcpLine's).
+    void setConnectTimeout(std::chrono::milliseconds timeout);
     // Waits, without serving the event loop, until the next request may go out.
     void waitForQuiet() const;
     // The line is done with: --verbose writes what is still open.

@@ -306,6 +306,14 @@ void tst_CliServe::staleValuesLeaveThePage()
     QCOMPARE(valueOf(serve.lastPage(), QStringLiteral("kv9240b_line_up{line=\"hall\",port=\"%1\"}").arg(port)),
         QStringLiteral("0"));
     QVERIFY(!valueOf(serve.lastPage(), "kv9240b_relative_humidity_percent{" + sensor + "}"));
+
+    // The gateway comes back on its address: the line is opened again (after 1 s, 2 s, ...) and polled.
+    sim.emplace(QStringList{"--tcp", port.section(QLatin1Char(':'), -1)});
+    QVERIFY(sim->isRunning());
+    QVERIFY(serve.waitForPage([&](const QString& page) { return valueOf(page, temperature).has_value(); }, 10000));
+    QCOMPARE(serve.err().count(QStringLiteral("line hall: ")), 2); // lost, and open again: each said once
+    QVERIFY2(serve.err().contains(QLatin1String("line hall: 127.0.0.1:")), qPrintable(serve.err()));
+    QVERIFY(serve.err().contains(QLatin1String("open again, polling")));
 }
 
 void tst_CliServe::wrongFileRefusedAtTheStart()

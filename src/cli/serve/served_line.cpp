@@ -33,6 +33,7 @@ ServedLine::ServedLine(ServedLineConfig line, const ServeConfig& settings, QObje
     , m_config(std::move(line))
     , m_line(std::make_unique<Line>(lineOptions(m_config, settings)))
 {
+    m_line->setConnectTimeout(ConnectTimeout);
     QList<std::uint8_t> stations;
     for (const ServedSensor& sensor : m_config.sensors)
         stations << sensor.station;

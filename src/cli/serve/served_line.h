@@ -28,6 +28,9 @@ class ServedLine : public QObject {
 public:
     static constexpr std::chrono::milliseconds FirstBackoff{1000};
     static constexpr std::chrono::milliseconds LongestBackoff{60'000};
+    // Opening blocks the event loop, and with it every other line and the
+    // outputs: a gateway gets this long to accept the connection.
+    static constexpr std::chrono::milliseconds ConnectTimeout{2000};
 
     ServedLine(ServedLineConfig line, const ServeConfig& settings, QObject* parent = nullptr);
     ~ServedLine() override;
