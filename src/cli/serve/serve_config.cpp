@@ -218,6 +218,8 @@ MqttConfig readMqtt(const toml::table& table)
     mqtt.enabled = flag(table, "enabled", true);
     if (const std::optional<QString> broker = text(table, "broker"))
         std::tie(mqtt.host, mqtt.port) = hostAndPort(*table.get("broker"), *broker, QStringLiteral("broker"));
+    if (mqtt.port == 0)
+        refuse(*table.get("broker"), QStringLiteral("broker needs a port from 1 to 65535"));
     if (const std::optional<QString> protocol = text(table, "protocol")) {
         if (*protocol == QLatin1String("3.1.1"))
             mqtt.protocolVersion = 4;
@@ -227,7 +229,7 @@ MqttConfig readMqtt(const toml::table& table)
             refuse(*table.get("protocol"), QStringLiteral("protocol must be \"3.1.1\" or \"5\""));
     }
     mqtt.clientId = text(table, "client_id").value_or(mqtt.clientId);
-    if (mqtt.clientId.isEmpty() || mqtt.clientId.toUtf8().size() > 23 * 4)
+    if (mqtt.clientId.isEmpty())
         refuse(*table.get("client_id"), QStringLiteral("client_id must not be empty"));
     mqtt.topicPrefix = text(table, "topic_prefix").value_or(mqtt.topicPrefix);
     static const QRegularExpression topic(QStringLiteral("^[^#+\\s]+$"));
