@@ -17,6 +17,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <ctime>
 #include <optional>
 
 using namespace kv::test;
@@ -198,6 +199,13 @@ private:
     QList<QByteArray> m_lines;
 };
 
+double monotonicSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 // The value of a series of the page, by its name and labels as written there.
 std::optional<QString> valueOf(const QString& page, const QString& series)
 {
@@ -218,6 +226,7 @@ private slots:
     void staleValuesLeaveThePage();
     void wrongFileRefusedAtTheStart();
     void reloadOnSighup();
+    void sigtermEndsTheExchangeFirst();
     void mqtt_data();
     void mqtt();
     void mqttPasswordMissing();
@@ -359,6 +368,24 @@ void tst_CliServe::reloadOnSighup()
     QCOMPARE(serve.exitCode(), 0);
 }
 
+void tst_CliServe::sigtermEndsTheExchangeFirst()
+{
+    SimProcess sim({"--turnaround-ms", "500"});
+    QVERIFY(sim.isRunning());
+    Serve serve("poll_interval_ms = 5000\ntimeout_ms = 2000\n[prometheus]\nlisten = \"127.0.0.1:0\"\n"
+        + lineOn("hall", sim.devicePath(), "[[line.sensor]]\nstation = 1\n"));
+    QVERIFY(sim.waitForLines("RX", 1));
+    serve.signal(SIGTERM); // the sensor takes 500 ms to answer
+    const double signalled = monotonicSeconds();
+    QCOMPARE(serve.exitCode(), 0);
+    const double ended = monotonicSeconds();
+    QVERIFY(sim.waitForLines("TX", 1));
+    const double answered = sim.entries("TX").first().seconds;
+    QVERIFY(signalled < answered); // the signal came with the request in flight
+    QVERIFY(ended >= answered);    // and the bridge waited for its answer
+    QVERIFY(serve.err().contains(QLatin1String("stopping after the exchanges in flight")));
+}
+
 void tst_CliServe::mqtt_data()
 {
     QTest::addColumn<QString>("protocol");
@@ -383,7 +410,7 @@ void tst_CliServe::mqtt()
     Serve serve(
         QStringLiteral("poll_interval_ms = 200\n[prometheus]\nenabled = false\n[mqtt]\nbroker = \"127.0.0.1:%1\"\n"
                        "protocol = \"%2\"\nusername = \"bridge\"\npassword_env = \"KV_TEST_MQTT_PASSWORD\"\n"
-                       "home_assistant = true\n")
+                       "home_assistant = true\nqueue_limit = 1\n")
                 .arg(broker.port())
                 .arg(protocol)
                 .toUtf8()
@@ -418,11 +445,18 @@ void tst_CliServe::mqtt()
     // The broker goes away and comes back: the bridge reconnects and publishes on.
     broker.stop();
     QVERIFY(serve.waitForErr(QStringLiteral("mqtt: lost 127.0.0.1:")));
+    // Three more sound readings while it is away: more than the queue keeps.
+    const int answered = static_cast<int>(sim.lines(QStringLiteral("TX")).size());
+    QVERIFY(sim.waitForLines(QStringLiteral("TX"), answered + 3));
     QVERIFY(broker.start());
     Subscriber again(broker.port()); // the broker kept nothing: all it has now came after the reconnection
     QVERIFY2(again.waitFor("kv9240b/hall/1/state", 0, 8000), qPrintable(serve.err()));
     QCOMPARE(again.waitFor("kv9240b/availability"), QByteArray("online"));
-    QVERIFY(serve.err().contains(QLatin1String("again; sending")));
+    // While it was away the newest message waited, and the older ones are said dropped.
+    QVERIFY2(QRegularExpression(QStringLiteral("again; sending 1 waiting message\\(s\\), \\d+ older ones were dropped"))
+                 .match(serve.err())
+                 .hasMatch(),
+        qPrintable(serve.err()));
 
     // SIGTERM: every sensor and the bridge say offline before the end.
     const int before = again.count();
