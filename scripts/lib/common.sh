@@ -33,9 +33,10 @@ BENCH_PACKAGES=(mbpoll qt6-serialbus-dev)
 # TCP to a pseudo-terminal as a transparent gateway, a pymodbus server).
 GATEWAY_PEER_PACKAGES=(mbpoll socat python3-pymodbus)
 # And for the tests of kv9240b serve: promtool (in prometheus) judges the metrics page,
-# a mosquitto broker and mosquitto_sub receive what it publishes; InfluxDB 1.x takes
-# the influx records of the command line as Telegraf would hand them on.
-MONITORING_PEER_PACKAGES=(prometheus mosquitto mosquitto-clients influxdb)
+# a mosquitto broker and mosquitto_sub receive what it publishes (over TLS with
+# certificates openssl makes); InfluxDB 1.x takes the influx records of the command
+# line as Telegraf would hand them on.
+MONITORING_PEER_PACKAGES=(prometheus mosquitto mosquitto-clients openssl influxdb)
 # And for the sanitizer and fuzzing build, and the check of the code's format.
 CHECK_PACKAGES=(clang libclang-rt-dev clang-format)
 

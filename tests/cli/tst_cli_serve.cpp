@@ -123,14 +123,13 @@ QString mosquittoProgram(const QString& name)
 // A mosquitto broker on 127.0.0.1, on a port of its own, keeping nothing on disk.
 class Broker {
 public:
-    Broker()
+    // `settings`: more lines of mosquitto.conf (TLS, passwords); anyone may connect without them.
+    explicit Broker(const QByteArray& settings = "allow_anonymous true\n")
         : m_port(closedPort())
     {
         QFile config(m_folder.filePath(QStringLiteral("mosquitto.conf")));
         if (config.open(QIODevice::WriteOnly))
-            config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
-                             .arg(m_port)
-                             .toUtf8());
+            config.write(QStringLiteral("listener %1 127.0.0.1\npersistence false\n").arg(m_port).toUtf8() + settings);
     }
     ~Broker() { stop(); }
 
@@ -163,10 +162,10 @@ private:
 // mosquitto_sub on every topic, its "topic payload" lines as they come.
 class Subscriber {
 public:
-    explicit Subscriber(quint16 port)
+    explicit Subscriber(quint16 port, const QStringList& options = {})
     {
         m_process.start(mosquittoProgram(QStringLiteral("mosquitto_sub")),
-            {"-h", "127.0.0.1", "-p", QString::number(port), "-t", "#", "-v"});
+            QStringList{"-h", "127.0.0.1", "-p", QString::number(port), "-t", "#", "-v"} + options);
     }
     ~Subscriber()
     {
@@ -206,6 +205,47 @@ double monotonicSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+// Runs a program of the test's own to its end; whether it succeeded.
+bool succeeds(const QString& program, const QStringList& arguments, const QString& folder)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    return process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A certificate authority and, signed by it for 127.0.0.1, a server's and a
+// client's certificate and key (ca.crt, server.crt/.key, client.crt/.key).
+// The keys are readable by all: the broker reads them as the user it drops to.
+bool makeCertificates(const QString& folder)
+{
+    const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    const QStringList ecKey{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    QFile san(folder + QStringLiteral("/san.ext"));
+    if (openssl.isEmpty() || !san.open(QIODevice::WriteOnly) || san.write("subjectAltName=IP:127.0.0.1\n") < 0)
+        return false;
+    san.close();
+    if (!succeeds(openssl,
+            QStringList{"req", "-x509"} + ecKey
+                + QStringList{"-keyout", "ca.key", "-out", "ca.crt", "-days", "1", "-subj", "/CN=kv9240b test CA"},
+            folder))
+        return false;
+    for (const QString& name : {QStringLiteral("server"), QStringLiteral("client")}) {
+        if (!succeeds(openssl,
+                QStringList{"req"} + ecKey
+                    + QStringList{"-keyout", name + ".key", "-out", name + ".csr", "-subj", "/CN=127.0.0.1"},
+                folder)
+            || !succeeds(openssl,
+                {"x509", "-req", "-in", name + ".csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial", "-out",
+                    name + ".crt", "-days", "1", "-extfile", "san.ext"},
+                folder))
+            return false;
+        QFile::setPermissions(folder + "/" + name + ".key",
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther | QFileDevice::ReadGroup);
+    }
+    return true;
+}
+
 // The value of a series of the page, by its name and labels as written there.
 std::optional<QString> valueOf(const QString& page, const QString& series)
 {
@@ -230,6 +270,7 @@ private slots:
     void mqtt_data();
     void mqtt();
     void mqttPasswordMissing();
+    void mqttOverTlsWithCredentials();
 };
 
 void tst_CliServe::metricsOfTheSimulatedSensors()
@@ -479,6 +520,67 @@ void tst_CliServe::mqttPasswordMissing()
     const CliRun run = runCli({"serve", "--config", path});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(QLatin1String("mqtt: cannot read the password file")), qPrintable(run.err));
+}
+
+void tst_CliServe::mqttOverTlsWithCredentials()
+{
+    if (mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
+        || mosquittoProgram(QStringLiteral("mosquitto_passwd")).isEmpty())
+        QSKIP("mosquitto (Debian package mosquitto) is not installed");
+    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        QSKIP("openssl (Debian package openssl) is not installed");
+    QTemporaryDir keys;
+    // The broker reads these as the user it drops to.
+    QFile::setPermissions(keys.path(),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
+            | QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    QVERIFY(makeCertificates(keys.path()));
+    const QString secret = QStringLiteral("s3cret-of-the-bridge");
+    QVERIFY(succeeds(mosquittoProgram(QStringLiteral("mosquitto_passwd")), {"-b", "-c", "passwords", "bridge", secret},
+        keys.path()));
+    QFile::setPermissions(
+        keys.filePath("passwords"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    const QString k = keys.path();
+    Broker broker(QStringLiteral("cafile %1/ca.crt\ncertfile %1/server.crt\nkeyfile %1/server.key\nrequire_certificate "
+                                 "true\nallow_anonymous false\npassword_file %1/passwords\n")
+                      .arg(k)
+                      .toUtf8());
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port(),
+        {"--cafile", k + "/ca.crt", "--cert", k + "/client.crt", "--key", k + "/client.key", "-u", "bridge", "-P",
+            secret});
+    SimProcess sim;
+    QVERIFY(sim.isRunning());
+
+    const auto configWith = [&](const QString& passwordFile) {
+        return QStringLiteral(
+                   "poll_interval_ms = 200\n[prometheus]\nenabled = false\n[mqtt]\nbroker = \"127.0.0.1:%1\"\n"
+                   "ca_file = \"%2/ca.crt\"\ncert_file = \"%2/client.crt\"\nkey_file = \"%2/client.key\"\n"
+                   "username = \"bridge\"\npassword_file = \"%3\"\n")
+                   .arg(broker.port())
+                   .arg(k, passwordFile)
+                   .toUtf8()
+            + lineOn("hall", sim.devicePath(), "[[line.sensor]]\nstation = 1\n");
+    };
+    QFile good(k + "/good-password");
+    QVERIFY(good.open(QIODevice::WriteOnly));
+    good.write(secret.toUtf8() + "\n"); // as an editor leaves it
+    good.close();
+    {
+        Serve serve(configWith(good.fileName()));
+        QVERIFY2(subscriber.waitFor("kv9240b/hall/1/state"), qPrintable(serve.err()));
+        serve.signal(SIGTERM);
+        QCOMPARE(serve.exitCode(), 0);
+        QVERIFY(!serve.err().contains(secret));
+    }
+    // A wrong password is refused by the broker, said once, and never shown.
+    QFile wrong(k + "/wrong-password");
+    QVERIFY(wrong.open(QIODevice::WriteOnly));
+    wrong.write("not-" + secret.toUtf8());
+    wrong.close();
+    Serve refused(configWith(wrong.fileName()));
+    QVERIFY(refused.waitForErr(QStringLiteral("refused the connection")));
+    QVERIFY(!refused.err().contains(secret));
 }
 
 QTEST_MAIN(tst_CliServe)
