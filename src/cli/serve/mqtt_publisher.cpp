@@ -56,7 +56,7 @@ MqttPublisher::~MqttPublisher()
     }
 }
 
-bool MqttPublisher::start(QString& problem)
+bool MqttPublisher::prepare(QString& problem)
 {
     QByteArray password;
     if (!m_config.passwordFile.isEmpty()) {
@@ -115,15 +115,21 @@ bool MqttPublisher::start(QString& problem)
             static_cast<MqttPublisher*>(self),
             [self, code] { static_cast<MqttPublisher*>(self)->onDisconnected(code); }, Qt::QueuedConnection);
     });
+    return true;
+}
+
+void MqttPublisher::start()
+{
+    if (!m_client)
+        return;
     mosquitto_connect_async(m_client, m_config.host.toUtf8().constData(), m_config.port, m_config.keepAliveSeconds);
     // A refused first attempt is no fault: the loop tries again, as after a loss.
     const int looping = mosquitto_loop_start(m_client);
     if (looping != MOSQ_ERR_SUCCESS) {
-        problem = QStringLiteral("mqtt: %1").arg(QString::fromUtf8(mosquitto_strerror(looping)));
-        return false;
+        complain(QStringLiteral("mqtt: %1: nothing is published").arg(QString::fromUtf8(mosquitto_strerror(looping))));
+        return;
     }
     complain(QStringLiteral("mqtt: connecting to %1").arg(brokerText(m_config)));
-    return true;
 }
 
 void MqttPublisher::onConnected(int code)

@@ -27,9 +27,11 @@ public:
     explicit MqttPublisher(MqttConfig config, QObject* parent = nullptr);
     ~MqttPublisher() override;
 
-    // Reads the password, sets up TLS and starts connecting; false with the
-    // reason when the settings cannot work (never the password itself).
-    bool start(QString& problem);
+    // Reads the password and sets up TLS; false with the reason when the
+    // settings cannot work (never the password itself).
+    bool prepare(QString& problem);
+    // Starts connecting, on libmosquitto's thread.
+    void start();
     // The sensors served now (discovery, the names in the state messages).
     void setSensors(const QList<ServedLineConfig>& lines);
     // The last reading of a station in a poll.

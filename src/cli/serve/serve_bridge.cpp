@@ -51,7 +51,7 @@ bool ServeBridge::apply(const ServeConfig& config, QString& problem)
     const bool newMqtt = config.mqtt.enabled && (!m_mqtt || !m_config || m_config->mqtt != config.mqtt);
     if (newMqtt) {
         mqtt = std::make_unique<MqttPublisher>(config.mqtt);
-        if (!mqtt->start(problem))
+        if (!mqtt->prepare(problem))
             return false;
     }
 
@@ -82,9 +82,11 @@ bool ServeBridge::apply(const ServeConfig& config, QString& problem)
         }
     }
     if (newMqtt) {
+        // The old client leaves before the new one, which may carry the same client id, arrives.
         if (m_mqtt)
             m_mqtt->finish();
         m_mqtt = std::move(mqtt);
+        m_mqtt->start();
     } else if (!config.mqtt.enabled && m_mqtt) {
         m_mqtt->finish();
         m_mqtt.reset();
