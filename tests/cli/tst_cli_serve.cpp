@@ -271,6 +271,7 @@ private slots:
     void mqtt();
     void mqttPasswordMissing();
     void mqttOverTlsWithCredentials();
+    void mqttSensorRemovedOnReload();
 };
 
 void tst_CliServe::metricsOfTheSimulatedSensors()
@@ -581,6 +582,37 @@ void tst_CliServe::mqttOverTlsWithCredentials()
     Serve refused(configWith(wrong.fileName()));
     QVERIFY(refused.waitForErr(QStringLiteral("refused the connection")));
     QVERIFY(!refused.err().contains(secret));
+}
+
+void tst_CliServe::mqttSensorRemovedOnReload()
+{
+    if (mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
+        || mosquittoProgram(QStringLiteral("mosquitto_sub")).isEmpty())
+        QSKIP("mosquitto and mosquitto_sub (Debian packages mosquitto, mosquitto-clients) are not installed");
+    SimProcess sim({"--station", "1,2"});
+    QVERIFY(sim.isRunning());
+    Broker broker;
+    QVERIFY(broker.start());
+    Subscriber subscriber(broker.port());
+    const QByteArray head = QStringLiteral("poll_interval_ms = 200\n[prometheus]\nenabled = false\n[mqtt]\n"
+                                           "broker = \"127.0.0.1:%1\"\nhome_assistant = true\n")
+                                .arg(broker.port())
+                                .toUtf8();
+    const QByteArray first = "[[line.sensor]]\nstation = 1\n";
+    Serve serve(head + lineOn("hall", sim.devicePath(), first + "[[line.sensor]]\nstation = 2\n"));
+    QVERIFY(subscriber.waitFor("homeassistant/sensor/kv9240b_hall_2_temperature/config"));
+    QCOMPARE(subscriber.waitFor("kv9240b/hall/2/availability"), QByteArray("online"));
+
+    const int before = subscriber.count();
+    serve.write(head + lineOn("hall", sim.devicePath(), first));
+    serve.signal(SIGHUP);
+    QVERIFY(serve.waitForErr(QStringLiteral("configuration reloaded")));
+    // Gone from Home Assistant (an empty retained config) and offline; station 1 stays.
+    QCOMPARE(
+        subscriber.waitFor("homeassistant/sensor/kv9240b_hall_2_temperature/config", before), QByteArray("(null)"));
+    QCOMPARE(subscriber.waitFor("homeassistant/sensor/kv9240b_hall_2_humidity/config", before), QByteArray("(null)"));
+    QCOMPARE(subscriber.waitFor("kv9240b/hall/2/availability", before), QByteArray("offline"));
+    QVERIFY(subscriber.waitFor("kv9240b/hall/1/state", subscriber.count()));
 }
 
 QTEST_MAIN(tst_CliServe)

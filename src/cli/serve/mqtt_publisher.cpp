@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QMetaObject>
 
+#include <algorithm>
+
 #include <mosquitto.h>
 
 namespace kv::cli {
@@ -223,6 +225,30 @@ const ServedSensor* MqttPublisher::sensorOf(const QString& line, std::uint8_t st
 
 void MqttPublisher::setSensors(const QList<ServedLineConfig>& lines)
 {
+    // Sensors no longer served leave Home Assistant (an empty config) and say offline.
+    for (const ServedLineConfig& line : m_lines) {
+        for (const ServedSensor& sensor : line.sensors) {
+            const auto kept = std::find_if(lines.cbegin(), lines.cend(), [&](const ServedLineConfig& other) {
+                return other.name == line.name
+                    && std::any_of(other.sensors.cbegin(), other.sensors.cend(),
+                        [&](const ServedSensor& s) { return s.station == sensor.station; });
+            });
+            if (kept != lines.cend())
+                continue;
+            setAvailability(line.name, sensor.station, false);
+            m_available.remove(QStringLiteral("%1/%2").arg(line.name).arg(sensor.station));
+            if (m_config.homeAssistant) {
+                for (const char* quantity : {"temperature", "humidity"}) {
+                    publish({QStringLiteral("%1/sensor/kv9240b_%2_%3_%4/config")
+                                 .arg(m_config.discoveryPrefix, line.name)
+                                 .arg(sensor.station)
+                                 .arg(QLatin1String(quantity))
+                                 .toUtf8(),
+                        QByteArray(), true});
+                }
+            }
+        }
+    }
     m_lines = lines;
     if (m_connected)
         publishDiscovery();
@@ -292,6 +318,10 @@ void MqttPublisher::publishReading(const QString& line, const Reading& reading)
         return;
     }
     QJsonObject state{{"time", isoTime(reading.time)}, {"line", line}, {"station", reading.station}, {"status", "ok"}};
+    for (const ServedLineConfig& served : m_lines) {
+        if (served.name == line)
+            state.insert("port", served.port);
+    }
     if (const ServedSensor* sensor = sensorOf(line, reading.station)) {
         state.insert("name", sensor->name);
         for (const auto& [name, value] : sensor->labels)

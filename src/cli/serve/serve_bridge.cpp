@@ -134,8 +134,8 @@ void ServeBridge::startLine(const ServedLineConfig& line)
 void ServeBridge::lineStopped(ServedLine* line)
 {
     std::erase(m_retiring, line);
-    if (m_mqtt)
-        m_mqtt->publishLineOffline(line->config());
+    // Its sensors stay online through a reload; those dropped and, at the end,
+    // all of them are said offline by the publisher itself.
     // Deleted later: this runs inside the line's own signal.
     const auto found
         = std::find_if(m_lines.begin(), m_lines.end(), [&](const auto& served) { return served.get() == line; });

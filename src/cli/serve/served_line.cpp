@@ -70,6 +70,7 @@ void ServedLine::tryOpen()
         return;
     const QString failure = m_line->openFailure();
     if (!failure.isEmpty()) {
+        emit upChanged(false); // also at the start: the line is known to be down
         retryLater(failure);
         return;
     }
@@ -93,9 +94,9 @@ void ServedLine::retryLater(const QString& problem)
 void ServedLine::onPollerFinished()
 {
     if (m_stopping) {
+        // Stopped, not lost: whoever stopped it says what becomes of its sensors.
         m_line->close();
-        if (std::exchange(m_up, false))
-            emit upChanged(false);
+        m_up = false;
         emit stopped();
         return;
     }

@@ -44,6 +44,7 @@ public:
     void stop();
 
 signals:
+    // The port or gateway opened, or was lost (not when stopped).
     void upChanged(bool up);
     // Every exchange, retries included, and the last one at each station of a poll.
     void exchanged(const kv::Reading& reading);
