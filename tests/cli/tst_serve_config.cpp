@@ -50,6 +50,7 @@ class tst_ServeConfig : public QObject {
 
 private slots:
     void readsAGoodFile();
+    void theInstalledExampleIsGood();
     void refusesAWrongFile_data();
     void refusesAWrongFile();
 };
@@ -75,6 +76,15 @@ void tst_ServeConfig::readsAGoodFile()
     QCOMPARE(hall.sensors[0].labels.size(), 2);
     QCOMPARE(hall.sensors[1].name, QStringLiteral("station4")); // named after its station unless told
     QCOMPARE(config.lines[1].port, QStringLiteral("modbus-tcp://127.0.0.1"));
+}
+
+void tst_ServeConfig::theInstalledExampleIsGood()
+{
+    const ServeConfigResult result = loadServeConfig(QStringLiteral(KV9240B_SOURCE_DIR "/packaging/serve.toml"));
+    QVERIFY2(result.config, qPrintable(result.problem));
+    QCOMPARE(result.config->prometheus.host, QStringLiteral("127.0.0.1"));
+    QCOMPARE(result.config->prometheus.port, quint16(9240));
+    QVERIFY(!result.config->mqtt.enabled); // nothing leaves the machine until the administrator says so
 }
 
 void tst_ServeConfig::refusesAWrongFile_data()
