@@ -163,6 +163,10 @@
         <source>串口设备已断开</source>
         <translation>Serial device disconnected</translation>
     </message>
+    <message>
+        <source>网络连接已断开</source>
+        <translation>Network connection lost</translation>
+    </message>
 </context>
 <context>
     <name>kv::FindSensorDialog</name>
@@ -276,6 +280,14 @@
         <source>%1：%2 波特率下均无应答</source>
         <translation>%1: no answer at %2</translation>
     </message>
+    <message>
+        <source>全部加入总览</source>
+        <translation>Add all to overview</translation>
+    </message>
+    <message>
+        <source>把找到的每个传感器加入传感器总览</source>
+        <translation>Add every sensor found to the sensor overview</translation>
+    </message>
 </context>
 <context>
     <name>kv::FormLoad</name>
@@ -320,6 +332,21 @@
     </message>
 </context>
 <context>
+    <name>kv::GatewayHandlers</name>
+    <message>
+        <source>出错提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>经以太网网关连接 %1</source>
+        <translation>Connected to %1 through an Ethernet gateway</translation>
+    </message>
+    <message>
+        <source>使用网络连接时，波特率列表不改变线路：网关串口一侧的波特率在网关上设置。</source>
+        <translation>On a network connection the baud rate list does not change the line: the rate of the gateway&apos;s serial side is set on the gateway.</translation>
+    </message>
+</context>
+<context>
     <name>kv::Modbus</name>
     <message>
         <source>非法功能</source>
@@ -359,6 +386,45 @@
     </message>
 </context>
 <context>
+    <name>kv::NetworkConnectDialog</name>
+    <message>
+        <source>网络连接</source>
+        <translation>Network Connection</translation>
+    </message>
+    <message>
+        <source>RTU over TCP（透明网关）</source>
+        <translation>RTU over TCP (transparent gateway)</translation>
+    </message>
+    <message>
+        <source>透明网关把 RTU 帧原样转发到串口；Modbus TCP 网关收发 Modbus TCP 报文</source>
+        <translation>A transparent gateway passes RTU frames to its serial port as they are; a Modbus TCP gateway takes and gives Modbus TCP messages</translation>
+    </message>
+    <message>
+        <source>IP 地址或主机名</source>
+        <translation>IP address or host name</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+</context>
+<context>
     <name>kv::OpenFailureText</name>
     <message>
         <source>串口已经打开。</source>
@@ -389,6 +455,243 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>无法打开 %1：%2</source>
         <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 拒绝连接：该端口上没有网关在监听，请检查端口号。</source>
+        <translation>%1 refused the connection: no gateway listens on that port. Check the port number.</translation>
+    </message>
+    <message>
+        <source>无法到达 %1：没有通往该主机的路由，请检查网线和 IP 地址。</source>
+        <translation>Cannot reach %1: there is no route to the host. Check the cable and the IP address.</translation>
+    </message>
+    <message>
+        <source>找不到主机 %1：请检查主机名。</source>
+        <translation>Host %1 not found: check the host name.</translation>
+    </message>
+    <message>
+        <source>连接 %1 超时：网关没有应答，请检查 IP 地址和网络。</source>
+        <translation>Connecting to %1 timed out: the gateway did not answer. Check the IP address and the network.</translation>
+    </message>
+    <message>
+        <source>%1 关闭了连接。</source>
+        <translation>%1 closed the connection.</translation>
+    </message>
+    <message>
+        <source>无法连接 %1：%2</source>
+        <translation>Cannot connect to %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>kv::OverviewSensor</name>
+    <message>
+        <source>COM%1 站 %2</source>
+        <translation>COM%1 station %2</translation>
+    </message>
+</context>
+<context>
+    <name>kv::OverviewWindow</name>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>无应答（等待 %1 ms）</source>
+        <translation>No reply (waited %1 ms)</translation>
+    </message>
+    <message>
+        <source>应答不完整</source>
+        <translation>Reply incomplete</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>异常 %1：%2</source>
+        <translation>Exception %1: %2</translation>
+    </message>
+    <message>
+        <source>应答与请求不符</source>
+        <translation>Reply does not match the request</translation>
+    </message>
+    <message>
+        <source>串口无法使用</source>
+        <translation>Port unavailable</translation>
+    </message>
+    <message>
+        <source>%1 秒前</source>
+        <translation>%1 s ago</translation>
+    </message>
+    <message>
+        <source>%1 分钟前</source>
+        <translation>%1 min ago</translation>
+    </message>
+    <message>
+        <source>传感器总览</source>
+        <translation>Sensor Overview</translation>
+    </message>
+    <message>
+        <source>添加…</source>
+        <translation>Add…</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>限值…</source>
+        <translation>Limits…</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>周期 (ms)</source>
+        <translation>Period (ms)</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>线路</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>温度 (℃)</source>
+        <translation>Temperature (℃)</translation>
+    </message>
+    <message>
+        <source>湿度 (%RH)</source>
+        <translation>Humidity (%RH)</translation>
+    </message>
+    <message>
+        <source>最后结果</source>
+        <translation>Last result</translation>
+    </message>
+    <message>
+        <source>读数时间</source>
+        <translation>Reading age</translation>
+    </message>
+    <message>
+        <source>温度范围</source>
+        <translation>Temperature range</translation>
+    </message>
+    <message>
+        <source>湿度范围</source>
+        <translation>Humidity range</translation>
+    </message>
+    <message>
+        <source>正常率</source>
+        <translation>Sound share</translation>
+    </message>
+    <message>
+        <source>超限</source>
+        <translation>Out of limits</translation>
+    </message>
+    <message>
+        <source>添加传感器</source>
+        <translation>Add Sensors</translation>
+    </message>
+    <message>
+        <source>站号列表，例如 1,3,5-9（1 到 247）</source>
+        <translation>A list of stations such as 1,3,5-9 (1 to 247)</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>“%1”不是站号：站号为 1 到 247。</source>
+        <translation>“%1” is no station: stations run from 1 to 247.</translation>
+    </message>
+    <message>
+        <source>“%1”不是站号范围：请写成“起-止”，1 到 247。</source>
+        <translation>“%1” is no range of stations: write first-last, from 1 to 247.</translation>
+    </message>
+    <message>
+        <source>请先选择要设置限值的传感器。</source>
+        <translation>Choose the sensors to set limits for first.</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limits</translation>
+    </message>
+    <message>
+        <source>温度下限 (℃)</source>
+        <translation>Temperature low (℃)</translation>
+    </message>
+    <message>
+        <source>温度上限 (℃)</source>
+        <translation>Temperature high (℃)</translation>
+    </message>
+    <message>
+        <source>湿度下限 (%RH)</source>
+        <translation>Humidity low (%RH)</translation>
+    </message>
+    <message>
+        <source>湿度上限 (%RH)</source>
+        <translation>Humidity high (%RH)</translation>
+    </message>
+    <message>
+        <source>空着的限值不检查；设置用于选中的 %1 个传感器。</source>
+        <translation>An empty limit is not checked; the limits apply to the %1 chosen sensors.</translation>
+    </message>
+    <message>
+        <source>限值应为数字，或空着。</source>
+        <translation>A limit is a number, or empty.</translation>
+    </message>
+    <message>
+        <source>周期应为 %1 到 %2 ms：这 %3 个传感器在线路上一轮至少需要 %1 ms。</source>
+        <translation>The period must be %1 to %2 ms: a round of these %3 sensors takes at least %1 ms on the line.</translation>
+    </message>
+    <message>
+        <source>超出限值（自 %1 起）</source>
+        <translation>Out of limits (since %1)</translation>
+    </message>
+    <message>
+        <source>导出传感器列表</source>
+        <translation>Export Sensor List</translation>
+    </message>
+    <message>
+        <source>传感器列表 (*.json)</source>
+        <translation>Sensor lists (*.json)</translation>
+    </message>
+    <message>
+        <source>无法写入“%1”：%2</source>
+        <translation>Cannot write “%1”: %2</translation>
+    </message>
+    <message>
+        <source>导入传感器列表</source>
+        <translation>Import Sensor List</translation>
+    </message>
+    <message>
+        <source>“%1”不是传感器列表。</source>
+        <translation>“%1” is not a sensor list.</translation>
+    </message>
+</context>
+<context>
+    <name>kv::ParameterWrite</name>
+    <message>
+        <source>传感器的波特率将改为 %1。网关串口一侧的波特率须随之在网关上改为 %1，否则之后收不到传感器的应答。</source>
+        <translation>The sensor&apos;s baud rate is being changed to %1. Set the gateway&apos;s serial side to %1 as well, or the sensor&apos;s answers will no longer be heard.</translation>
     </message>
 </context>
 <context>
@@ -439,6 +742,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。</source>
         <translation>The serial device %2 of COM%1 was disconnected and the port closed. Plug the adapter in again, then press “Open port”.</translation>
+    </message>
+    <message>
+        <source>与 %1 的网络连接已断开</source>
+        <translation>The network connection to %1 was lost</translation>
     </message>
 </context>
 <context>
@@ -616,6 +923,14 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
         <source>查找传感器…(&amp;F)</source>
         <translation>&amp;Find sensor…</translation>
     </message>
+    <message>
+        <source>网络连接…(&amp;N)</source>
+        <translation>&amp;Network connection…</translation>
+    </message>
+    <message>
+        <source>传感器总览…(&amp;B)</source>
+        <translation>Sensor &amp;overview…</translation>
+    </message>
 </context>
 <context>
     <name>kv::Traffic</name>
@@ -782,6 +1097,10 @@ To fix it, run sudo usermod -aG dialout $USER, then log out and in again.</trans
     <message>
         <source>第 %1 帧请求的应答，在下一请求发出后才到达</source>
         <translation>Answer to the request in row %1, arrived after the next request went out</translation>
+    </message>
+    <message>
+        <source>网络连接已断开</source>
+        <translation>Network connection lost</translation>
     </message>
 </context>
 <context>

@@ -6,8 +6,30 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace kv {
+
+namespace {
+
+// Replaces a multi-line box's text in its document rather than through
+// setPlainText(), which rebuilds the whole document: the reply box is
+// emptied and filled again at every poll, and the rebuilding was most of
+// what a poll cost. What the box shows, and where it is scrolled, is the same.
+void replaceText(QPlainTextEdit& memo, const QString& text)
+{
+    QTextDocument& document = *memo.document();
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false); // a program's text is not the user's to undo, as with setPlainText
+    QTextCursor all(&document);
+    all.select(QTextCursor::Document);
+    all.insertText(text);
+    document.setUndoRedoEnabled(undo);
+    memo.moveCursor(QTextCursor::Start);
+}
+
+} // namespace
 
 QString ControlSet::objectNameFor(QStringView name, int index)
 {
@@ -53,7 +75,7 @@ bool ControlSet::setText(QStringView name, int index, const QString& text)
             edit->setText(text);
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
         if (memo->toPlainText() != text)
-            memo->setPlainText(text);
+            replaceText(*memo, text);
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
         if (label->text() != text)
             label->setText(text);

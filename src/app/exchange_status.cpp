@@ -84,7 +84,7 @@ void ExchangeStatus::show(const TrafficFrame& frame, const TrafficFrame* previou
         outcome = tr("应答与请求不符：%1").arg(meaningText(frame));
         break;
     case FrameVerdict::PortLost:
-        outcome = tr("串口设备已断开");
+        outcome = frame.network ? tr("网络连接已断开") : tr("串口设备已断开");
         break;
     case FrameVerdict::Request:
     case FrameVerdict::Unsolicited:

@@ -20,7 +20,9 @@ SaveAnswer askSaveFile(const SaveQuestion& question)
         return chooser()(question);
     QFileDialog dialog(
         question.parent, question.caption, question.suggestedPath, question.filters.join(QStringLiteral(";;")));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setAcceptMode(question.opens ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    if (question.opens)
+        dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(question.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, question.appends);
     if (!question.filters.isEmpty())

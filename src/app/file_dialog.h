@@ -20,6 +20,7 @@ struct SaveQuestion {
     QStringList filters;   // "CSV 文件 (*.csv)", ...; the first is chosen at the start
     QString defaultSuffix; // added to a name typed without one
     bool appends = false;  // the file is added to, not replaced: no "replace it?" question
+    bool opens = false;    // an existing file to read, not one to write
 };
 
 struct SaveAnswer {

@@ -3,12 +3,14 @@
 #include "app/control_builder.h"
 #include "app/form_load.h"
 #include "app/handlers/address_requests.h"
+#include "app/handlers/gateway_handlers.h"
 #include "app/handlers/measurement_query.h"
 #include "app/handlers/parameter_write.h"
 #include "app/handlers/polling.h"
 #include "app/handlers/port_handlers.h"
 #include "app/handlers/reply_handler.h"
 #include "app/handlers/send_sequence.h"
+#include "app/line_in_use.h"
 #include "app/pick_list.h"
 #include "line/serial_line.h"
 #include "serial/port_directory.h"
@@ -35,12 +37,13 @@ std::unique_ptr<StatusLamp> buildControlsWithLamp(QWidget& window, ControlSet& c
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent)
     , m_MSComm1(newSerialLine(this))
-    , m_master(std::make_unique<ModbusMaster>(*m_MSComm1))
+    , m_line(new LineInUse(*m_MSComm1, this))
+    , m_master(std::make_unique<ModbusMaster>(*m_line))
     , m_exchange(std::make_unique<ExchangeQueue>(*m_master))
     , m_Timer2(new QTimer(this))
     , m_lamp(buildControlsWithLamp(*this, m_controls))
     , m_edits(m_controls)
-    , m_form{m_controls, *m_lamp, *m_MSComm1, *m_MSComm1, *m_exchange, *m_Timer2, m_vars, m_edits, m_readings}
+    , m_form{m_controls, *m_lamp, *m_MSComm1, *m_line, *m_exchange, *m_Timer2, m_vars, m_edits, m_readings}
 {
     m_MSComm1->setObjectName(QStringLiteral("MSComm1"));
     m_Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -50,6 +53,16 @@ frmMain::frmMain(QWidget* parent)
 }
 
 frmMain::~frmMain() = default;
+
+void frmMain::connectGateway(const GatewayAddress& address)
+{
+    kv::connectGateway(m_form, address);
+}
+
+QString frmMain::lineName() const
+{
+    return kv::lineName(m_form);
+}
 
 void frmMain::load()
 {
@@ -89,14 +102,16 @@ void frmMain::wireEvents()
     connect(m_exchange.get(), &ExchangeQueue::givenUp, &m_events, [this](quint64 id) { requestGivenUp(m_form, id); });
     connect(m_master.get(), &ModbusMaster::strayArrived, &m_events,
         [this](const QByteArray& bytes) { showStrayBytes(m_form, bytes); });
-    connect(m_MSComm1, &Line::lost, &m_events, [this] { showLostPort(m_form); });
+    connect(m_line, &Line::lost, &m_events, [this] { showLostPort(m_form); });
 }
 
 void frmMain::refreshPortToolTips()
 {
     auto* ports = m_controls.get<PickList>(u"Combo1");
-    const QStringList tips = portToolTips(ports->count());
-    for (int position = 0; position < ports->count(); ++position)
+    // The serial ports' entries; a gateway's entry after them has its own.
+    const int serialPorts = gatewayEntry(m_form) < 0 ? ports->count() : gatewayEntry(m_form);
+    const QStringList tips = portToolTips(serialPorts);
+    for (int position = 0; position < serialPorts; ++position)
         ports->setItemData(position, tips[position], Qt::ToolTipRole);
 }
 

@@ -19,11 +19,14 @@ namespace kv {
 
 class SerialLine;
 class ExchangeQueue;
+class LineInUse;
 class ModbusMaster;
+struct GatewayAddress;
 
 // The tool's one window. It builds its controls from the control table, owns
-// the serial port object, the polling timer and the window-level variables,
-// and hands each event to its handler; the handlers do the work.
+// the serial port object, the line in use (that port or a connection to a
+// gateway), the polling timer and the window-level variables, and hands each
+// event to its handler; the handlers do the work.
 class frmMain : public QWidget, public WindowLine {
     Q_OBJECT
 
@@ -38,6 +41,12 @@ public:
     const ControlSet& controls() const { return m_controls; }
     ExchangeState& variables() { return m_vars; }
     SerialLine& serialPort() { return *m_MSComm1; }
+    // The line every exchange goes over: the serial port or a connection to a gateway.
+    LineInUse& line() { return *m_line; }
+    // The port list's name of the line in use: "COM1", "TCP 10.0.0.5:4001".
+    QString lineName() const;
+    // Connects to a gateway and uses it in place of the serial port.
+    void connectGateway(const GatewayAddress& address);
     // The queue every exchange of the window goes through.
     ExchangeQueue& exchange() { return *m_exchange; }
     QTimer& pollTimer() { return *m_Timer2; }
@@ -63,6 +72,7 @@ private:
     ControlSet m_controls;
     ExchangeState m_vars;
     SerialLine* m_MSComm1;
+    LineInUse* m_line;
     std::unique_ptr<ModbusMaster> m_master;
     std::unique_ptr<ExchangeQueue> m_exchange;
     QTimer* m_Timer2;

@@ -1,6 +1,7 @@
 #include "app/open_failure_text.h"
 
 #include "line/serial_line.h"
+#include "net/tcp_line.h"
 
 #include <QCoreApplication>
 
@@ -35,6 +36,32 @@ QString openFailureText(const SerialLine& port)
         break;
     }
     return QCoreApplication::translate("kv::OpenFailureText", "无法打开 %1：%2").arg(path, detail);
+}
+
+QString connectFailureText(const TcpLine& connection)
+{
+    const QString where = connection.description();
+    switch (connection.failure()) {
+    case TcpFailure::None:
+        return {};
+    case TcpFailure::Refused:
+        return QCoreApplication::translate("kv::OpenFailureText", "%1 拒绝连接：该端口上没有网关在监听，请检查端口号。")
+            .arg(where);
+    case TcpFailure::Unreachable:
+        return QCoreApplication::translate(
+            "kv::OpenFailureText", "无法到达 %1：没有通往该主机的路由，请检查网线和 IP 地址。")
+            .arg(where);
+    case TcpFailure::NameNotFound:
+        return QCoreApplication::translate("kv::OpenFailureText", "找不到主机 %1：请检查主机名。").arg(where);
+    case TcpFailure::TimedOut:
+        return QCoreApplication::translate("kv::OpenFailureText", "连接 %1 超时：网关没有应答，请检查 IP 地址和网络。")
+            .arg(where);
+    case TcpFailure::ClosedByPeer:
+        return QCoreApplication::translate("kv::OpenFailureText", "%1 关闭了连接。").arg(where);
+    case TcpFailure::Other:
+        break;
+    }
+    return QCoreApplication::translate("kv::OpenFailureText", "无法连接 %1：%2").arg(where, connection.failureDetail());
 }
 
 } // namespace kv

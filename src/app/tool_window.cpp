@@ -4,8 +4,12 @@
 #include "app/chart/chart_window.h"
 #include "app/exchange_status.h"
 #include "app/find_sensor/find_sensor_dialog.h"
+#include "app/line_in_use.h"
 #include "app/main_window.h"
+#include "app/network_connect_dialog.h"
+#include "app/overview/overview_window.h"
 #include "app/traffic_log/traffic_log_window.h"
+#include "line/serial_line.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -22,7 +26,8 @@ ToolWindow::ToolWindow(QWidget* parent)
     setCentralWidget(m_form);
     // Recording starts with the window, so a log opened late still shows
     // what happened before.
-    m_traffic.attach(m_form->serialPort());
+    // It follows the line in use, the serial port or a gateway's connection.
+    m_traffic.attach(m_form->line());
     // So are the readings, for a chart opened late.
     connect(&m_form->readings(), &DecodedReadings::decoded, this, &ToolWindow::takeReading);
     // A failed exchange is a gap between the readings before and after it.
@@ -42,6 +47,7 @@ ToolWindow::~ToolWindow()
     delete m_trafficLog;
     delete m_chart; // it draws from the history
     delete m_findSensor;
+    delete m_overview; // it may poll on the form's line
 }
 
 void ToolWindow::load()
@@ -63,9 +69,15 @@ void ToolWindow::buildMenus()
     QAction* find = m_tools->addAction(tr("查找传感器…(&F)"), this, &ToolWindow::showFindSensor);
     find->setObjectName(QStringLiteral("actionFindSensor"));
     find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    QAction* network = m_tools->addAction(tr("网络连接…(&N)"), this, &ToolWindow::showNetworkConnect);
+    network->setObjectName(QStringLiteral("actionNetworkConnect"));
+    network->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     QAction* chart = m_tools->addAction(tr("记录与曲线…(&R)"), this, &ToolWindow::showChart);
     chart->setObjectName(QStringLiteral("actionChart"));
     chart->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    QAction* overview = m_tools->addAction(tr("传感器总览…(&B)"), this, &ToolWindow::showOverview);
+    overview->setObjectName(QStringLiteral("actionOverview"));
+    overview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     QMenu* help = bar->addMenu(tr("帮助(&H)"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* about = help->addAction(tr("关于…(&A)"), this, &ToolWindow::showAbout);
@@ -128,7 +140,38 @@ ChartWindow* ToolWindow::chart() const
 void ToolWindow::takeReading(const Reading& reading)
 {
     // The reply is handled as it arrives: the port is still the one it came on.
-    const QString port = QStringLiteral("COM%1").arg(m_form->serialPort().commPort());
+    takeReadingFrom(reading, m_form->lineName());
+}
+
+void ToolWindow::showOverview()
+{
+    if (!m_overview) {
+        // The window's own port is shared with it while open, so the two
+        // take turns on that line.
+        m_overview = new OverviewWindow(
+            [this](int port) -> ExchangeQueue* {
+                SerialLine& line = m_form->serialPort();
+                const bool serialInUse = !m_form->line().onNetwork() && line.portOpen();
+                return serialInUse && line.commPort() == port ? &m_form->exchange() : nullptr;
+            },
+            this);
+        connect(m_overview, &OverviewWindow::readingTaken, this, [this](const Reading& reading, const QString& port) {
+            if (reading.ok())
+                takeReadingFrom(reading, port);
+        });
+    }
+    m_overview->show();
+    m_overview->raise();
+    m_overview->activateWindow();
+}
+
+OverviewWindow* ToolWindow::overview() const
+{
+    return m_overview;
+}
+
+void ToolWindow::takeReadingFrom(const Reading& reading, const QString& port)
+{
     if (!m_history.append(reading, port, pollingPeriod()) || !m_chart)
         return;
     m_chart->setPollingPeriod(pollingPeriod());
@@ -159,6 +202,11 @@ void ToolWindow::showFindSensor()
         m_findSensor->setAttribute(Qt::WA_DeleteOnClose);
         // The search's frames cross the line too: the log shows them as any other.
         m_traffic.attach(m_findSensor->searchLine());
+        connect(m_findSensor, &FindSensorDialog::addToOverview, this,
+            [this](int port, int baudRate, const QList<std::uint8_t>& stations) {
+                showOverview();
+                m_overview->addSensors(port, baudRate, stations);
+            });
     }
     // Modal to this window: while the search holds the line, nothing here
     // may open the port again or send on it.
@@ -170,6 +218,24 @@ void ToolWindow::showFindSensor()
 FindSensorDialog* ToolWindow::findSensor() const
 {
     return m_findSensor;
+}
+
+void ToolWindow::showNetworkConnect()
+{
+    if (!m_networkConnect) {
+        m_networkConnect = new NetworkConnectDialog(this);
+        m_networkConnect->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_networkConnect, &QDialog::accepted, this,
+            [this, dialog = m_networkConnect.data()] { m_form->connectGateway(dialog->address()); });
+    }
+    m_networkConnect->open();
+    m_networkConnect->raise();
+    m_networkConnect->activateWindow();
+}
+
+NetworkConnectDialog* ToolWindow::networkConnect() const
+{
+    return m_networkConnect;
 }
 
 void ToolWindow::showAbout()

@@ -11,8 +11,10 @@ class QMenu;
 namespace kv {
 
 class FindSensorDialog;
+class NetworkConnectDialog;
 class frmMain;
 class ChartWindow;
+class OverviewWindow;
 class TrafficLogWindow;
 struct Reading;
 
@@ -45,12 +47,22 @@ public:
     // The search for sensors while it is open; null otherwise.
     FindSensorDialog* findSensor() const;
 
+    // Asks for a gateway to connect the form to, or brings the question to the front.
+    void showNetworkConnect();
+    // The question while it is open; null otherwise.
+    NetworkConnectDialog* networkConnect() const;
+
     // Every sound reading the form decoded, from the window's start on.
     const ReadingHistory& readings() const { return m_history; }
     // Opens the chart and recording window, or brings it to the front.
     void showChart();
     // The chart window once it was opened; null before.
     ChartWindow* chart() const;
+    // Opens the overview of many sensors, or brings it to the front. It
+    // stays when closed: its polling goes on out of sight.
+    void showOverview();
+    // The overview once it was opened; null before.
+    OverviewWindow* overview() const;
 
 private:
     void buildMenus();
@@ -59,6 +71,7 @@ private:
     void fitToForm();
     void noteFailedExchanges(qsizetype count);
     void takeReading(const Reading& reading);
+    void takeReadingFrom(const Reading& reading, const QString& port);
     std::chrono::milliseconds pollingPeriod();
 
     frmMain* m_form;
@@ -69,6 +82,8 @@ private:
     // Kept when closed: a recording goes on while the chart is out of sight.
     QPointer<ChartWindow> m_chart;
     QPointer<FindSensorDialog> m_findSensor;
+    QPointer<OverviewWindow> m_overview;
+    QPointer<NetworkConnectDialog> m_networkConnect;
 };
 
 } // namespace kv

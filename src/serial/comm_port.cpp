@@ -237,7 +237,7 @@ void CommPort::holdEnded()
     const bool overran = !keep(arrived);
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
-    emit received();
+    announceDrained();
     if (overran)
         raise(ReceiveOverrun);
     // A run that filled the hold goes on; one that stopped short has ended,
@@ -328,7 +328,7 @@ void CommPort::acceptArrived(const QByteArray& arrived)
     if (m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(ReceiveEvent);
     if (!arrived.isEmpty())
-        emit received();
+        announceDrained();
     if (overran)
         raise(ReceiveOverrun);
     // The receiver usually takes the bytes and sets the next threshold in
@@ -386,6 +386,13 @@ void CommPort::closeLostPort()
     // The window's event first, as it always came, then the line's listeners.
     raise(PortLost);
     emit lost();
+}
+
+void CommPort::announceDrained()
+{
+    m_deliveringDrained = true;
+    emit received();
+    m_deliveringDrained = false;
 }
 
 void CommPort::raise(Event event)

@@ -47,8 +47,14 @@ public:
     bool write(const QByteArray& bytes) override { return output(bytes); }
     QString description() const override { return m_devicePath; }
     // What waits in the driver is read and published; the receive buffer
-    // keeps it (see input()).
-    void collectWaiting() override { takeHeldBytes(); }
+    // keeps it (see input()). Asked while a delivery that has just emptied
+    // the driver is being received, there is nothing to ask the driver for:
+    // what comes after it wakes the reader anew.
+    void collectWaiting() override
+    {
+        if (!m_deliveringDrained)
+            takeHeldBytes();
+    }
     // The receive buffer emptied, as setInBufferCount(0) does.
     void discardWaiting() override { setInBufferCount(0); }
 
@@ -165,6 +171,8 @@ private:
     qint64 m_lastWrittenAt = 0;
     qint64 m_lastArrivedAt = 0;
     bool m_losingPort = false;
+    bool m_deliveringDrained = false; // received() of a delivery that emptied the driver
+    void announceDrained();
 };
 
 } // namespace kv

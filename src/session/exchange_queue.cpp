@@ -1,5 +1,6 @@
 #include "session/exchange_queue.h"
 
+#include "line/line.h"
 #include "session/modbus_master.h"
 
 #include <algorithm>
@@ -11,24 +12,35 @@ ExchangeQueue::ExchangeQueue(ModbusMaster& master, QObject* parent)
     : QObject(parent)
     , m_master(master)
 {
+    m_quiet.setSingleShot(true);
+    m_quiet.setTimerType(Qt::PreciseTimer);
+    connect(&m_quiet, &QTimer::timeout, this, &ExchangeQueue::startNext);
     connect(&m_master, &ModbusMaster::finished, this, &ExchangeQueue::onFinished);
 }
 
 ExchangeQueue::~ExchangeQueue() = default;
 
-ExchangeQueue::Id ExchangeQueue::submit(const Frame& request, Turn turn)
+ExchangeQueue::Id ExchangeQueue::submit(const Frame& request, Turn turn, const void* owner)
 {
-    if (m_open != 0 && turn == Turn::TakeOver) {
-        m_master.cancel();
-        emit givenUp(std::exchange(m_open, 0));
+    const Waiting entry{++m_lastId, request, owner};
+    if (turn == Turn::TakeOver) {
+        if (m_open != 0 && m_openOwner == owner) {
+            m_master.cancel();
+            emit givenUp(std::exchange(m_open, 0));
+        }
+        // Another's request on the wire ends first; this one goes next.
+        if (m_open != 0) {
+            m_waiting.push_front(entry);
+            return entry.id;
+        }
+        return startOnWire(entry) ? entry.id : 0;
     }
-    const Id id = ++m_lastId;
-    // Taking over goes out before those still waiting, who keep their turn after it.
-    if (turn == Turn::AfterOpen && (m_open != 0 || !m_waiting.empty())) {
-        m_waiting.push_back({id, request});
-        return id;
+    if (m_open != 0 || !m_waiting.empty() || m_master.lineQuietAt() > monotonicNow()) {
+        m_waiting.push_back(entry);
+        startNext();
+        return entry.id;
     }
-    return startOnWire(id, request) ? id : 0;
+    return startOnWire(entry) ? entry.id : 0;
 }
 
 bool ExchangeQueue::withdraw(Id id)
@@ -45,11 +57,12 @@ bool ExchangeQueue::pending(Id id) const
     return id != 0 && (id == m_open || std::ranges::find(m_waiting, id, &Waiting::id) != m_waiting.end());
 }
 
-bool ExchangeQueue::startOnWire(Id id, const Frame& request)
+bool ExchangeQueue::startOnWire(const Waiting& request)
 {
-    if (!m_master.start(request))
+    if (!m_master.start(request.request))
         return false;
-    m_open = id;
+    m_open = request.id;
+    m_openOwner = request.owner;
     return true;
 }
 
@@ -65,9 +78,16 @@ void ExchangeQueue::startNext()
 {
     // A front end may have sent one of its own while told of the last outcome.
     while (m_open == 0 && !m_waiting.empty()) {
+        // Frames on a bus must be apart by the silence that ends one.
+        const qint64 now = monotonicNow();
+        if (const qint64 quietAt = m_master.lineQuietAt(); quietAt > now) {
+            if (!m_quiet.isActive())
+                m_quiet.start(std::chrono::ceil<std::chrono::milliseconds>(std::chrono::nanoseconds(quietAt - now)));
+            return;
+        }
         const Waiting next = m_waiting.front();
         m_waiting.pop_front();
-        if (startOnWire(next.id, next.request))
+        if (startOnWire(next))
             emit sent(next.id);
         else
             emit refused(next.id);

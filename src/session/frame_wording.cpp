@@ -205,7 +205,8 @@ QString meaningText(const TrafficFrame& frame)
     case FrameVerdict::Unsolicited:
         return QCoreApplication::translate("kv::Traffic", "没有请求时收到的数据");
     case FrameVerdict::PortLost:
-        return QCoreApplication::translate("kv::Traffic", "串口设备已断开");
+        return frame.network ? QCoreApplication::translate("kv::Traffic", "网络连接已断开")
+                             : QCoreApplication::translate("kv::Traffic", "串口设备已断开");
     }
     return {};
 }

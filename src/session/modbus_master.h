@@ -47,6 +47,7 @@ public:
     std::chrono::milliseconds timeoutFor(std::span<const std::uint8_t> request) const;
 
     bool busy() const { return m_busy; }
+    Line& line() const { return m_line; }
 
     // When the line will have been silent for 3.5 characters since the last
     // byte that crossed it, our request or anything heard (CLOCK_MONOTONIC ns):

@@ -24,7 +24,7 @@ enum class OutcomeKind {
 
 struct Outcome {
     OutcomeKind kind = OutcomeKind::NoReply;
-    QByteArray request;                      // the RTU frame asked (in MBAP form on such a line)
+    QByteArray request;                      // the RTU frame asked (sent in MBAP form on such a line)
     QByteArray reply;                        // every byte that arrived for it, as it came off the line
     Framing framing = Framing::Rtu;          // the shape of the reply's bytes
     ReplyCheck check;                        // the judgement of those bytes

@@ -40,6 +40,7 @@ struct TrafficFrame {
     qint64 waited = 0;               // for a no reply: ns waited since the request
     bool beforeNextRequest = false;  // for a no reply: the next request ended the wait
     int baudRate = 0;                // the line rate the frame travelled at
+    bool network = false;            // for a lost line: it was a connection to a gateway
 
     bool isProblem() const { return verdict != FrameVerdict::Request && verdict != FrameVerdict::Ok; }
 };

@@ -56,13 +56,26 @@ TrafficRecorder::TrafficRecorder(QObject* parent)
 
 void TrafficRecorder::attach(Line& line)
 {
-    m_framing = line.framing();
-    m_network = line.isNetwork();
-    connect(&line, &Line::chunkWritten, this,
-        [this, &line](const QByteArray& bytes, qint64 at) { written(bytes, at, line.baudRate()); });
-    connect(&line, &Line::chunkArrived, this,
-        [this, &line](const QByteArray& bytes, qint64 at) { arrived(bytes, at, line.baudRate()); });
-    connect(&line, &Line::lost, this, [this] { portLost(monotonicNow()); });
+    // Read as each chunk comes, not once: a line may change what it carries
+    // (the window's line switches between its serial port and a gateway),
+    // and the log records several lines, one at a time.
+    auto shape = [this, &line] {
+        m_framing = line.framing();
+        m_network = line.isNetwork();
+    };
+    shape();
+    connect(&line, &Line::chunkWritten, this, [this, &line, shape](const QByteArray& bytes, qint64 at) {
+        shape();
+        written(bytes, at, line.baudRate());
+    });
+    connect(&line, &Line::chunkArrived, this, [this, &line, shape](const QByteArray& bytes, qint64 at) {
+        shape();
+        arrived(bytes, at, line.baudRate());
+    });
+    connect(&line, &Line::lost, this, [this, shape] {
+        shape();
+        portLost(monotonicNow());
+    });
 }
 
 void TrafficRecorder::setCapacity(qsizetype capacity)
@@ -159,6 +172,7 @@ void TrafficRecorder::portLost(qint64 at)
     frame.direction = Direction::Received;
     frame.verdict = FrameVerdict::PortLost;
     frame.at = at;
+    frame.network = m_network;
     if (m_request && !m_request->answered) {
         frame.request = m_request->bytes;
         frame.requestNumber = m_request->number;

@@ -36,7 +36,8 @@ public:
     explicit TrafficRecorder(QObject* parent = nullptr);
 
     // Records what crosses this line from now on, judging the answers in the
-    // line's framing (RTU, or Modbus TCP through such a gateway).
+    // framing (RTU, or Modbus TCP through such a gateway) the line has when
+    // they cross it.
     void attach(Line& line);
 
     // Keeps at least the newest `capacity` frames and at most a hundredth more.

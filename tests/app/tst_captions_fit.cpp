@@ -2,6 +2,7 @@
 #include "app/control_table.h"
 #include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
+#include "app/network_connect_dialog.h"
 #include "app/pick_list.h"
 #include "app/start_up.h"
 #include "app/tool_window.h"
@@ -70,6 +71,8 @@ private slots:
     void trafficLogWindow();
     void findSensorDialog_data() { form_data(); }
     void findSensorDialog();
+    void networkConnectDialog_data() { form_data(); }
+    void networkConnectDialog();
     void aCaptionTooLongIsCaught_data();
     void aCaptionTooLongIsCaught();
 };
@@ -156,6 +159,15 @@ void tst_CaptionsFit::findSensorDialog()
     FindSensorDialog dialog(form);
     // The scan choice, the buttons, the rates and the list titles.
     checkWindow(dialog, 8);
+}
+
+void tst_CaptionsFit::networkConnectDialog()
+{
+    QFETCH(Language, language);
+    const WindowLanguage chosen(language);
+    NetworkConnectDialog dialog;
+    // The three labels and the two buttons.
+    checkWindow(dialog, 5);
 }
 
 void tst_CaptionsFit::aCaptionTooLongIsCaught_data()

@@ -6,6 +6,7 @@
 #include "app/chart/chart_window.h"
 #include "app/find_sensor/find_sensor_dialog.h"
 #include "app/main_window.h"
+#include "app/network_connect_dialog.h"
 #include "app/start_up.h"
 #include "app/tool_window.h"
 #include "app/traffic_log/traffic_log_window.h"
@@ -126,7 +127,9 @@ void tst_Glyphs::everyWindow()
     window.showChart();
     window.showTrafficLog();
     window.showFindSensor();
-    const QList<QWidget*> toolWindows = {window.chart(), window.trafficLog(), window.findSensor()};
+    window.showNetworkConnect();
+    const QList<QWidget*> toolWindows
+        = {window.chart(), window.trafficLog(), window.findSensor(), window.networkConnect()};
 
     QList<test::Caption> captions = test::captionsUnder(window) + test::menuCaptions(window);
     for (QWidget* toolWindow : toolWindows) {

@@ -50,13 +50,17 @@ void tst_ToolWindow::menuBarAboveTheUnchangedForm()
     }
     QCOMPARE(titles, (QStringList{QStringLiteral("工具(&T)"), QStringLiteral("帮助(&H)")}));
     const QList<QAction*> tools = window.toolsMenu()->actions();
-    QCOMPARE(tools.size(), 3);
+    QCOMPARE(tools.size(), 5);
     QCOMPARE(tools[0]->text(), QStringLiteral("通信记录…(&L)"));
     QCOMPARE(tools[0]->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
     QCOMPARE(tools[1]->text(), QStringLiteral("查找传感器…(&F)"));
     QCOMPARE(tools[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
-    QCOMPARE(tools[2]->text(), QStringLiteral("记录与曲线…(&R)"));
-    QCOMPARE(tools[2]->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+    QCOMPARE(tools[2]->text(), QStringLiteral("网络连接…(&N)"));
+    QCOMPARE(tools[2]->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    QCOMPARE(tools[3]->text(), QStringLiteral("记录与曲线…(&R)"));
+    QCOMPARE(tools[3]->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+    QCOMPARE(tools[4]->text(), QStringLiteral("传感器总览…(&B)"));
+    QCOMPARE(tools[4]->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
     QVERIFY(messages.shown.isEmpty());
 }
 

@@ -1,5 +1,7 @@
+#include "fake_line.h"
 #include "frames.h"
 #include "protocol/kv9240b/request_frames.h"
+#include "protocol/modbus/mbap.h"
 #include "serial/comm_port.h"
 #include "session/frame_wording.h"
 #include "session/modbus_master.h"
@@ -51,6 +53,7 @@ private slots:
     void garbageIsCutIntoFrames();
     void capacityDropsTheOldest();
     void statisticsOfResponseTimes();
+    void eachLineIsJudgedInItsOwnFraming();
     void polledSimulator_data();
     void polledSimulator();
 };
@@ -293,6 +296,31 @@ void tst_TrafficRecorder::statisticsOfResponseTimes()
     QVERIFY(qAbs(figures.maximum()->count() - 29 * Ms) < Ms / 10);
     QVERIFY(qAbs(figures.quantile(0.5)->count() - 19 * Ms) <= Ms / 10);
     QVERIFY(qAbs(figures.quantile(0.95)->count() - 28 * Ms) <= Ms / 10);
+}
+
+// The window's log records its line and, later attached, a search's serial
+// line; the window's line may be a Modbus TCP connection, or become one.
+void tst_TrafficRecorder::eachLineIsJudgedInItsOwnFraming()
+{
+    FakeLine window;
+    FakeLine search;
+    QVERIFY(window.open());
+    QVERIFY(search.open());
+    TrafficRecorder recorder;
+    recorder.attach(window);
+    recorder.attach(search);
+    window.playGateway(Framing::Mbap);
+    const QByteArray pdu = Answer.left(Answer.size() - 2);
+    window.answer(mbapRequest(asSpan(ReadFive), 1), bytes({0, 1, 0, 0, 0, static_cast<int>(pdu.size())}) + pdu);
+    search.answer(ReadFive, Answer);
+
+    ModbusMaster overTheGateway(window);
+    QCOMPARE(overTheGateway.exchange(withCrc(readRegistersHead(1, 0, 5))).kind, OutcomeKind::Ok);
+    ModbusMaster onTheSerialLine(search);
+    QCOMPARE(onTheSerialLine.exchange(withCrc(readRegistersHead(1, 0, 5))).kind, OutcomeKind::Ok);
+
+    QCOMPARE(verdicts(recorder),
+        (QList<FrameVerdict>{FrameVerdict::Request, FrameVerdict::Ok, FrameVerdict::Request, FrameVerdict::Ok}));
 }
 
 void tst_TrafficRecorder::polledSimulator_data()

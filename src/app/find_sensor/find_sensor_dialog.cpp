@@ -129,6 +129,9 @@ void FindSensorDialog::buildControls()
     m_use->setToolTip(tr("关闭本窗口，并在主窗口中选好该传感器的串口、波特率和设备地址"));
     // Enter on a chosen row takes it; on a focused button it presses that button.
     m_use->setDefault(true);
+    m_addAll = buttons->addButton(tr("全部加入总览"), QDialogButtonBox::ActionRole);
+    m_addAll->setObjectName(QStringLiteral("addAllToOverviewButton"));
+    m_addAll->setToolTip(tr("把找到的每个传感器加入传感器总览"));
     QPushButton* close = buttons->addButton(tr("关闭"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("closeButton"));
     layout->addWidget(buttons);
@@ -136,6 +139,7 @@ void FindSensorDialog::buildControls()
     connect(m_start, &QPushButton::clicked, this, &FindSensorDialog::start);
     connect(m_stop, &QPushButton::clicked, this, &FindSensorDialog::stop);
     connect(m_use, &QPushButton::clicked, this, &FindSensorDialog::useChosen);
+    connect(m_addAll, &QPushButton::clicked, this, &FindSensorDialog::addAllToOverview);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FindSensorDialog::refreshButtons);
     // The table taking the keyboard makes its first row current without
@@ -300,6 +304,24 @@ void FindSensorDialog::useChosen()
     useFoundSensor(m_window, chosen);
 }
 
+void FindSensorDialog::addAllToOverview()
+{
+    // One batch per port and rate, in the order found.
+    QList<std::pair<std::pair<int, int>, QList<std::uint8_t>>> batches;
+    for (int row = 0; row < m_found.rowCount(); ++row) {
+        const FoundRow& found = m_found.at(row);
+        if (found.portNumber < 1)
+            continue; // a device no port number stands for
+        const std::pair<int, int> line{found.portNumber, found.sensor.baudRate};
+        auto batch = std::ranges::find(batches, line, &decltype(batches)::value_type::first);
+        if (batch == batches.end())
+            batch = batches.insert(batches.end(), {line, {}});
+        batch->second << found.sensor.station;
+    }
+    for (const auto& [line, stations] : batches)
+        emit addToOverview(line.first, line.second, stations);
+}
+
 void FindSensorDialog::done(int result)
 {
     stop();
@@ -331,6 +353,7 @@ void FindSensorDialog::refreshButtons()
     m_start->setEnabled(!running && !sweepPlan.devices.isEmpty() && !sweepPlan.baudRates.isEmpty());
     m_stop->setEnabled(running);
     m_use->setEnabled(m_table->selectionModel()->hasSelection());
+    m_addAll->setEnabled(!running && m_found.rowCount() > 0);
 }
 
 void FindSensorDialog::showTrying(const QString& device, int baudRate, int station)

@@ -40,6 +40,10 @@ public:
     // Ends a running search and closes the dialog.
     void done(int result) override;
 
+signals:
+    // "全部加入总览": the sensors found on one port (by its number) at one rate.
+    void addToOverview(int portNumber, int baudRate, const QList<std::uint8_t>& stations);
+
 private:
     struct PortEntry {
         int number = 0;
@@ -55,6 +59,7 @@ private:
     void start();
     void stop();
     void useChosen();
+    void addAllToOverview();
     SweepPlan plan() const;
     void showRunning(bool running);
     void refreshButtons();
@@ -87,6 +92,7 @@ private:
     QTableView* m_table = nullptr;
     QPlainTextEdit* m_notes = nullptr;
     QPushButton* m_use = nullptr;
+    QPushButton* m_addAll = nullptr;
 };
 
 } // namespace kv

@@ -3,11 +3,14 @@
 #include "app/control_set.h"
 #include "app/exchange_state.h"
 #include "app/form.h"
+#include "app/handlers/gateway_handlers.h"
+#include "app/line_in_use.h"
 #include "app/message_box.h"
 #include "app/open_failure_text.h"
 #include "app/pick_list.h"
 #include "app/status_lamp.h"
 #include "line/serial_line.h"
+#include "net/tcp_line.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +35,10 @@ QString currentSettings(const Form& form)
 
 void cmdCom_Click(Form& form)
 {
+    if (form.line.onNetwork()) {
+        reopenGateway(form);
+        return;
+    }
     SerialLine& port = form.MSComm1;
     if (!port.portOpen()) {
         if (!port.setSettings(currentSettings(form))) {
@@ -52,17 +59,25 @@ void cmdCom_Click(Form& form)
 void Command1_Click(Form& form)
 {
     form.lamp.show(Lamp::NotConnected);
-    if (form.MSComm1.portOpen())
+    if (form.line.onNetwork())
+        form.line.close();
+    else if (form.MSComm1.portOpen())
         form.MSComm1.setPortOpen(false);
 }
 
 void Combo1_Click(Form& form)
 {
+    const int position = form.controls.get<PickList>(u"Combo1")->currentIndex();
+    if (position != -1 && position == gatewayEntry(form)) {
+        reopenGateway(form);
+        return;
+    }
+    leaveGateway(form);
+
     SerialLine& port = form.MSComm1;
     if (port.portOpen())
         port.setPortOpen(false);
 
-    const int position = form.controls.get<PickList>(u"Combo1")->currentIndex();
     if (position == -1) {
         form.lamp.show(Lamp::NotConnected);
         MessageBox::show(QCoreApplication::translate("kv::PortHandlers", "请选择端口"));
@@ -90,6 +105,13 @@ void Combo2_Click(Form& form)
         form.vars.CommRate = rate;
 
     SerialLine& port = form.MSComm1;
+    if (form.line.onNetwork()) {
+        // The gateway's serial side has its own setting: the connection
+        // stays as it is and only derives its timeouts from the rate.
+        port.setSettings(currentSettings(form)); // used when the serial port is chosen again
+        form.line.connection()->setBaudRate(form.vars.CommRate);
+        return;
+    }
     if (!port.portOpen()) {
         port.setSettings(currentSettings(form)); // used by the next open
         form.lamp.show(Lamp::NotConnected);
@@ -111,6 +133,13 @@ void showLostPort(Form& form)
     form.vars.CycleOn = false;
     if (MessageBox::isOpen())
         return; // never a box on top of another; the red lamp stays
+    if (form.line.onNetwork()) {
+        const TcpLine& connection = *form.line.connection();
+        MessageBox::show({QCoreApplication::translate("kv::PortHandlers", "出错提示"),
+            QCoreApplication::translate("kv::PortHandlers", "与 %1 的网络连接已断开").arg(connection.description()),
+            MessageBox::Icon::Exclamation, connectFailureText(connection)});
+        return;
+    }
     MessageBox::show({QCoreApplication::translate("kv::PortHandlers", "出错提示"),
         QCoreApplication::translate(
             "kv::PortHandlers", "COM%1 的串口设备 %2 已断开，串口已关闭。请重新插好转换器，然后按“打开串口”。")

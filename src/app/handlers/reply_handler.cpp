@@ -74,13 +74,17 @@ void MSComm1_OnComm(Form& form, quint64 id, const Outcome& outcome)
     (query ? vars.QueryId : vars.WriteId) = 0;
     const std::int16_t cmdType = query ? RequestKind::Measurement : vars.PendingWrite->cmdType;
     const int threshold = query ? vars.RecLen : vars.PendingWrite->threshold;
-    if (outcome.reply.size() < threshold)
+    // Decoded in the RTU frame's shape whatever the line carried; through a
+    // Modbus TCP gateway that frame comes without the CRC the threshold counts.
+    const QByteArray frame = outcome.frame();
+    const qsizetype crcMissing = outcome.framing == Framing::Mbap ? 2 : 0;
+    if (frame.size() + crcMissing < threshold)
         return;
 
-    const std::span<const std::uint8_t> bytes = asSpan(outcome.reply);
-    form.controls.setText(u"txtState", receivedFrameText(bytes));
-    const DecodedReply reply
-        = decodeReply(bytes, outcome.check, cmdType, asSpan(outcome.request), form.controls.text(u"txtStartID"));
+    // The box shows the bytes as they came off the line.
+    form.controls.setText(u"txtState", receivedFrameText(asSpan(outcome.reply)));
+    const DecodedReply reply = decodeReply(
+        asSpan(frame), outcome.check, cmdType, asSpan(outcome.request), form.controls.text(u"txtStartID"));
     if (reply.accepted())
         countReception(form);
     show(form, reply);

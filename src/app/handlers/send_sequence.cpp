@@ -3,9 +3,9 @@
 #include "app/control_set.h"
 #include "app/exchange_state.h"
 #include "app/form.h"
+#include "app/line_in_use.h"
 #include "app/message_box.h"
 #include "app/status_lamp.h"
-#include "line/line.h"
 #include "protocol/modbus/crc16.h"
 #include "protocol/modbus/hex_text.h"
 #include "session/exchange_queue.h"
@@ -43,7 +43,7 @@ void sendMeasurementQuery(Form& form, const FrameHead& head)
     // The query takes the exchange over from one still awaiting its answer;
     // a line that cannot take the frame (the far end has stopped reading)
     // drops it: red, and the next request tries again.
-    vars.QueryId = form.exchange.submit(frame, ExchangeQueue::Turn::TakeOver);
+    vars.QueryId = form.exchange.submit(frame, ExchangeQueue::Turn::TakeOver, &form);
     if (vars.QueryId == 0)
         form.lamp.show(Lamp::NotConnected);
     vars.SendText = sentFrameText(frame);
@@ -76,11 +76,10 @@ void sendWriteRequest(Form& form, const WriteRequest& request)
     const Frame frame = completeFrame(request.head, form);
     // The sensor answering a query does not hear a request sent meanwhile:
     // the write waits in the line's queue for that answer (or its timeout).
-    const bool lineBusy = form.exchange.open() != 0;
-    vars.WriteId = form.exchange.submit(frame);
+    vars.WriteId = form.exchange.submit(frame, ExchangeQueue::Turn::AfterOpen, &form);
     vars.PendingWrite = request;
     vars.PendingFrame = frame;
-    if (lineBusy && vars.WriteId != 0)
+    if (vars.WriteId != 0 && form.exchange.open() != vars.WriteId)
         return; // shown when it goes out (writeRequestSent)
     showWriteSent(form, request, frame);
     form.lamp.show(vars.WriteId != 0 ? Lamp::Connected : Lamp::NotConnected);

@@ -1,6 +1,7 @@
 #include "app/find_sensor/find_sensor_dialog.h"
 #include "app/find_sensor/window_line.h"
 #include "app/main_window.h"
+#include "app/overview/overview_window.h"
 #include "app/pick_list.h"
 #include "app/tool_window.h"
 #include "app/traffic_log/traffic_log_window.h"
@@ -18,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -129,7 +131,13 @@ class tst_FindSensorDialog : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        // The overview remembers its sensors: never in the user's own settings.
+        QVERIFY(m_settings.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_settings.path()));
+    }
     void offersEveryPortAndRate();
     void findsEverySensorAndNothingElse();
     void faultyLines_data();
@@ -142,6 +150,9 @@ private slots:
     void windowLineBackAsItWas_data();
     void windowLineBackAsItWas();
     void worksForAnyWindowThroughItsLine();
+
+private:
+    QTemporaryDir m_settings;
 };
 
 void tst_FindSensorDialog::offersEveryPortAndRate()
@@ -218,6 +229,14 @@ void tst_FindSensorDialog::findsEverySensorAndNothingElse()
         qPrintable(bench.notes()));
     QCOMPARE(bench.notes().count(QStringLiteral("均无应答")), 1);
     QVERIFY(bench.messages.shown.isEmpty());
+
+    // What the search found goes into the overview, each sensor at its port and rate.
+    bench.click("addAllToOverviewButton");
+    QVERIFY(bench.window.overview());
+    QStringList listed;
+    for (const OverviewSensor& sensor : bench.window.overview()->sensors())
+        listed << QStringLiteral("COM%1 %2 %3").arg(sensor.port).arg(sensor.baudRate).arg(sensor.station);
+    QCOMPARE(listed, (QStringList{"COM1 19200 3", "COM1 19200 9", "COM2 4800 42"}));
 }
 
 void tst_FindSensorDialog::lostPortIsSaidSo()
