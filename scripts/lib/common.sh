@@ -11,7 +11,9 @@ CHECK_DIR="${KV9240B_CHECK_DIR:-$ROOT/build-check}"
 # qt6-tools-dev and qt6-l10n-tools build the translations, and
 # qt6-translations-l10n holds Qt's own Chinese, which the build embeds; the window's
 # Chinese is drawn in WenQuanYi Micro Hei, its Latin text and signs such as "℃" in
-# DejaVu Sans, and Arial's place is taken by Liberation Sans).
+# DejaVu Sans, and Arial's place is taken by Liberation Sans; kv9240b serve reads
+# its TOML configuration with toml++, answers Prometheus with Qt's HTTP server,
+# whose CMake package needs Qt WebSockets beside it, and talks MQTT through libmosquitto).
 PACKAGES=(
   cmake ninja-build g++
   qt6-base-dev qt6-serialport-dev
@@ -19,6 +21,7 @@ PACKAGES=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   fonts-wqy-microhei fonts-liberation2 fonts-dejavu-core
   help2man librsvg2-bin
+  qt6-httpserver-dev qt6-websockets-dev libtomlplusplus-dev libmosquitto-dev
 )
 # And for making the Debian package and judging it the way Debian and the desktops do.
 PACKAGING_PACKAGES=(dpkg-dev desktop-file-utils appstream lintian)
@@ -29,6 +32,11 @@ BENCH_PACKAGES=(mbpoll qt6-serialbus-dev)
 # it meets there (mbpoll reading the simulator over Modbus TCP, socat bridging
 # TCP to a pseudo-terminal as a transparent gateway, a pymodbus server).
 GATEWAY_PEER_PACKAGES=(mbpoll socat python3-pymodbus)
+# And for the tests of kv9240b serve: promtool (in prometheus) judges the metrics page,
+# a mosquitto broker and mosquitto_sub receive what it publishes (over TLS with
+# certificates openssl makes); InfluxDB 1.x takes the influx records of the command
+# line as Telegraf would hand them on.
+MONITORING_PEER_PACKAGES=(prometheus mosquitto mosquitto-clients openssl influxdb)
 # And for the sanitizer and fuzzing build, and the check of the code's format.
 CHECK_PACKAGES=(clang libclang-rt-dev clang-format)
 

@@ -31,12 +31,14 @@ enum class Id {
     Ports,
     Bauds,
     Scan,
-    All
+    All,
+    Config,
+    ExitZero
 };
 
 // Where an option's line stands in --help: among the options of every
 // command, or under the command it alone belongs to.
-enum class HelpGroup { Common, Find, Set };
+enum class HelpGroup { Common, Find, Set, Serve };
 
 // One option: how it is written, and its line in --help. The help is made
 // from this table, so an option cannot be accepted without being explained.
@@ -89,6 +91,10 @@ constexpr KnownOption KnownOptions[] = {
         "every frame to standard error: time, direction, hex bytes\n"
         "and verdict",
         HelpGroup::Common},
+    {Id::ExitZero, 0, "exit-zero", nullptr,
+        "read, watch: exit 0 even when a reading failed (the\n"
+        "records say so), for collectors that drop a failed run",
+        HelpGroup::Common},
     {Id::Help, 'h', "help", nullptr, "this text", HelpGroup::Common},
     {Id::Version, 0, "version", nullptr, "the program's version", HelpGroup::Common},
     {Id::Ports, 0, "ports", "LIST",
@@ -104,6 +110,10 @@ constexpr KnownOption KnownOptions[] = {
         "write even with several sensors on the line: every\n"
         "one of them takes the setting",
         HelpGroup::Set},
+    {Id::Config, 'c', "config", "FILE",
+        "the TOML file naming the lines, the sensors and the\n"
+        "outputs; SIGHUP reads it again",
+        HelpGroup::Serve},
 };
 
 static_assert(std::ranges::all_of(KnownOptions,
@@ -169,6 +179,8 @@ std::optional<Command> commandNamed(const QString& word)
         return Command::Address;
     if (word == QLatin1String("find"))
         return Command::Find;
+    if (word == QLatin1String("serve"))
+        return Command::Serve;
     return std::nullopt;
 }
 
@@ -185,6 +197,8 @@ QString commandName(Command command)
         return QStringLiteral("address");
     case Command::Find:
         return QStringLiteral("find");
+    case Command::Serve:
+        return QStringLiteral("serve");
     }
     return {};
 }
@@ -192,7 +206,15 @@ QString commandName(Command command)
 // Why an option given does not go with the command; empty when it does.
 QString misplaced(Command command, Id id)
 {
+    if (command == Command::Serve && id != Id::Config && id != Id::Verbose)
+        return QStringLiteral("serve takes its lines and settings from --config, not %1").arg(dashed(id));
     switch (id) {
+    case Id::Config:
+        return command == Command::Serve ? QString() : dashed(id) + QStringLiteral(" is for serve only");
+    case Id::ExitZero:
+        return command == Command::Read || command == Command::Watch
+            ? QString()
+            : dashed(id) + QStringLiteral(" is for read and watch only");
     case Id::Interval:
     case Id::Count:
         return command == Command::Watch ? QString() : dashed(id) + QStringLiteral(" is for watch only");
@@ -333,10 +355,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     }
 
     if (words.isEmpty())
-        return refused(QStringLiteral("no command given: read, watch, set, address or find"));
+        return refused(QStringLiteral("no command given: read, watch, set, address, find or serve"));
     const std::optional<Command> command = commandNamed(words.first());
     if (!command)
-        return refused(QStringLiteral("unknown command '%1': read, watch, set, address or find").arg(words.first()));
+        return refused(
+            QStringLiteral("unknown command '%1': read, watch, set, address, find or serve").arg(words.first()));
     Options& options = parsed.options;
     options.command = *command;
     const qsizetype operands = *command == Command::Set ? 2 : 0;
@@ -420,6 +443,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         options.output = *output;
     }
     options.verbose = given.count(Id::Verbose) > 0;
+    options.exitZero = given.count(Id::ExitZero) > 0;
     options.scan = given.count(Id::Scan) > 0;
     options.all = given.count(Id::All) > 0;
     if (const QString* ports = valueOf(Id::Ports)) {
@@ -444,6 +468,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                                           "(give -b if it is not 9600)"));
         if (valueOf(Id::Ports))
             return refused(QStringLiteral("find looks behind one gateway (-p) or on serial ports (--ports), not both"));
+    }
+    if (*command == Command::Serve) {
+        const QString* config = valueOf(Id::Config);
+        if (!config || config->isEmpty())
+            return refused(QStringLiteral("serve needs --config FILE"));
+        options.config = *config;
     }
     if (*command == Command::Set) {
         if (options.stations.size() > 1)
@@ -485,6 +515,8 @@ QString helpText()
                           "                       station than -s names): 250 reaches every sensor\n"
                           "  address              read the station number through station 250\n"
                           "  find                 look for sensors on ports and rates\n"
+                          "  serve                poll the lines of --config for monitoring (Prometheus\n"
+                          "                       metrics over HTTP, MQTT) until SIGTERM\n"
                           "\n"
                           "Options (before or after the command):\n")
         + optionLines(HelpGroup::Common)
@@ -503,8 +535,17 @@ QString helpText()
                          "  baud                 2400, 4800, 9600 or 19200; read back at the new rate\n"
                          "  A negative value needs no \"--\": kv9240b set humidity-offset -1.2\n")
         + optionLines(HelpGroup::Set)
-        + QStringLiteral("  The value read back is written as a record; a different one fails.\n"
-                         "\n"
+
+        + QStringLiteral("  The value read back is written as a record; a different one fails.\n")
+        + QStringLiteral("\n"
+                         "serve:\n")
+        + optionLines(HelpGroup::Serve)
+        + QStringLiteral("  Each line is polled on its own; a port or gateway that is lost is tried\n"
+                         "  again after 1 s, then twice as long each time up to 60 s. A wrong file is\n"
+                         "  refused whole, with its line number (status 2; on SIGHUP the running\n"
+                         "  configuration stays). SIGTERM ends after the exchanges in flight (status\n"
+                         "  0). The installed example, /etc/kv9240b/serve.toml, explains every key.\n")
+        + QStringLiteral("\n"
                          "Records (one a reading, written at once):\n"
                          "  text    station 1  25.00 °C  60.00 %RH  offsets +0.00 °C +0.00 %RH  9600 baud\n"
                          "          station 3  no reply (timeout 129 ms)\n"
@@ -512,9 +553,9 @@ QString helpText()
                          "          humidity_offset_rh,baud,status: the header once, not when appending\n"
                          "          to a file that has lines already\n"
                          "  json    one object a line with the keys of csv; null where a reading failed\n"
-                         "  influx  kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,\n"
-                         "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i <ns>;\n"
-                         "          failed readings go to standard error\n"
+                         "  influx  kv9240b,station=1,port=COM1 temperature_c=25.00,humidity_rh=60.00,\n"
+                         "          temperature_offset_c=0.00,humidity_offset_rh=0.00,baud=9600i,\n"
+                         "          status=\"ok\" <ns>; a failed reading has its status and no values\n"
                          "  time is ISO 8601 with milliseconds and the UTC offset; status is ok,\n"
                          "  no-reply, partial, bad-crc, exception-NN, unexpected or port-lost.\n"
                          "  address writes \"station 7\" (csv and json: the station alone). find writes\n"

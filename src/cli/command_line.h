@@ -14,7 +14,7 @@
 
 namespace kv::cli {
 
-enum class Command { Read, Watch, Set, Address, Find };
+enum class Command { Read, Watch, Set, Address, Find, Serve };
 
 // Everything a run of kv9240b was asked to do, checked.
 struct Options {
@@ -30,11 +30,13 @@ struct Options {
     qint64 count = 0; // watch: rounds to poll; 0: until stopped
     QString output;   // empty: standard output
     bool verbose = false;
+    bool exitZero = false;                         // read, watch: failed readings do not make the exit status 1
     std::optional<SettingChange> setting;          // set
     bool all = false;                              // set: write whoever answers station 250
     QStringList ports;                             // find; empty: every serial device present
     QList<int> baudRates{9600, 19200, 4800, 2400}; // find
     bool scan = false;                             // find
+    QString config;                                // serve: the configuration file
 };
 
 // What the command line asks for: a run, the help, the version, or nothing

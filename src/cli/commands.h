@@ -22,6 +22,7 @@ int runPolling(const Options& options); // read and watch
 int runSet(const Options& options);
 int runAddress(const Options& options);
 int runFind(const Options& options);
+int runServe(const Options& options);
 int runFindBehindGateway(const Options& options); // find with -p naming a gateway
 
 } // namespace kv::cli

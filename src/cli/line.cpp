@@ -53,16 +53,29 @@ void Line::finishLog()
 
 bool Line::open()
 {
-    if (m_gateway) {
-        if (m_gateway->open())
-            return true;
-        complain(gatewayProblemText(*m_gateway));
-        return false;
-    }
-    if (m_serial->setPortOpen(true))
+    const QString failure = openFailure();
+    if (failure.isEmpty())
         return true;
-    complain(openProblemText(*m_serial, m_named));
+    complain(failure);
     return false;
+}
+
+QString Line::openFailure()
+{
+    if (m_gateway)
+        return m_gateway->open() ? QString() : gatewayProblemText(*m_gateway);
+    return m_serial->setPortOpen(true) ? QString() : openProblemText(*m_serial, m_named);
+}
+
+void Line::close()
+{
+    m_line->close();
+}
+
+void Line::setConnectTimeout(std::chrono::milliseconds timeout)
+{
+    if (m_gateway)
+        m_gateway->setConnectTimeout(timeout);
 }
 
 void Line::followRate(int baudRate)

@@ -7,6 +7,7 @@
 #include "net/tcp_line.h"
 #include "session/modbus_master.h"
 
+#include <chrono>
 #include <memory>
 
 namespace kv::cli {
@@ -23,6 +24,12 @@ public:
 
     // Opens the port; when that fails, says why on standard error.
     bool open();
+    // Opens the port quietly: empty when it opened, else why not.
+    QString openFailure();
+    // Closes the port or the connection, so that open() can try again.
+    void close();
+    // How long opening a gateway's connection may block (the default: TcpLine's).
+    void setConnectTimeout(std::chrono::milliseconds timeout);
     // Waits, without serving the event loop, until the next request may go out.
     void waitForQuiet() const;
     // The line is done with: --verbose writes what is still open.

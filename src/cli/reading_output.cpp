@@ -25,6 +25,7 @@ QString formatName(RecordFormat format)
 
 ReadingOutput::ReadingOutput(const Options& options)
     : m_format(options.format)
+    , m_port(options.port)
     , m_recorder(options.format)
 {
     if (options.output != QLatin1String("-"))
@@ -52,10 +53,12 @@ bool ReadingOutput::open(Ended& ended)
     return m_format != RecordFormat::Csv || !m_sink.startsEmpty() || writeRecord(m_sink, recordHeader(m_format), ended);
 }
 
-bool ReadingOutput::write(const Reading& reading, Ended& ended)
+bool ReadingOutput::write(const Reading& taken, Ended& ended)
 {
+    Reading reading = taken;
+    reading.port = m_port;
     const QString record = recordLine(m_format, reading);
-    // Line protocol carries measurements only: failures are said aside.
+    // A reading no record can carry is said aside.
     if (record.isEmpty())
         complain(QStringLiteral("station %1: %2").arg(reading.station).arg(failureText(reading)));
     if (!toFile())

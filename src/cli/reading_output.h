@@ -29,6 +29,7 @@ private:
     void complainOfFailure(RecordFailure failure, const QString& detail);
 
     RecordFormat m_format;
+    QString m_port;    // as influx records tag it
     QByteArray m_path; // the file's name as given, byte for byte; empty for standard output
     RecordSink m_sink;
     ReadingRecorder m_recorder;

@@ -46,6 +46,8 @@ int run(const QStringList& arguments)
         return runAddress(parsed.options);
     case Command::Find:
         return runFind(parsed.options);
+    case Command::Serve:
+        return runServe(parsed.options);
     }
     return UsageError;
 }

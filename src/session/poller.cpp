@@ -50,6 +50,7 @@ void Poller::start()
     m_round = 0;
     m_tick = 0;
     m_station = 0;
+    m_attempt = 0;
     m_schedule = {CommPort::monotonicNow(), m_plan.period ? std::chrono::nanoseconds(*m_plan.period).count() : 0};
     ask();
 }
@@ -93,6 +94,13 @@ void Poller::onOutcome(const Outcome& outcome)
     const std::uint8_t station = m_plan.stations[m_station];
     const Reading reading
         = readingOf(outcome, station, m_askedAt, m_master.timeoutFor(m_requests[static_cast<std::size_t>(m_station)]));
+    emit exchanged(reading);
+    if (!reading.ok() && outcome.kind != OutcomeKind::PortLost && !m_stopping && m_attempt < m_plan.retries) {
+        ++m_attempt;
+        ask();
+        return;
+    }
+    m_attempt = 0;
     const bool goOn = m_handler(reading);
     if (!goOn || m_stopping || outcome.kind == OutcomeKind::PortLost) {
         finish();

@@ -41,6 +41,7 @@ public:
         QList<std::uint8_t> stations;
         std::optional<std::chrono::milliseconds> period; // empty: the rounds follow each other at once
         qint64 rounds = 1;                               // 0: until stopped
+        int retries = 0; // further attempts at a station whose exchange failed (not on a lost port)
     };
 
     Poller(ModbusMaster& master, Plan plan, Handler handler, QObject* parent = nullptr);
@@ -53,6 +54,9 @@ public:
 
 signals:
     void finished();
+    // Every exchange as it ended, also those a retry follows; the handler
+    // hears only the last attempt at each station.
+    void exchanged(const kv::Reading& reading);
 
 private:
     void ask();
@@ -71,6 +75,7 @@ private:
     qint64 m_round = 0; // rounds done
     qint64 m_tick = 0;  // the tick of the grid the current round belongs to
     qsizetype m_station = 0;
+    int m_attempt = 0; // retries made at the current station
     bool m_running = false;
     bool m_stopping = false;
 };

@@ -20,6 +20,7 @@ struct Reading {
     Measurement values;
     std::chrono::nanoseconds responseTime{};
     std::chrono::milliseconds timeout{}; // how long a reply was awaited
+    QString port;                        // the port or gateway it was read on, as records tag it; empty: untagged
 
     bool ok() const { return status == OutcomeKind::Ok; }
 };

@@ -70,10 +70,19 @@ QString jsonLine(const Reading& reading)
             statusCode(reading.status, reading.check.exceptionCode));
 }
 
+// A tag value of line protocol: commas, equals signs and spaces escaped.
+QString influxTag(QString value)
+{
+    return value.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char(','), QLatin1String("\\,"))
+        .replace(QLatin1Char('='), QLatin1String("\\="))
+        .replace(QLatin1Char(' '), QLatin1String("\\ "));
+}
+
+// A failed reading is a point too, with its status and no values, so that a
+// collector sees the failure where it keeps the measurements.
 QString influxLine(const Reading& reading)
 {
-    if (!reading.ok())
-        return {};
     const Measurement& v = reading.values;
     QStringList fields;
     if (v.temperature)
@@ -86,12 +95,14 @@ QString influxLine(const Reading& reading)
         fields << QStringLiteral("humidity_offset_rh=") + hundredthsText(*v.humidityOffset, Point);
     if (v.baudRate)
         fields << QStringLiteral("baud=%1i").arg(*v.baudRate);
-    if (fields.isEmpty())
+    if (reading.ok() && fields.isEmpty())
         return {};
+    fields << QStringLiteral("status=\"%1\"").arg(statusCode(reading.status, reading.check.exceptionCode));
     const qint64 nanoseconds = reading.time.toMSecsSinceEpoch() * 1'000'000;
-    return QStringLiteral("kv9240b,station=%1 %2 %3")
+    const QString port = reading.port.isEmpty() ? QString() : QStringLiteral(",port=") + influxTag(reading.port);
+    return QStringLiteral("kv9240b,station=%1%2 %3 %4")
         .arg(reading.station)
-        .arg(fields.join(QLatin1Char(',')))
+        .arg(port, fields.join(QLatin1Char(',')))
         .arg(nanoseconds);
 }
 

@@ -141,9 +141,9 @@ void tst_CliArguments::refused_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("problem");
 
-    QTest::newRow("nothing") << QStringList{} << "no command given: read, watch, set, address or find";
+    QTest::newRow("nothing") << QStringList{} << "no command given: read, watch, set, address, find or serve";
     QTest::newRow("unknown command") << QStringList{"poll"}
-                                     << "unknown command 'poll': read, watch, set, address or find";
+                                     << "unknown command 'poll': read, watch, set, address, find or serve";
     QTest::newRow("unknown long option") << QStringList{"read", "--speed=9600"} << "unknown option --speed";
     QTest::newRow("unknown letter") << QStringList{"read", "-x"} << "unknown option -x";
     QTest::newRow("missing value") << QStringList{"read", "-p"} << "--port needs a value";

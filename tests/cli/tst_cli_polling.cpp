@@ -169,16 +169,26 @@ void tst_CliPolling::influxRecords()
     const qint64 before = QDateTime::currentMSecsSinceEpoch();
     const CliRun run = runCli(readBoth(sim, "influx"));
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.outLines().size(), 1);
-    static const QRegularExpression line(QStringLiteral(
-        "^kv9240b,station=5 temperature_c=-3.50,humidity_rh=41.25,temperature_offset_c=0.00,humidity_offset_rh=0.00,"
-        "baud=9600i (\\d+)$"));
+    QCOMPARE(run.outLines().size(), 2);
+    const QString port = sim.devicePath().replace(QLatin1Char(','), QLatin1String("\\,"));
+    static const QRegularExpression line(
+        QStringLiteral("^kv9240b,station=5,port=\\S+ temperature_c=-3.50,humidity_rh=41.25,temperature_offset_c=0.00,"
+                       "humidity_offset_rh=0.00,baud=9600i,status=\"ok\" (\\d+)$"));
     const QRegularExpressionMatch match = line.match(run.outLines().first());
     QVERIFY2(match.hasMatch(), qPrintable(run.out));
     const qint64 nanoseconds = match.captured(1).toLongLong();
     QVERIFY(nanoseconds >= before * 1'000'000 && nanoseconds <= QDateTime::currentMSecsSinceEpoch() * 1'000'000);
-    // A failed reading is no measurement: it is said on standard error.
-    QCOMPARE(run.errLines(), QStringList{"kv9240b: station 6: no reply (timeout 129 ms)"});
+    QVERIFY(run.outLines().first().startsWith(QStringLiteral("kv9240b,station=5,port=") + port + QLatin1Char(' ')));
+    // A failed reading is a point with its status and no values, so the collector sees it.
+    QVERIFY2(QRegularExpression(QStringLiteral("^kv9240b,station=6,port=\\S+ status=\"no-reply\" \\d+$"))
+                 .match(run.outLines().last())
+                 .hasMatch(),
+        qPrintable(run.out));
+    QCOMPARE(run.errLines(), QStringList{});
+    // With --exit-zero a run with a failed station still succeeds, so Telegraf keeps its points.
+    const CliRun kept = runCli(readBoth(sim, "influx") << "--exit-zero");
+    QCOMPARE(kept.exitCode, 0);
+    QCOMPARE(kept.outLines().size(), 2);
 }
 
 void tst_CliPolling::failureKinds_data()

@@ -37,7 +37,7 @@ void tst_CliUsage::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("problem");
-    QTest::newRow("no command") << QStringList{} << "no command given: read, watch, set, address or find";
+    QTest::newRow("no command") << QStringList{} << "no command given: read, watch, set, address, find or serve";
     QTest::newRow("unknown option") << QStringList{"read", "--sped", "9600"} << "unknown option --sped";
     QTest::newRow("baud") << QStringList{"watch", "-b", "115200"}
                           << "--baud must be 2400, 4800, 9600 or 19200, not '115200'";

@@ -16,6 +16,10 @@ namespace {
 
 const QString Version = QStringLiteral(KV9240B_VERSION);
 const QString AppId = QStringLiteral("org.kv9240b.ServiceTool");
+// What makes kv9240b serve a system service.
+const QStringList ServiceFiles{QStringLiteral("usr/lib/systemd/system/kv9240b.service"),
+    QStringLiteral("usr/lib/sysusers.d/kv9240b.conf"), QStringLiteral("etc/kv9240b/serve.toml"),
+    QStringLiteral("usr/share/doc/kv9240b/examples/serve.toml")};
 // The bitmap sizes desktops look for first, beside the scalable icon.
 const QList<int> IconSizes = {16, 24, 32, 48, 64, 128, 256};
 
@@ -204,6 +208,11 @@ void tst_Package::contents_data()
     };
     for (const QString& path : data)
         QTest::newRow(qPrintable(path)) << path << false;
+#if KV9240B_HAS_COMMAND_LINE
+    // kv9240b serve as a service: its unit, its user and its example configuration.
+    for (const QString& path : ServiceFiles)
+        QTest::newRow(qPrintable(path)) << path << false;
+#endif
 }
 
 void tst_Package::contents()
@@ -218,6 +227,9 @@ void tst_Package::contents()
 
 void tst_Package::everythingUnderUsr()
 {
+    // Beside /usr only the service's configuration in /etc, where an administrator looks for it.
+    const QStringList outsideUsr{
+        QStringLiteral("./etc/"), QStringLiteral("./etc/kv9240b/"), QStringLiteral("./etc/kv9240b/serve.toml")};
     const Run listing = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--contents"), m_deb});
     QVERIFY2(listing.exitCode == 0, qPrintable(describe(listing)));
     const QStringList lines = listing.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -226,7 +238,7 @@ void tst_Package::everythingUnderUsr()
         // Owner and group root, paths in /usr but not in /usr/local.
         QVERIFY2(line.contains(QLatin1String(" root/root ")), qPrintable(line));
         const QString path = line.section(QLatin1Char(' '), -1);
-        QVERIFY2(path == QLatin1String("./") || path == QLatin1String("./usr/")
+        QVERIFY2(path == QLatin1String("./") || path == QLatin1String("./usr/") || outsideUsr.contains(path)
                 || (path.startsWith(QLatin1String("./usr/")) && !path.startsWith(QLatin1String("./usr/local/"))),
             qPrintable(path));
     }

@@ -79,8 +79,12 @@ void tst_RecordFormat::lines_data()
            "\"baud\":null,\"status\":\"port-lost\"}";
     QTest::newRow("influx") << RecordFormat::Influx << good()
                             << "kv9240b,station=1 temperature_c=25.00,humidity_rh=60.00,temperature_offset_c=-1.50,"
-                               "humidity_offset_rh=0.00,baud=9600i 1796648590123000000";
-    QTest::newRow("influx leaves failures out") << RecordFormat::Influx << failed(OutcomeKind::NoReply) << QString();
+                               "humidity_offset_rh=0.00,baud=9600i,status=\"ok\" 1796648590123000000";
+    Reading tagged = failed(OutcomeKind::NoReply);
+    tagged.port = QStringLiteral("tcp://gw 1:4001,a=b");
+    QTest::newRow("influx: a failure is a point without values, the port a tag")
+        << RecordFormat::Influx << tagged
+        << "kv9240b,station=3,port=tcp://gw\\ 1:4001\\,a\\=b status=\"no-reply\" 1796648590123000000";
 }
 
 void tst_RecordFormat::lines()
