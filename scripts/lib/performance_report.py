@@ -26,7 +26,9 @@ def command_line_section(out):
     lines = ["## The command line\n",
              f"Measured by `./scripts/bench --cli` on {datetime.date.today().isoformat()}. `kv9240b watch -f csv -o FILE` "
              "and mbpoll poll 5 registers at 9600 baud, side by side, each on a simulated sensor of its own with the "
-             "same settings, so both run under the same load. CPU: the time the process ran on a CPU "
+             "same settings, so both run under the same load, each writing what it reads to a file (mbpoll's standard "
+             "output redirected there). The Modbus TCP row has each talk to the simulator playing a Modbus TCP "
+             "gateway on 127.0.0.1 (`--modbus-tcp`, mbpoll `-m tcp`). CPU: the time the process ran on a CPU "
              "(`/proc/<pid>/task/*/schedstat`) from its 20th reply on, divided by the replies in that stretch. "
              "Wake-ups: the times the process went to sleep and was woken, per poll (voluntary context switches). "
              "Decoded: records with status `ok` against the replies the simulator sent. Deviation: how far the "

@@ -8,6 +8,8 @@
 #include "app/tool_window.h"
 #include "message_recorder.h"
 #include "pty_pair.h"
+#include "session/reading_history.h"
+#include "session/sensor_readings.h"
 #include "sim_process.h"
 
 #include <QApplication>
@@ -201,13 +203,17 @@ void tst_OverviewWindow::keptListComesBack()
     QCOMPARE(again.sensors().first().station, std::uint8_t(2));
 }
 
-// The window polls its sensor while the overview polls the same line: the
-// two take turns, and neither reply is lost to a collision.
+// The window polls its sensor while the overview polls the same line and a
+// sensor on another port: on the shared line the two take turns, and no
+// reply is lost to a collision; every sensor has its curves in the chart.
 void tst_OverviewWindow::sharesTheWindowsLine()
 {
-    SimProcess sim({QStringLiteral("--station"), QStringLiteral("1,2")});
-    QVERIFY(sim.isRunning());
-    PortWiring com1(1, sim.devicePath());
+    SimProcess bus({QStringLiteral("--station"), QStringLiteral("1,2,7")});
+    SimProcess other(
+        {QStringLiteral("--station"), QStringLiteral("42"), QStringLiteral("--baud"), QStringLiteral("19200")});
+    QVERIFY(bus.isRunning() && other.isRunning());
+    PortWiring com1(1, bus.devicePath());
+    PortWiring com3(3, other.devicePath());
     MessageRecorder messages;
     ToolWindow tool;
     tool.load();
@@ -217,12 +223,13 @@ void tst_OverviewWindow::sharesTheWindowsLine()
     OverviewWindow& overview = *tool.overview();
     overview.findChild<QTableWidget*>(QStringLiteral("tblOverview"))->selectAll(); // what the tests before left
     click(overview, "cmdOverviewRemove");
-    overview.addSensors(1, 9600, {1, 2});
-    overview.findChild<QLineEdit*>(QStringLiteral("txtOverviewPeriod"))->setText(QStringLiteral("150"));
+    overview.addSensors(1, 9600, {1, 2, 7});
+    overview.addSensors(3, 19200, {42});
+    overview.findChild<QLineEdit*>(QStringLiteral("txtOverviewPeriod"))->setText(QStringLiteral("200"));
 
     form.controls().get<QPushButton>(u"cmdOneM")->click();
     click(overview, "cmdOverviewStart");
-    QTRY_VERIFY_WITH_TIMEOUT(overview.sensors().at(1).exchanges >= 8, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(overview.sensors().at(3).exchanges >= 8, 8000);
     form.controls().get<QPushButton>(u"cmdStopOnce")->click();
     click(overview, "cmdOverviewStop");
 
@@ -233,6 +240,12 @@ void tst_OverviewWindow::sharesTheWindowsLine()
     // The window's replies: one short at most, the query still out when it stopped.
     QVERIFY(form.controls().text(u"lblErrCounter").toInt() >= asked - 1);
     QVERIFY(messages.shown.isEmpty());
+
+    QStringList charted;
+    for (const SensorReadings& sensor : tool.readings().sensors())
+        charted << QStringLiteral("%1 %2").arg(sensor.port).arg(sensor.station);
+    charted.sort();
+    QCOMPARE(charted, (QStringList{"COM1 1", "COM1 2", "COM1 7", "COM3 42"}));
 }
 
 QTEST_MAIN(tst_OverviewWindow)
