@@ -243,7 +243,7 @@ void tst_OverviewWindow::sharesTheWindowsLine()
 
     QStringList charted;
     for (const SensorReadings& sensor : tool.readings().sensors())
-        charted << QStringLiteral("%1 %2").arg(sensor.port).arg(sensor.station);
+        charted << QStringLiteral("%1 %2").arg(sensor.id().port).arg(sensor.id().station);
     charted.sort();
     QCOMPARE(charted, (QStringList{"COM1 1", "COM1 2", "COM1 7", "COM3 42"}));
 }
