@@ -28,20 +28,7 @@ namespace kv {
 
 namespace {
 
-enum Column {
-    Name,
-    Line,
-    Station,
-    Temperature,
-    Humidity,
-    Result,
-    Age,
-    TemperatureRange,
-    HumidityRange,
-    Share,
-    Breaches,
-    Columns
-};
+using enum OverviewWindow::Column;
 
 constexpr int DefaultPeriodMs = 1000;
 constexpr int LongestPeriodMs = 3'600'000;

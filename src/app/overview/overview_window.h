@@ -24,6 +24,22 @@ class OverviewWindow : public QWidget {
     Q_OBJECT
 
 public:
+    // The table's columns, in order.
+    enum Column {
+        Name,
+        Line,
+        Station,
+        Temperature,
+        Humidity,
+        Result,
+        Age,
+        TemperatureRange,
+        HumidityRange,
+        Share,
+        Breaches,
+        Columns
+    };
+
     OverviewWindow(OverviewLines::SharedQueue sharedQueue, QWidget* parent = nullptr);
     ~OverviewWindow() override;
 

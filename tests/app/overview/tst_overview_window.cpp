@@ -29,19 +29,7 @@ using namespace kv::test;
 
 namespace {
 
-enum Column {
-    Name,
-    Line,
-    Station,
-    Temperature,
-    Humidity,
-    Result,
-    Age,
-    TemperatureRange,
-    HumidityRange,
-    Share,
-    Breaches
-};
+using enum OverviewWindow::Column;
 
 // Answers the next modal dialog: `fill` sets its boxes, then OK is pressed.
 void answerNextDialog(const std::function<void(QDialog&)>& fill)
