@@ -24,9 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> reply(
         data + 2 + RequestBytes + textLength, size - 2 - RequestBytes - textLength);
 
-    const kv::DecodedReply decoded = kv::decodeReply(reply, kind, request, start);
+    // Judged as the engine judges what it hands the window.
+    const kv::ReplyCheck check = kv::checkReply(request, reply);
+    const kv::DecodedReply decoded = kv::decodeReply(reply, check, kind, request, start);
     if (decoded.accepted())
-        require(kv::checkReply(request, reply).ok());
+        require(check.ok());
     if (kind == 1 && decoded.accepted())
         require(reply[2] == 2 * (request[4] << 8 | request[5]));
     if (decoded.address)

@@ -124,6 +124,37 @@ def overview_section(out):
     return "\n".join(lines)
 
 
+def serve_section(out):
+    """The bridge at scale beside watch."""
+    run = read_figures(out, "serve")
+    num = as_number
+    ours, watch = num(run, "cpu_per_exchange_ms"), num(run, "watch_cpu_per_exchange_ms")
+    growth = num(run, "rss_end_kb") - num(run, "rss_after_first_minute_kb")
+    exchanges, sound = int(num(run, "exchanges")), int(num(run, "sound"))
+    p95 = num(run, "page_ms_p95")
+    lines = ["## The bridge at scale\n",
+             f"Measured by `./scripts/bench serve` on {datetime.date.today().isoformat()}. `kv9240b serve` polls 4 lines "
+             "of 32 simulated sensors each at 19200 baud, as fast as the wires allow (a 100 ms interval, shorter "
+             f"than a round), for {run.get('seconds', '?')} s after a first minute; its `/metrics` page is fetched with "
+             "curl every second meanwhile. Then `kv9240b watch -s 1-32` reads the 32 stations of one of the lines for "
+             "a minute. CPU from `/proc/<pid>/task/*/schedstat`, exchanges from the page's "
+             "`kv9240b_exchanges_total`, memory from `VmRSS`.\n",
+             "| target | measured | met |",
+             "|---|---|---|",
+             f"| every exchange accounted for, every reply sound | {sound} sound of {exchanges} "
+             f"({num(run, 'exchanges_per_second'):.1f} a second) | {'yes' if exchanges > 0 and sound == exchanges else 'no'} |",
+             f"| CPU per exchange at most `watch`'s | {ours:.3f} ms vs {watch:.3f} ms | {'yes' if 0 < ours <= watch else 'no'} |",
+             f"| memory flat after the first minute | {int(num(run, 'rss_after_first_minute_kb'))} kB then "
+             f"{int(num(run, 'rss_end_kb'))} kB | {'yes' if growth < 1024 else 'no'} |",
+             f"| `/metrics` under 10 ms at the 95th percentile | median {num(run, 'page_ms_median'):.2f} ms, p95 "
+             f"{p95:.2f} ms, worst {num(run, 'page_ms_worst'):.2f} ms ({run.get('pages', '?')} pages) | "
+             f"{'yes' if 0 < p95 < 10 else 'no'} |"]
+    return "\n".join(lines)
+
+
+if len(sys.argv) > 1 and sys.argv[1] == "--serve-section":
+    print(serve_section(sys.argv[2]))
+    sys.exit(0)
 if len(sys.argv) > 1 and sys.argv[1] == "--overview-section":
     print(overview_section(sys.argv[2]))
     sys.exit(0)
