@@ -317,7 +317,7 @@ void tst_CliServe::metricsOfTheSimulatedSensors()
     QVERIFY(valueOf(page, "kv9240b_response_time_seconds_count{" + north + "}")->toInt() >= 1);
 
     if (QStringLiteral(KV9240B_PROMTOOL).isEmpty())
-        QWARN("promtool (Debian package prometheus) is not installed: the page's format is not checked by it");
+        qWarning("promtool (Debian package prometheus) is not installed: the page's format is not checked by it");
     else {
         QProcess promtool;
         promtool.start(QStringLiteral(KV9240B_PROMTOOL), {"check", "metrics"});
