@@ -291,6 +291,10 @@ print("\n<!-- cli:begin -->")
 print(command_line_section(out))
 print("<!-- cli:end -->")
 
+print("\n<!-- serve:begin -->")
+print(serve_section(out))
+print("<!-- serve:end -->")
+
 print("\n<!-- overview:begin -->")
 print(overview_section(out))
 print("<!-- overview:end -->")
@@ -300,10 +304,12 @@ print(find_section(out))
 print("<!-- find:end -->")
 
 print("\n## Commands\n")
-print("```sh\n./scripts/bench                        # all of the above, about 25 minutes\n"
+print("```sh\n./scripts/bench                        # all of the above, about 40 minutes\n"
       "./scripts/bench --cli                  # only the command line, about 3 minutes\n"
       "./scripts/bench window                 # only the window beside the minimal Qt Modbus window, about 2 minutes\n"
       "./scripts/bench find                   # only the window's search for sensors, about 20 s\n"
+      "./scripts/bench overview               # only the overview of 20 sensors, about a minute\n"
+      "./scripts/bench serve                  # only the bridge at scale, about 13 minutes\n"
       "./scripts/bench chart                  # only the chart's section, about a minute\n"
       "build/bench/poll_bench poll 9600 50 600 5   # one polling run\n"
       "build/bench/poll_bench startup 10\n"
