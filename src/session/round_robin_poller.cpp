@@ -35,7 +35,10 @@ std::chrono::milliseconds RoundRobinPoller::shortestPeriod(const QList<PolledSen
 {
     std::chrono::nanoseconds total{};
     for (const PolledSensor& sensor : sensors) {
-        const int rate = sensor.queue->engine().line().baudRate();
+        const ExchangeQueue* queue = sensor.queue();
+        if (!queue)
+            continue;
+        const int rate = queue->engine().line().baudRate();
         total += exchangeTime(RequestBytes, ReplyBytes, rate, ModbusMaster::NominalTurnaround) + silentInterval(rate);
     }
     return std::chrono::ceil<std::chrono::milliseconds>(total);
@@ -44,8 +47,6 @@ std::chrono::milliseconds RoundRobinPoller::shortestPeriod(const QList<PolledSen
 void RoundRobinPoller::setSensors(QList<PolledSensor> sensors)
 {
     m_sensors = std::move(sensors);
-    for (const PolledSensor& sensor : m_sensors)
-        watch(sensor.queue);
     m_next = std::min<int>(m_next, static_cast<int>(m_sensors.size()));
 }
 
@@ -105,8 +106,12 @@ void RoundRobinPoller::askNext()
     m_asked = m_next++;
     const PolledSensor& sensor = m_sensors[m_asked];
     m_askedAt = QDateTime::currentDateTime();
-    m_open = sensor.queue->submit(requestFor(sensor.station), ExchangeQueue::Turn::AfterOpen, this);
-    if (m_open == 0) { // the line is closed
+    m_askedOn = sensor.queue();
+    if (m_askedOn) {
+        watch(m_askedOn);
+        m_open = m_askedOn->submit(requestFor(sensor.station), ExchangeQueue::Turn::AfterOpen, this);
+    }
+    if (m_open == 0) { // the line is closed, or cannot be had
         Outcome lost;
         lost.kind = OutcomeKind::PortLost;
         report(lost);
@@ -129,7 +134,9 @@ void RoundRobinPoller::report(const Outcome& outcome)
         return;
     const PolledSensor& sensor = m_sensors[m_asked];
     const Frame request = requestFor(sensor.station);
-    emit reading(m_asked, readingOf(outcome, sensor.station, m_askedAt, sensor.queue->engine().timeoutFor(request)));
+    const std::chrono::milliseconds timeout
+        = m_askedOn ? m_askedOn->engine().timeoutFor(request) : std::chrono::milliseconds{};
+    emit reading(m_asked, readingOf(outcome, sensor.station, m_askedAt, timeout));
 }
 
 } // namespace kv

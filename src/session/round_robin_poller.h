@@ -10,12 +10,15 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 
 namespace kv {
 
-// One sensor of a round: the queue of the line it hangs on, and its station.
+// One sensor of a round: where the queue of the line it hangs on is found,
+// asked anew for every request (a line may change hands between rounds;
+// nothing: the line cannot be used now), and its station.
 struct PolledSensor {
-    ExchangeQueue* queue = nullptr;
+    std::function<ExchangeQueue*()> queue;
     std::uint8_t station = 1;
 };
 
@@ -32,7 +35,8 @@ public:
     ~RoundRobinPoller() override;
 
     // The time one round needs on the wires: each sensor's exchange at its
-    // line's rate with the sensor's usual turnaround, and the silence after it.
+    // line's rate with the sensor's usual turnaround, and the silence after it
+    // (a sensor whose line cannot be used now counts nothing).
     static std::chrono::milliseconds shortestPeriod(const QList<PolledSensor>& sensors);
 
     // The sensors of the next rounds; a running round ends with the reading in flight.
@@ -61,6 +65,7 @@ private:
     int m_next = 0; // index of the sensor asked next in this round
     int m_asked = -1;
     ExchangeQueue::Id m_open = 0;
+    ExchangeQueue* m_askedOn = nullptr; // the queue of the request in flight
     QDateTime m_askedAt;
     bool m_running = false;
 };

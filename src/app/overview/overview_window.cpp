@@ -320,24 +320,17 @@ void OverviewWindow::start()
         return;
     bool ok = false;
     const int period = m_period->text().trimmed().toInt(&ok);
+    // The line of each sensor is looked for anew at every request: the
+    // window's own port is shared only while the window is on it, and a row
+    // of another port is never read through the window's line.
     QList<PolledSensor> polled;
     m_polled.clear();
     for (int index = 0; index < m_sensors.size(); ++index) {
-        OverviewSensor& sensor = m_sensors[index];
-        if (ExchangeQueue* queue = m_lines.queueFor(sensor.port, sensor.baudRate)) {
-            polled << PolledSensor{queue, sensor.station};
-            m_polled << index;
-        } else {
-            Reading lost;
-            lost.time = QDateTime::currentDateTime();
-            lost.station = sensor.station;
-            lost.status = OutcomeKind::PortLost;
-            sensor.take(lost);
-            showRow(index);
-        }
+        const OverviewSensor& sensor = m_sensors[index];
+        const int port = sensor.port, rate = sensor.baudRate;
+        polled << PolledSensor{[this, port, rate] { return m_lines.queueFor(port, rate); }, sensor.station};
+        m_polled << index;
     }
-    if (polled.isEmpty())
-        return;
     const std::chrono::milliseconds shortest = RoundRobinPoller::shortestPeriod(polled);
     if (!ok || period < shortest.count() || period > LongestPeriodMs) {
         MessageBox::show(tr("周期应为 %1 到 %2 ms：这 %3 个传感器在线路上一轮至少需要 %1 ms。")

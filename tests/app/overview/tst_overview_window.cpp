@@ -5,6 +5,7 @@
 #include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/overview/overview_window.h"
+#include "app/pick_list.h"
 #include "app/tool_window.h"
 #include "message_recorder.h"
 #include "pty_pair.h"
@@ -72,6 +73,7 @@ private slots:
     void busWithASilentStationAndABreach();
     void keptListComesBack();
     void sharesTheWindowsLine();
+    void rowKeepsItsPortWhenTheWindowMoves();
 
 private:
     QTemporaryDir m_config;
@@ -234,6 +236,36 @@ void tst_OverviewWindow::sharesTheWindowsLine()
         charted << QStringLiteral("%1 %2").arg(sensor.id().port).arg(sensor.id().station);
     charted.sort();
     QCOMPARE(charted, (QStringList{"COM1 1", "COM1 2", "COM1 7", "COM3 42"}));
+}
+
+// The window goes to another port while the overview reads a row of the
+// port it left: that row is read on its own port, never through the window's
+// line to the other one.
+void tst_OverviewWindow::rowKeepsItsPortWhenTheWindowMoves()
+{
+    SimProcess first({QStringLiteral("--temperature"), QStringLiteral("25")});
+    SimProcess second({QStringLiteral("--temperature"), QStringLiteral("30")});
+    QVERIFY(first.isRunning() && second.isRunning());
+    PortWiring com1(1, first.devicePath());
+    PortWiring com2(2, second.devicePath());
+    MessageRecorder messages;
+    ToolWindow tool;
+    tool.load();
+    tool.showOverview();
+    OverviewWindow& overview = *tool.overview();
+    overview.findChild<QTableWidget*>(QStringLiteral("tblOverview"))->selectAll(); // what the tests before left
+    click(overview, "cmdOverviewRemove");
+    overview.addSensors(1, 9600, {1});
+    overview.findChild<QLineEdit*>(QStringLiteral("txtOverviewPeriod"))->setText(QStringLiteral("100"));
+    click(overview, "cmdOverviewStart");
+    QTRY_VERIFY(overview.sensors().at(0).sound >= 2);
+
+    tool.form().controls().get<PickList>(u"Combo1")->choose(1); // COM2
+    const qint64 before = overview.sensors().at(0).exchanges;
+    QTRY_VERIFY(overview.sensors().at(0).exchanges >= before + 5);
+    click(overview, "cmdOverviewStop");
+    QCOMPARE(overview.sensors().at(0).maxTemperature, std::optional<double>(25.0));
+    QCOMPARE(overview.sensors().at(0).sound, overview.sensors().at(0).exchanges);
 }
 
 QTEST_MAIN(tst_OverviewWindow)
