@@ -58,6 +58,16 @@ bool red(const QTableWidget& table, int row, int column)
     return table.item(row, column)->foreground().color() == QColor(200, 0, 0);
 }
 
+// The tool's overview, opened, without the sensors the tests before it kept.
+OverviewWindow& emptyOverview(ToolWindow& tool)
+{
+    tool.showOverview();
+    OverviewWindow& overview = *tool.overview();
+    overview.findChild<QTableWidget*>(QStringLiteral("tblOverview"))->selectAll();
+    click(overview, "cmdOverviewRemove");
+    return overview;
+}
+
 } // namespace
 
 class tst_OverviewWindow : public QObject {
@@ -209,10 +219,7 @@ void tst_OverviewWindow::sharesTheWindowsLine()
     tool.load();
     frmMain& form = tool.form();
     form.form().controls.setText(u"txtTimerSet", QStringLiteral("100"));
-    tool.showOverview();
-    OverviewWindow& overview = *tool.overview();
-    overview.findChild<QTableWidget*>(QStringLiteral("tblOverview"))->selectAll(); // what the tests before left
-    click(overview, "cmdOverviewRemove");
+    OverviewWindow& overview = emptyOverview(tool);
     overview.addSensors(1, 9600, {1, 2, 7});
     overview.addSensors(3, 19200, {42});
     overview.findChild<QLineEdit*>(QStringLiteral("txtOverviewPeriod"))->setText(QStringLiteral("200"));
@@ -251,10 +258,7 @@ void tst_OverviewWindow::rowKeepsItsPortWhenTheWindowMoves()
     MessageRecorder messages;
     ToolWindow tool;
     tool.load();
-    tool.showOverview();
-    OverviewWindow& overview = *tool.overview();
-    overview.findChild<QTableWidget*>(QStringLiteral("tblOverview"))->selectAll(); // what the tests before left
-    click(overview, "cmdOverviewRemove");
+    OverviewWindow& overview = emptyOverview(tool);
     overview.addSensors(1, 9600, {1});
     overview.findChild<QLineEdit*>(QStringLiteral("txtOverviewPeriod"))->setText(QStringLiteral("100"));
     click(overview, "cmdOverviewStart");
