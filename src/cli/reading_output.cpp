@@ -57,13 +57,15 @@ bool ReadingOutput::write(const Reading& taken, Ended& ended)
 {
     Reading reading = taken;
     reading.port = m_port;
-    const QString record = recordLine(m_format, reading);
+    // Made once, in the form its destination takes.
+    const QString record = toFile() ? QString() : recordLine(m_format, reading);
+    const QByteArray fileLine = toFile() ? recordLineBytes(m_format, reading) : QByteArray();
     // A reading no record can carry is said aside.
-    if (record.isEmpty())
+    if (record.isEmpty() && fileLine.isEmpty())
         complain(QStringLiteral("station %1: %2").arg(reading.station).arg(failureText(reading)));
     if (!toFile())
         return record.isEmpty() || writeRecord(m_sink, record, ended);
-    if (m_recorder.record(reading))
+    if (m_recorder.recordLine(fileLine))
         return true;
     ended = Ended::WriteFailed;
     return false;

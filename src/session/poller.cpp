@@ -79,7 +79,7 @@ void Poller::ask()
 
 void Poller::sendNow()
 {
-    m_askedAt = QDateTime::currentDateTime();
+    m_askedAt = readingTimeNow();
     if (m_master.start(m_requests[static_cast<std::size_t>(m_station)]))
         return;
     Outcome lost; // the port closed under us

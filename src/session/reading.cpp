@@ -2,7 +2,19 @@
 
 #include "protocol/modbus/frame.h"
 
+#include <ctime>
+
 namespace kv {
+
+QDateTime readingTimeNow()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::tm local{};
+    ::localtime_r(&now.tv_sec, &local);
+    return QDateTime::fromMSecsSinceEpoch(
+        qint64(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000, Qt::OffsetFromUTC, static_cast<int>(local.tm_gmtoff));
+}
 
 Reading readingOf(
     const Outcome& outcome, std::uint8_t station, const QDateTime& time, std::chrono::milliseconds timeout)

@@ -25,6 +25,11 @@ struct Reading {
     bool ok() const { return status == OutcomeKind::Ok; }
 };
 
+// Now, in local time at the UTC offset in force now. Kept as that offset
+// rather than as "local time", the stamp gives its date, clock and offset
+// without the time zone rules being asked again for each record.
+QDateTime readingTimeNow();
+
 // The reading a transaction with `station` ended in, at `time`.
 Reading readingOf(
     const Outcome& outcome, std::uint8_t station, const QDateTime& time, std::chrono::milliseconds timeout);

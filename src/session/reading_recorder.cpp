@@ -188,9 +188,13 @@ void ReadingRecorder::stop()
 
 bool ReadingRecorder::record(const Reading& reading)
 {
+    return isRecording() && recordLine(recordLineBytes(m_format, reading));
+}
+
+bool ReadingRecorder::recordLine(const QByteArray& line)
+{
     if (!isRecording())
         return false;
-    const QByteArray line = recordLineBytes(m_format, reading);
     if (line.isEmpty())
         return true;
     if (!writeLine(line) || !stillNamed())

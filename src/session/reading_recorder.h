@@ -60,6 +60,8 @@ public:
     // for it, as influx for a failure, writes nothing). False when no
     // recording is on or this one failed.
     bool record(const Reading& reading);
+    // The same for a line recordLineBytes() made in the recording's format.
+    bool recordLine(const QByteArray& line);
 
 signals:
     void rowWritten(qint64 rows);

@@ -105,7 +105,7 @@ void RoundRobinPoller::askNext()
     }
     m_asked = m_next++;
     const PolledSensor& sensor = m_sensors[m_asked];
-    m_askedAt = QDateTime::currentDateTime();
+    m_askedAt = readingTimeNow();
     m_askedOn = sensor.queue();
     if (m_askedOn) {
         watch(m_askedOn);

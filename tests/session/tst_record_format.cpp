@@ -64,6 +64,11 @@ void tst_RecordFormat::lines_data()
                                      << "station 3  exception 02 (illegal data address)";
     QTest::newRow("csv") << RecordFormat::Csv << good()
                          << "2026-12-07T14:03:10.123+01:00,1,25.00,60.00,-1.50,0.00,9600,ok";
+    Reading west = good();
+    west.time = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::OffsetFromUTC, -12600);
+    west.values = {1, -5, 7, -10000, 1, 115200};
+    QTest::newRow("csv, west of UTC, small and large")
+        << RecordFormat::Csv << west << "2026-01-02T03:04:05.006-03:30,1,-0.05,0.07,-100.00,0.01,115200,ok";
     QTest::newRow("csv, bad CRC") << RecordFormat::Csv << failed(OutcomeKind::BadCrc)
                                   << "2026-12-07T14:03:10.123+01:00,3,,,,,,bad-crc";
     QTest::newRow("csv, exception") << RecordFormat::Csv << failed(OutcomeKind::Exception)
