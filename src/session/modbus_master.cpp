@@ -3,6 +3,7 @@
 #include "line/line.h"
 #include "protocol/kv9240b/sensor_reply.h"
 #include "protocol/modbus/wire_timing.h"
+#include "session/late_answer.h"
 
 #include <QEventLoop>
 
@@ -61,13 +62,7 @@ bool ModbusMaster::start(const Frame& request)
 {
     if (m_busy || !m_line.isOpen())
         return false;
-    if (m_lateAnswerMayCome) {
-        m_lateRequest = m_request;
-        m_lateWritten = m_written;
-    } else {
-        m_lateRequest.clear();
-        m_lateWritten.clear();
-    }
+    m_lateWritten = m_lateAnswerMayCome ? m_written : QByteArray();
     m_request = QByteArray(reinterpret_cast<const char*>(request.data()), static_cast<qsizetype>(request.size()));
     m_written = m_line.framing() == Framing::Mbap ? mbapRequest(asSpan(m_request), ++m_transactionId) : m_request;
     m_reply.clear();
@@ -148,40 +143,19 @@ ReplyCheck ModbusMaster::judged(const QByteArray& reply) const
 }
 
 // Through a gateway the late answer of the transaction before, given up
-// without it, can come while this one is open: alone, or in one burst with
-// this one's answer. It answers nothing open, so it is stray, and what follows
-// it is judged as this transaction's answer. (On a serial line its timing
-// tells it apart already, see heard().)
+// without it, can come while this one is open (see lateAnswerLength). It
+// answers nothing open, so it is stray, and what follows it is judged as this
+// transaction's answer. On a serial line its timing tells it apart already.
 void ModbusMaster::setAsideLateAnswer()
 {
-    if (m_lateWritten.isEmpty() || !m_line.isNetwork())
+    if (!m_line.isNetwork())
         return;
-    const int length = lateAnswerLength();
+    const int length = lateAnswerLength(m_line.framing(), m_lateWritten, m_written, m_reply);
     if (length == 0)
         return;
     m_stray += m_reply.left(length);
     m_reply.remove(0, length);
-    m_lateRequest.clear();
     m_lateWritten.clear();
-}
-
-// The length of the whole frame the reply begins with when it is the late
-// answer; 0 when it is not, or not whole yet.
-int ModbusMaster::lateAnswerLength() const
-{
-    if (m_line.framing() == Framing::Mbap) {
-        // The transaction id names the request a frame answers.
-        const ReplyCheck late = checkMbapReply(asSpan(m_lateWritten), asSpan(m_reply));
-        return late.whole && late.mismatch != Mismatch::Transaction ? late.received : 0;
-    }
-    // RTU frames carry no transaction id: only an intact answer to the
-    // request before that cannot answer this one is told apart. The late
-    // answer to the same request reads as this one's.
-    const auto answers = [](const ReplyCheck& check) {
-        return check.whole && (check.verdict == ReplyVerdict::Ok || check.verdict == ReplyVerdict::Exception);
-    };
-    const ReplyCheck late = checkReply(asSpan(m_lateRequest), asSpan(m_reply));
-    return answers(late) && !answers(checkReply(asSpan(m_request), asSpan(m_reply))) ? late.received : 0;
 }
 
 bool ModbusMaster::replyComplete() const

@@ -81,7 +81,6 @@ private:
     void reportStray();
     bool replyComplete() const;
     void setAsideLateAnswer();
-    int lateAnswerLength() const;
     ReplyCheck judged(const QByteArray& reply) const;
     std::chrono::milliseconds networkAllowance() const;
 
@@ -98,8 +97,7 @@ private:
     qint64 m_lastByteAt = 0;          // monotonic ns when the reply's last byte arrived
     bool m_answerBegun = false;       // a byte that can answer the request has come
     bool m_lateAnswerMayCome = false; // the last transaction ended without its whole answer
-    QByteArray m_lateRequest;         // that transaction's request, while its answer may still come
-    QByteArray m_lateWritten;         // and what went on the line for it
+    QByteArray m_lateWritten;         // what went on the line for it, while its answer may still come
     qint64 m_lastHeardAt = 0;         // monotonic ns of the last chunk off the line, awaited or not
     ReplyCheck m_check;
     QByteArray m_stray; // heard in this delivery, answering nothing open

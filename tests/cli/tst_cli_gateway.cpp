@@ -29,6 +29,18 @@ QStringList valuesOf(const CliRun& run)
     return values;
 }
 
+// The verdicts -v gives the frames received, in order, without their details:
+// "ok", "late", "no-reply", "unsolicited".
+QStringList receivedVerdicts(const CliRun& run)
+{
+    QStringList verdicts;
+    for (const QString& line : run.errLines()) {
+        if (line.contains(QLatin1String(" RX ")))
+            verdicts << line.section(QStringLiteral("  "), -1).section(QStringLiteral(" ("), 0, 0);
+    }
+    return verdicts;
+}
+
 QString gatewayOf(const SimProcess& sim, const QString& scheme)
 {
     return scheme + QStringLiteral("://") + sim.devicePath();
@@ -244,16 +256,21 @@ void tst_CliGateway::twoRepliesInOneSegment_data()
     QTest::addColumn<QList<QList<int>>>("script");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("received");
 
     // The gateway repeats an answer it had already sent, as one that retried on its serial side.
     const QList<QList<int>> repeated{{0, 0}, {1}};
     // The answer to 5 held back until the answer to 6, 5 given up by then.
     const QList<QList<int>> heldBack{{}, {0, 1}};
     const QStringList lateFive{"5,,,,,,no-reply", Station6};
-    QTest::newRow("transparent: an answer twice") << "tcp" << repeated << 0 << QStringList({Station5, Station6});
-    QTest::newRow("Modbus TCP: an answer twice") << "modbus-tcp" << repeated << 0 << QStringList({Station5, Station6});
-    QTest::newRow("transparent: a late answer ahead of the next") << "tcp" << heldBack << 1 << lateFive;
-    QTest::newRow("Modbus TCP: a late answer ahead of the next") << "modbus-tcp" << heldBack << 1 << lateFive;
+    const QStringList both{Station5, Station6};
+    // The repeat answers nothing open: no reading, "unsolicited" in the log.
+    const QStringList twice{"ok", "unsolicited", "ok"};
+    const QStringList late{"late", "ok"};
+    QTest::newRow("transparent: an answer twice") << "tcp" << repeated << 0 << both << twice;
+    QTest::newRow("Modbus TCP: an answer twice") << "modbus-tcp" << repeated << 0 << both << twice;
+    QTest::newRow("transparent: a late answer ahead of the next") << "tcp" << heldBack << 1 << lateFive << late;
+    QTest::newRow("Modbus TCP: a late answer ahead of the next") << "modbus-tcp" << heldBack << 1 << lateFive << late;
 }
 
 void tst_CliGateway::twoRepliesInOneSegment()
@@ -265,7 +282,7 @@ void tst_CliGateway::twoRepliesInOneSegment()
     QProcess cli;
     cli.start(cliPath(),
         {"read", "-p", QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(gateway.serverPort()), "-s", "5,6", "-f",
-            "csv"});
+            "csv", "-v"});
     // The command line is another process: the gateway's side waits in place.
     QVERIFY(gateway.waitForNewConnection(5000));
     QTcpSocket* socket = gateway.nextPendingConnection();
@@ -289,8 +306,10 @@ void tst_CliGateway::twoRepliesInOneSegment()
     CliRun run;
     run.exitCode = cli.exitCode();
     run.out = QString::fromUtf8(cli.readAllStandardOutput());
+    run.err = QString::fromUtf8(cli.readAllStandardError());
     QTEST(run.exitCode, "exitCode");
     QTEST(valuesOf(run), "values");
+    QTEST(receivedVerdicts(run), "received");
 }
 
 // The gateway answers station 5 after 500 ms. The default timeout (the
@@ -304,19 +323,24 @@ void tst_CliGateway::slowGateway_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("received");
 
     const QStringList readBoth{"read", "-s", "5,6"};
     const QStringList neither{"5,,,,,,no-reply", "6,,,,,,no-reply"};
-    QTest::newRow("transparent, default timeout") << "tcp" << readBoth << 1 << neither;
-    QTest::newRow("Modbus TCP, --timeout 100") << "modbus-tcp" << readBoth + QStringList{"-t", "100"} << 1 << neither;
-    QTest::newRow("transparent, --timeout 700")
-        << "tcp" << readBoth + QStringList{"-t", "700"} << 0 << QStringList({Station5, Station6});
+    const QStringList both{Station5, Station6};
+    // The answer to 5 is logged as the late one it is; 6 gets none.
+    const QStringList late{"late", "no-reply"};
+    const QStringList ok{"ok", "ok"};
+    QTest::newRow("transparent, default timeout") << "tcp" << readBoth << 1 << neither << late;
+    QTest::newRow("Modbus TCP, --timeout 100")
+        << "modbus-tcp" << readBoth + QStringList{"-t", "100"} << 1 << neither << late;
+    QTest::newRow("transparent, --timeout 700") << "tcp" << readBoth + QStringList{"-t", "700"} << 0 << both << ok;
     QTest::newRow("Modbus TCP, --timeout 700")
-        << "modbus-tcp" << readBoth + QStringList{"-t", "700"} << 0 << QStringList({Station5, Station6});
+        << "modbus-tcp" << readBoth + QStringList{"-t", "700"} << 0 << both << ok;
     // The next poll of 5 goes out before the late answer to the last one comes.
     QTest::newRow("Modbus TCP, watch polling faster than the answers")
         << "modbus-tcp" << QStringList{"watch", "-s", "5", "-i", "300", "-n", "2", "-t", "100"} << 1
-        << QStringList({"5,,,,,,no-reply", "5,,,,,,no-reply"});
+        << QStringList({"5,,,,,,no-reply", "5,,,,,,no-reply"}) << late;
 }
 
 void tst_CliGateway::slowGateway()
@@ -325,9 +349,10 @@ void tst_CliGateway::slowGateway()
     QFETCH(QStringList, arguments);
     SimProcess sim(Sensors + QStringList{simOption(scheme), "0", "--fault", "delay:1:500,to=5"});
     QVERIFY(sim.isRunning());
-    const CliRun run = runCli(arguments + QStringList{"-p", gatewayOf(sim, scheme), "-f", "csv"});
+    const CliRun run = runCli(arguments + QStringList{"-p", gatewayOf(sim, scheme), "-f", "csv", "-v"});
     QTEST(run.exitCode, "exitCode");
     QTEST(valuesOf(run), "values");
+    QTEST(receivedVerdicts(run), "received");
 }
 
 void tst_CliGateway::addressAndSetEndWhenTheGatewayCloses()
