@@ -3,6 +3,7 @@
 #include "line/line.h"
 #include "protocol/kv9240b/sensor_reply.h"
 #include "protocol/modbus/wire_timing.h"
+#include "session/late_answer.h"
 
 #include <QEventLoop>
 
@@ -61,6 +62,7 @@ bool ModbusMaster::start(const Frame& request)
 {
     if (m_busy || !m_line.isOpen())
         return false;
+    m_lateWritten = m_lateAnswerMayCome ? m_written : QByteArray();
     m_request = QByteArray(reinterpret_cast<const char*>(request.data()), static_cast<qsizetype>(request.size()));
     m_written = m_line.framing() == Framing::Mbap ? mbapRequest(asSpan(m_request), ++m_transactionId) : m_request;
     m_reply.clear();
@@ -130,8 +132,30 @@ void ModbusMaster::heard(const QByteArray& bytes, qint64 at)
     m_answerBegun = true;
     m_lastByteAt = at;
     m_reply += bytes;
-    m_check = m_line.framing() == Framing::Mbap ? checkMbapReply(asSpan(m_written), asSpan(m_reply))
-                                                : checkReply(asSpan(m_request), asSpan(m_reply));
+    setAsideLateAnswer();
+    m_check = judged(m_reply);
+}
+
+ReplyCheck ModbusMaster::judged(const QByteArray& reply) const
+{
+    return m_line.framing() == Framing::Mbap ? checkMbapReply(asSpan(m_written), asSpan(reply))
+                                             : checkReply(asSpan(m_request), asSpan(reply));
+}
+
+// Through a gateway the late answer of the transaction before, given up
+// without it, can come while this one is open (see lateAnswerLength). It
+// answers nothing open, so it is stray, and what follows it is judged as this
+// transaction's answer. On a serial line its timing tells it apart already.
+void ModbusMaster::setAsideLateAnswer()
+{
+    if (!m_line.isNetwork())
+        return;
+    const int length = lateAnswerLength(m_line.framing(), m_lateWritten, m_written, m_reply);
+    if (length == 0)
+        return;
+    m_stray += m_reply.left(length);
+    m_reply.remove(0, length);
+    m_lateWritten.clear();
 }
 
 bool ModbusMaster::replyComplete() const

@@ -80,6 +80,8 @@ private:
     void finish(bool portLost = false);
     void reportStray();
     bool replyComplete() const;
+    void setAsideLateAnswer();
+    ReplyCheck judged(const QByteArray& reply) const;
     std::chrono::milliseconds networkAllowance() const;
 
     Line& m_line;
@@ -95,6 +97,7 @@ private:
     qint64 m_lastByteAt = 0;          // monotonic ns when the reply's last byte arrived
     bool m_answerBegun = false;       // a byte that can answer the request has come
     bool m_lateAnswerMayCome = false; // the last transaction ended without its whole answer
+    QByteArray m_lateWritten;         // what went on the line for it, while its answer may still come
     qint64 m_lastHeardAt = 0;         // monotonic ns of the last chunk off the line, awaited or not
     ReplyCheck m_check;
     QByteArray m_stray; // heard in this delivery, answering nothing open

@@ -4,6 +4,7 @@
 #include "protocol/kv9240b/sensor_reply.h"
 #include "protocol/modbus/frame.h"
 #include "protocol/modbus/wire_timing.h"
+#include "session/late_answer.h"
 
 #include <QDateTime>
 
@@ -145,9 +146,11 @@ void TrafficRecorder::arrived(const QByteArray& bytes, qint64 at, int baudRate)
     if (m_pending.isEmpty() && m_overdue) {
         // A frame begun before the next request was handed over cannot be
         // that request's answer: it is the late answer of the one before.
+        // Through a gateway the time tells nothing: the whole frame does
+        // (takeWholeAnswer).
         if (!beganAfter(m_overdue->supersededAt, at, wireBytes, baudRate))
             m_pendingLate = true;
-        else
+        else if (!m_network)
             settleOverdue(at, true);
     }
     m_pendingBaud = baudRate;
@@ -200,6 +203,10 @@ TrafficRecorder::OpenRequest* TrafficRecorder::answered()
 
 qint64 TrafficRecorder::overdueEndsAt() const
 {
+    // Through a gateway a late answer comes whenever the network hands it
+    // over: as long as the request after it may still be answered.
+    if (m_network)
+        return m_overdue->supersededAt + std::chrono::nanoseconds(NoReplyAfter).count();
     const int longest = std::max(expectedReplyLength(asSpan(m_overdue->bytes)), 5);
     return m_overdue->supersededAt + frameTime(longest, m_overdue->baudRate).count()
         + std::chrono::nanoseconds(LateAnswerReadWithin).count();
@@ -254,6 +261,9 @@ ReplyCheck TrafficRecorder::judge(const QByteArray& request, const QByteArray& r
 
 void TrafficRecorder::takeWholeAnswer()
 {
+    if (m_network && m_overdue && !m_pendingLate && m_request
+        && lateAnswerLength(m_framing, m_overdue->bytes, m_request->bytes, m_pending) > 0)
+        m_pendingLate = true;
     OpenRequest* request = answered();
     if (!request || m_pending.isEmpty())
         return;
@@ -262,7 +272,10 @@ void TrafficRecorder::takeWholeAnswer()
         return;
     const QByteArray whole = m_pending.left(check.received);
     m_pending.remove(0, check.received);
+    const bool late = m_pendingLate;
     answer(*request, whole, check);
+    if (late)
+        takeWholeAnswer(); // the open request's answer may have come in the same burst
 }
 
 void TrafficRecorder::endPendingFrame()
@@ -289,6 +302,9 @@ void TrafficRecorder::endPendingFrame()
 void TrafficRecorder::answer(OpenRequest& request, const QByteArray& bytes, const ReplyCheck& check)
 {
     const bool late = m_overdue && &request == &*m_overdue;
+    // The open request's answer came first: the one before it is not answered.
+    if (!late && m_overdue && !m_pendingLate)
+        stateNoReply(*m_overdue, m_pendingAt, true);
     TrafficFrame frame;
     frame.direction = Direction::Received;
     frame.verdict = late ? FrameVerdict::Late : verdictOf(check);

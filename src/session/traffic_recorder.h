@@ -18,7 +18,8 @@ namespace kv {
 // while the serial driver may still hold its rest); each answer is paired with its
 // request and judged (an answer whose first byte came before a request was
 // handed over cannot be its answer: one that comes after the next request
-// went out is late for the request it answers); a request nobody answers is
+// went out is late for the request it answers; through a gateway, where the
+// time tells nothing, its content does, see lateAnswerLength); a request nobody answers is
 // stated as such once its answer can no longer come, late or not, or after a
 // second of silence; bytes with no request open are unsolicited. Keeps the newest frames up to its capacity (older ones
 // are let go a hundredth of the capacity at a time, so a view of a full log is trimmed now and then rather than with

@@ -2,8 +2,11 @@
 // simulated sensors behind one (transparent: --tcp, Modbus TCP: --modbus-tcp),
 // and against other programs speaking Modbus TCP.
 #include "cli_process.h"
+#include "frames.h"
 #include "sim_process.h"
 
+#include <QFile>
+#include <QHostAddress>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -14,6 +17,8 @@ using namespace kv::test;
 namespace {
 
 const QStringList Sensors{"--station", "5,6", "--temperature", "-3.5", "--humidity", "41.25"};
+const QString Station5 = QStringLiteral("5,-3.50,41.25,0.00,0.00,9600,ok");
+const QString Station6 = QStringLiteral("6,-2.50,43.25,0.00,0.00,9600,ok");
 
 // The values of each CSV record after the header, without the time it was read at.
 QStringList valuesOf(const CliRun& run)
@@ -22,6 +27,18 @@ QStringList valuesOf(const CliRun& run)
     for (const QString& line : run.outLines().mid(1))
         values << line.section(QLatin1Char(','), 1);
     return values;
+}
+
+// The verdicts -v gives the frames received, in order, without their details:
+// "ok", "late", "no-reply", "unsolicited".
+QStringList receivedVerdicts(const CliRun& run)
+{
+    QStringList verdicts;
+    for (const QString& line : run.errLines()) {
+        if (line.contains(QLatin1String(" RX ")))
+            verdicts << line.section(QStringLiteral("  "), -1).section(QStringLiteral(" ("), 0, 0);
+    }
+    return verdicts;
 }
 
 QString gatewayOf(const SimProcess& sim, const QString& scheme)
@@ -43,6 +60,43 @@ bool listening(quint16 port)
 {
     QTcpServer probe;
     return !probe.listen(QHostAddress::LocalHost, port);
+}
+
+QString simOption(const QString& scheme)
+{
+    return scheme == QLatin1String("tcp") ? QStringLiteral("--tcp") : QStringLiteral("--modbus-tcp");
+}
+
+// The answer of station 5 or 6 (values as Sensors gives them) to a read
+// request as a gateway of the scheme carries it, transaction id included.
+QByteArray answerTo(const QByteArray& request, const QString& scheme)
+{
+    const bool mbap = scheme == QLatin1String("modbus-tcp");
+    const int station = static_cast<quint8>(request.at(mbap ? 6 : 0));
+    const QByteArray rtu
+        = station == 5 ? readReply({0xFEA2, 4125, 0, 0, 9600}, 5) : readReply({0xFF06, 4325, 0, 0, 9600}, 6);
+    if (!mbap)
+        return rtu;
+    const QByteArray unitAndPdu = rtu.chopped(2);
+    return request.left(2) + bytes({0, 0, 0, static_cast<int>(unitAndPdu.size())}) + unitAndPdu;
+}
+
+// Whether the system's host name lookups stay on this machine: every
+// nameserver of /etc/resolv.conf (none: 127.0.0.1) on the loopback.
+bool resolverIsLocal(QString& elsewhere)
+{
+    QFile conf(QStringLiteral("/etc/resolv.conf"));
+    if (!conf.open(QIODevice::ReadOnly | QIODevice::Text))
+        return true;
+    for (const QByteArray& line : conf.readAll().split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() >= 2 && words[0] == "nameserver"
+            && !QHostAddress(QString::fromLatin1(words[1])).isLoopback()) {
+            elsewhere = QString::fromLatin1(words[1]);
+            return false;
+        }
+    }
+    return true;
 }
 
 // A program the test needs beside ours, started and ended with the test.
@@ -67,6 +121,13 @@ private slots:
     void verdicts_data();
     void verdicts();
     void refusedConnection();
+    void hostNameNotFound();
+    void replySplitAcrossSegments_data();
+    void replySplitAcrossSegments();
+    void twoRepliesInOneSegment_data();
+    void twoRepliesInOneSegment();
+    void slowGateway_data();
+    void slowGateway();
     void addressAndSetEndWhenTheGatewayCloses();
     void oneClientAtATime();
     void findsTheSensorBehindAGateway();
@@ -148,6 +209,150 @@ void tst_CliGateway::refusedConnection()
             QStringList{QStringLiteral("kv9240b: cannot connect to 127.0.0.1:%1: connection refused").arg(port)});
         QVERIFY(run.out.isEmpty());
     }
+}
+
+// A name under the reserved .invalid domain is found nowhere. "No route to
+// host" cannot be provoked on 127.0.0.1 and is not tried here.
+void tst_CliGateway::hostNameNotFound()
+{
+    QString elsewhere;
+    if (!resolverIsLocal(elsewhere))
+        QSKIP(qPrintable(QStringLiteral("the name lookup would leave this machine for nameserver %1").arg(elsewhere)));
+    const QStringList gateways{"tcp://no-such-gateway.invalid:502", "modbus-tcp://no-such-gateway.invalid"};
+    for (const QString& gateway : gateways) {
+        const CliRun run = runCli({"read", "-p", gateway});
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, 3);
+        QCOMPARE(run.errLines(), QStringList{"kv9240b: cannot connect to no-such-gateway.invalid:502: name not found"});
+        QVERIFY(run.out.isEmpty());
+    }
+}
+
+// The reply comes in three TCP segments, 20 ms apart.
+void tst_CliGateway::replySplitAcrossSegments_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("transparent") << "tcp";
+    QTest::newRow("Modbus TCP") << "modbus-tcp";
+}
+
+void tst_CliGateway::replySplitAcrossSegments()
+{
+    QFETCH(QString, scheme);
+    SimProcess sim(Sensors + QStringList{simOption(scheme), "0", "--fault", "split:1"});
+    QVERIFY(sim.isRunning());
+    const CliRun run = runCli({"read", "-p", gatewayOf(sim, scheme), "-s", "5,6", "-f", "csv"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(valuesOf(run), QStringList({Station5, Station6}));
+    QCOMPARE(sim.lines("FAULT"), QStringList({"split", "split"}));
+}
+
+// A gateway played by the test answers `read -s 5,6` as scripted: after
+// request i it sends, in one write, the answers to the requests listed.
+// Each request is credited with its own answer only.
+void tst_CliGateway::twoRepliesInOneSegment_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QList<QList<int>>>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("received");
+
+    // The gateway repeats an answer it had already sent, as one that retried on its serial side.
+    const QList<QList<int>> repeated{{0, 0}, {1}};
+    // The answer to 5 held back until the answer to 6, 5 given up by then.
+    const QList<QList<int>> heldBack{{}, {0, 1}};
+    const QStringList lateFive{"5,,,,,,no-reply", Station6};
+    const QStringList both{Station5, Station6};
+    // The repeat answers nothing open: no reading, "unsolicited" in the log.
+    const QStringList twice{"ok", "unsolicited", "ok"};
+    const QStringList late{"late", "ok"};
+    QTest::newRow("transparent: an answer twice") << "tcp" << repeated << 0 << both << twice;
+    QTest::newRow("Modbus TCP: an answer twice") << "modbus-tcp" << repeated << 0 << both << twice;
+    QTest::newRow("transparent: a late answer ahead of the next") << "tcp" << heldBack << 1 << lateFive << late;
+    QTest::newRow("Modbus TCP: a late answer ahead of the next") << "modbus-tcp" << heldBack << 1 << lateFive << late;
+}
+
+void tst_CliGateway::twoRepliesInOneSegment()
+{
+    QFETCH(QString, scheme);
+    QFETCH(QList<QList<int>>, script);
+    QTcpServer gateway;
+    QVERIFY(gateway.listen(QHostAddress::LocalHost, 0));
+    QProcess cli;
+    cli.start(cliPath(),
+        {"read", "-p", QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(gateway.serverPort()), "-s", "5,6", "-f",
+            "csv", "-v"});
+    // The command line is another process: the gateway's side waits in place.
+    QVERIFY(gateway.waitForNewConnection(5000));
+    QTcpSocket* socket = gateway.nextPendingConnection();
+    const qsizetype requestLength = scheme == QLatin1String("tcp") ? 8 : 12;
+    QList<QByteArray> requests;
+    for (const QList<int>& answers : std::as_const(script)) {
+        QByteArray request;
+        while (request.size() < requestLength && (socket->bytesAvailable() > 0 || socket->waitForReadyRead(5000)))
+            request += socket->read(requestLength - request.size());
+        QCOMPARE(request.size(), requestLength);
+        requests << request;
+        QByteArray burst;
+        for (const int answered : answers)
+            burst += answerTo(requests.at(answered), scheme);
+        if (!burst.isEmpty()) {
+            socket->write(burst);
+            QVERIFY(socket->waitForBytesWritten(3000));
+        }
+    }
+    QVERIFY(cli.waitForFinished(10000));
+    CliRun run;
+    run.exitCode = cli.exitCode();
+    run.out = QString::fromUtf8(cli.readAllStandardOutput());
+    run.err = QString::fromUtf8(cli.readAllStandardError());
+    QTEST(run.exitCode, "exitCode");
+    QTEST(valuesOf(run), "values");
+    QTEST(receivedVerdicts(run), "received");
+}
+
+// The gateway answers station 5 after 500 ms. The default timeout (the
+// exchange on the wire, 100 ms and 200 ms for the network: 329 ms) and
+// --timeout 100 (300 ms) give up first; the request to 6 that follows goes
+// to a gateway still busy with 5, which drops it, and the late answer to 5
+// is not 6's. --timeout 700 waits for it.
+void tst_CliGateway::slowGateway_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QStringList>("received");
+
+    const QStringList readBoth{"read", "-s", "5,6"};
+    const QStringList neither{"5,,,,,,no-reply", "6,,,,,,no-reply"};
+    const QStringList both{Station5, Station6};
+    // The answer to 5 is logged as the late one it is; 6 gets none.
+    const QStringList late{"late", "no-reply"};
+    const QStringList ok{"ok", "ok"};
+    QTest::newRow("transparent, default timeout") << "tcp" << readBoth << 1 << neither << late;
+    QTest::newRow("Modbus TCP, --timeout 100")
+        << "modbus-tcp" << readBoth + QStringList{"-t", "100"} << 1 << neither << late;
+    QTest::newRow("transparent, --timeout 700") << "tcp" << readBoth + QStringList{"-t", "700"} << 0 << both << ok;
+    QTest::newRow("Modbus TCP, --timeout 700")
+        << "modbus-tcp" << readBoth + QStringList{"-t", "700"} << 0 << both << ok;
+    // The next poll of 5 goes out before the late answer to the last one comes.
+    QTest::newRow("Modbus TCP, watch polling faster than the answers")
+        << "modbus-tcp" << QStringList{"watch", "-s", "5", "-i", "300", "-n", "2", "-t", "100"} << 1
+        << QStringList({"5,,,,,,no-reply", "5,,,,,,no-reply"}) << late;
+}
+
+void tst_CliGateway::slowGateway()
+{
+    QFETCH(QString, scheme);
+    QFETCH(QStringList, arguments);
+    SimProcess sim(Sensors + QStringList{simOption(scheme), "0", "--fault", "delay:1:500,to=5"});
+    QVERIFY(sim.isRunning());
+    const CliRun run = runCli(arguments + QStringList{"-p", gatewayOf(sim, scheme), "-f", "csv", "-v"});
+    QTEST(run.exitCode, "exitCode");
+    QTEST(valuesOf(run), "values");
+    QTEST(receivedVerdicts(run), "received");
 }
 
 void tst_CliGateway::addressAndSetEndWhenTheGatewayCloses()

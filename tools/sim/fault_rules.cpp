@@ -7,7 +7,7 @@ namespace kv::sim {
 
 namespace {
 
-constexpr std::array<std::pair<const char*, FaultKind>, 9> KindNames{{
+constexpr std::array<std::pair<const char*, FaultKind>, 10> KindNames{{
     {"bad-crc", FaultKind::BadCrc},
     {"no-reply", FaultKind::NoReply},
     {"partial", FaultKind::Partial},
@@ -17,6 +17,7 @@ constexpr std::array<std::pair<const char*, FaultKind>, 9> KindNames{{
     {"wrong-station", FaultKind::WrongStation},
     {"wrong-transaction", FaultKind::WrongTransaction},
     {"disconnect", FaultKind::Disconnect},
+    {"split", FaultKind::Split},
 }};
 
 constexpr int MaxExtraBytes = 4;
@@ -61,7 +62,7 @@ std::optional<FaultRule> parseFaultRule(const QString& text, QString& error)
     if (!kind) {
         error
             = QStringLiteral("unknown fault kind in \"%1\" (bad-crc, no-reply, partial, extra-bytes, exception, delay, "
-                             "wrong-station, wrong-transaction, disconnect)")
+                             "wrong-station, wrong-transaction, disconnect, split)")
                   .arg(text);
         return std::nullopt;
     }
@@ -133,6 +134,9 @@ DrawnFaults drawFaults(std::span<FaultRule> rules, std::uint8_t station, QRandom
             break;
         case FaultKind::Disconnect:
             drawn.disconnect = true;
+            break;
+        case FaultKind::Split:
+            drawn.split = true;
             break;
         }
     }

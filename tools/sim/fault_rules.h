@@ -23,6 +23,7 @@ enum class FaultKind {
     WrongStation,
     WrongTransaction, // a Modbus TCP reply with another transaction id
     Disconnect,       // the connection closed halfway through the reply (on a network line)
+    Split,            // the reply sent in three TCP segments with pauses between (on a network line)
 };
 
 // One --fault option: how often a kind of fault hits a reply, and which.
@@ -49,6 +50,7 @@ struct DrawnFaults {
     bool wrongStation = false;
     bool wrongTransaction = false;
     bool disconnect = false;
+    bool split = false;
     std::chrono::milliseconds delay{0};
 };
 

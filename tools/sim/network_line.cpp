@@ -2,6 +2,7 @@
 
 #include "protocol/modbus/reply_check.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kv::sim {
@@ -18,6 +20,10 @@ namespace {
 
 constexpr std::size_t MbapLengthEnd = 6; // transaction id, protocol, length
 constexpr std::uint8_t TargetFailedToRespond = 0x0B;
+// A split reply: its pieces and the pause after each, long enough for the
+// client to read every piece on its own.
+constexpr std::size_t SplitPieces = 3;
+constexpr std::chrono::milliseconds SplitPause{20};
 
 QString systemError(const char* what)
 {
@@ -96,9 +102,18 @@ public:
         return LineState::Open;
     }
 
+    // The request the reply answers is the one the sensors took: requests
+    // that come in while it is pending are dropped on the serial side and
+    // must not lend it their transaction id.
+    void replyStarts(const DrawnFaults& faults) override
+    {
+        m_answering = m_asked;
+        m_splitting = faults.split;
+    }
+
     void transmit(std::span<const std::uint8_t> bytes) override
     {
-        if (m_kind == GatewayKind::ModbusTcp)
+        if (m_kind == GatewayKind::ModbusTcp || m_splitting)
             m_reply.insert(m_reply.end(), bytes.begin(), bytes.end());
         else
             send(bytes);
@@ -106,9 +121,14 @@ public:
 
     void replyEnded(const DrawnFaults& faults) override
     {
-        if (m_kind == GatewayKind::ModbusTcp) {
-            send(mbapReply(std::exchange(m_reply, {}), faults));
-        }
+        Frame reply = std::exchange(m_reply, {});
+        if (m_kind == GatewayKind::ModbusTcp)
+            reply = mbapReply(reply, faults);
+        if (m_splitting)
+            sendInPieces(reply);
+        else if (m_kind == GatewayKind::ModbusTcp)
+            send(reply);
+        m_splitting = false;
         if (faults.disconnect && m_client >= 0) {
             m_note(QStringLiteral("closed the connection from %1").arg(m_peer));
             dropClient();
@@ -161,6 +181,8 @@ private:
         m_incoming.clear();
         m_reply.clear();
         m_asked.reset();
+        m_answering.reset();
+        m_splitting = false;
     }
 
     void send(std::span<const std::uint8_t> bytes)
@@ -177,9 +199,22 @@ private:
         }
     }
 
+    // Each piece leaves in a segment of its own: the socket sends at once
+    // (TCP_NODELAY), and the pause keeps the pieces apart on the client's side.
+    void sendInPieces(std::span<const std::uint8_t> bytes)
+    {
+        const std::size_t piece = (bytes.size() + SplitPieces - 1) / SplitPieces;
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+            if (at > 0)
+                std::this_thread::sleep_for(SplitPause);
+            send(bytes.subspan(at, std::min(piece, bytes.size() - at)));
+        }
+    }
+
     // Each whole Modbus TCP request becomes the RTU frame the gateway puts
-    // on the serial line. Only the last one is answered: the line is half
-    // duplex, so a reply always answers the request that came last.
+    // on the serial line. The line is half duplex: one that comes while a
+    // reply is pending is dropped there, and the reply keeps the transaction
+    // id of the request it answers (see replyStarts).
     void takeMbapRequests(Frame& into)
     {
         while (m_incoming.size() >= MbapLengthEnd) {
@@ -204,7 +239,7 @@ private:
     // reports as exception 0B.
     Frame mbapReply(const Frame& rtu, const DrawnFaults& faults) const
     {
-        if (!m_asked)
+        if (!m_answering)
             return {};
         Frame body;
         if (rtu.size() >= 4 && hasIntactCrc(rtu))
@@ -212,11 +247,11 @@ private:
         else if (faults.disconnect && rtu.size() >= 2)
             body = rtu; // cut short by the disconnection: sent as far as it goes
         else
-            body = {m_asked->unit, static_cast<std::uint8_t>(m_asked->function | 0x80), TargetFailedToRespond};
+            body = {m_answering->unit, static_cast<std::uint8_t>(m_answering->function | 0x80), TargetFailedToRespond};
         std::size_t length = body.size();
         if (faults.disconnect)
             length = static_cast<std::size_t>(announcedReplyLength(body, static_cast<int>(body.size()) + 2) - 2);
-        std::uint8_t transaction[2] = {m_asked->transaction[0], m_asked->transaction[1]};
+        std::uint8_t transaction[2] = {m_answering->transaction[0], m_answering->transaction[1]};
         if (faults.wrongTransaction)
             transaction[1] = static_cast<std::uint8_t>(transaction[1] + 1);
         Frame frame{transaction[0], transaction[1], 0, 0, static_cast<std::uint8_t>(length >> 8),
@@ -232,9 +267,11 @@ private:
     QString m_peer;
     GatewayKind m_kind;
     std::function<void(const QString&)> m_note;
-    Frame m_incoming; // Modbus TCP bytes not yet a whole request
-    Frame m_reply;    // the RTU reply gathered for translation
-    std::optional<AskedFor> m_asked;
+    Frame m_incoming;                    // Modbus TCP bytes not yet a whole request
+    Frame m_reply;                       // the RTU reply gathered for translation
+    std::optional<AskedFor> m_asked;     // the last request passed on
+    std::optional<AskedFor> m_answering; // the request the reply on its way answers
+    bool m_splitting = false;            // the reply on its way goes in pieces
 };
 
 } // namespace

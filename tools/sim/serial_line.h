@@ -43,9 +43,12 @@ public:
     virtual void transmit(std::span<const std::uint8_t> bytes) = 0;
     // Returns once everything transmitted has left.
     virtual void drain() = 0;
+    // A reply with these faults is about to be handed over with transmit().
+    // A line to a gateway notes the request it answers and how to send it.
+    virtual void replyStarts(const DrawnFaults&) { }
     // The reply handed over with transmit() is complete. A line to a gateway
     // sends what it has gathered, and carries out the faults only it can
-    // (another transaction id, the connection closed).
+    // (another transaction id, the connection closed, the reply split).
     virtual void replyEnded(const DrawnFaults&) { }
     virtual bool setBaudRate(int baudRate, QString& error) = 0;
 };

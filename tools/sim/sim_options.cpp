@@ -65,7 +65,8 @@ std::optional<SimOptions> readOptions(const QStringList& arguments, QString& err
             "exception (code 04), delay (delay:P:MS, default 200 ms), wrong-station (an intact reply "
             "from the next station, 247 followed by 1), wrong-transaction (--modbus-tcp: a reply with another "
             "transaction id), disconnect (--tcp, --modbus-tcp: the connection closed halfway through the "
-            "reply). P from 0 to 1. Add ,to=STATION to spoil only replies "
+            "reply), split (--tcp, --modbus-tcp: the reply sent in three TCP segments 20 ms apart). P from 0 to 1. Add "
+            ",to=STATION to spoil only replies "
             "to that station (250: every sensor), ,times=N to spoil at most N."),
         QStringLiteral("kind:p"));
     const QCommandLineOption tcp(QStringLiteral("tcp"),

@@ -214,6 +214,9 @@ void SimServer::startReply(Frame request, std::vector<std::size_t> senders, Cloc
         m_log.fault(now, QStringLiteral("delay %1 ms").arg(faults.delay.count()));
     if (faults.wrongTransaction)
         m_log.fault(now, QStringLiteral("wrong-transaction"));
+    if (faults.split)
+        m_log.fault(now, QStringLiteral("split"));
+    m_line.replyStarts(faults);
 
     // The turnaround counts from the end of the request; at low rates the
     // silence that marks that end may already have taken longer.
