@@ -62,13 +62,27 @@ bool Line::open()
 
 QString Line::openFailure()
 {
-    if (m_gateway)
-        return m_gateway->open() ? QString() : gatewayProblemText(*m_gateway);
-    return m_serial->setPortOpen(true) ? QString() : openProblemText(*m_serial, m_named);
+    return m_line->open() ? QString() : problem();
+}
+
+void Line::openAsync(std::function<void(const QString& failure)> done)
+{
+    QObject::disconnect(m_opening);
+    m_opening = QObject::connect(
+        m_line.get(), &kv::Line::openFinished, m_line.get(),
+        [this, done = std::move(done)](bool opened) { done(opened ? QString() : problem()); },
+        Qt::SingleShotConnection);
+    m_line->openAsync();
+}
+
+QString Line::problem() const
+{
+    return m_gateway ? gatewayProblemText(*m_gateway) : openProblemText(*m_serial, m_named);
 }
 
 void Line::close()
 {
+    QObject::disconnect(m_opening);
     m_line->close();
 }
 

@@ -8,6 +8,7 @@
 #include "session/modbus_master.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace kv::cli {
@@ -26,6 +27,10 @@ public:
     bool open();
     // Opens the port quietly: empty when it opened, else why not.
     QString openFailure();
+    // The same without blocking the event loop: `done` gets it once the port
+    // opened or failed (a serial port at once, a gateway's connection when
+    // made or given up). close() before that cancels it.
+    void openAsync(std::function<void(const QString& failure)> done);
     // Closes the port or the connection, so that open() can try again.
     void close();
     // How long opening a gateway's connection may block (the default: TcpLine's).
@@ -55,8 +60,11 @@ public:
     ModbusMaster master{*m_line};
 
 private:
+    QString problem() const;
+
     QString m_named;
     std::unique_ptr<FrameLog> m_log;
+    QMetaObject::Connection m_opening;
 };
 
 // "kv9240b: " and the text, to standard error.

@@ -45,7 +45,7 @@ QString gatewayProblemText(const TcpLine& gateway)
     case TcpFailure::TimedOut:
         return QStringLiteral("cannot connect to %1: no answer within %2 s")
             .arg(where)
-            .arg(TcpLine::DefaultConnectTimeout.count() / 1000);
+            .arg(gateway.connectTimeout().count() / 1000.0);
     case TcpFailure::Other:
     case TcpFailure::None:
         break;

@@ -16,6 +16,11 @@ Line::Line(QObject* parent)
 
 Line::~Line() = default;
 
+void Line::openAsync()
+{
+    emit openFinished(open());
+}
+
 void Line::holdReception(std::chrono::nanoseconds)
 {
 }

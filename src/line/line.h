@@ -37,6 +37,11 @@ public:
     // says why in its own terms).
     virtual bool open() = 0;
     virtual void close() = 0;
+    // Opens without waiting for the transport: openFinished() follows with
+    // the outcome, the reason kept as open() keeps it. Unless the transport
+    // says otherwise this is open(), reported before it returns. close()
+    // while it is under way cancels it: nothing follows.
+    virtual void openAsync();
     virtual bool isOpen() const = 0;
 
     // Queues the bytes for sending, in order, and publishes them as written;
@@ -82,6 +87,8 @@ signals:
     void received();
     // The device or connection failed while open; the line is now closed.
     void lost();
+    // What openAsync() came to: whether the line is open now.
+    void openFinished(bool opened);
 };
 
 } // namespace kv

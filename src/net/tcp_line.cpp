@@ -32,10 +32,28 @@ TcpLine::TcpLine(QString host, quint16 port, Framing framing, QObject* parent)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpLine::onReadyRead);
     connect(&m_socket, &QTcpSocket::disconnected, this, &TcpLine::onDisconnected);
+    m_connecting.setSingleShot(true);
+    // Only while openAsync() waits: the blocking open() takes its answers itself.
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        if (m_connecting.isActive())
+            endConnecting(true);
+    });
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (m_connecting.isActive()) {
+            fail(failureOf(error));
+            endConnecting(false);
+        }
+    });
+    connect(&m_connecting, &QTimer::timeout, this, [this] {
+        m_failure = TcpFailure::TimedOut;
+        m_failureDetail = QStringLiteral("no answer in time");
+        endConnecting(false);
+    });
 }
 
 TcpLine::~TcpLine()
 {
+    m_connecting.stop();
     m_open = false;
     m_socket.abort();
 }
@@ -55,14 +73,44 @@ bool TcpLine::open()
         m_socket.abort();
         return false;
     }
+    becomeOpen();
+    return true;
+}
+
+void TcpLine::openAsync()
+{
+    if (m_open) {
+        emit openFinished(true);
+        return;
+    }
+    m_failure = TcpFailure::None;
+    m_failureDetail.clear();
+    m_connecting.stop();
+    m_socket.abort();
+    m_connecting.start(m_connectTimeout);
+    m_socket.connectToHost(m_host, m_port);
+}
+
+void TcpLine::endConnecting(bool opened)
+{
+    m_connecting.stop();
+    if (opened)
+        becomeOpen();
+    else
+        m_socket.abort();
+    emit openFinished(opened);
+}
+
+void TcpLine::becomeOpen()
+{
     // Frames are a few bytes each: send them at once, not gathered.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_open = true;
-    return true;
 }
 
 void TcpLine::close()
 {
+    m_connecting.stop(); // an openAsync() under way ends without a word
     m_open = false;
     m_socket.abort();
 }

@@ -3,6 +3,7 @@
 #include "line/line.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <chrono>
 
@@ -27,6 +28,8 @@ enum class TcpFailure {
 // open() blocks until the connection is made or fails, for at most
 // connectTimeout(): the front ends open a line before anything else runs and
 // want a yes or no with the reason, as the serial port gives them.
+// openAsync() makes it meanwhile, for a program that serves other lines and
+// clients while a gateway is slow or gone, and gives up after as long.
 // Chunks are stamped when read. TCP delivers whole segments, so the
 // reception hold is not needed and ignored.
 class TcpLine : public Line {
@@ -39,6 +42,7 @@ public:
     ~TcpLine() override;
 
     bool open() override;
+    void openAsync() override;
     void close() override;
     bool isOpen() const override;
     bool write(const QByteArray& bytes) override;
@@ -52,6 +56,7 @@ public:
     // timeouts are derived from it.
     void setBaudRate(int baudRate) { m_baudRate = baudRate; }
     void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimeout = timeout; }
+    std::chrono::milliseconds connectTimeout() const { return m_connectTimeout; }
 
     // Why the last open() failed or the connection was lost; None while well.
     TcpFailure failure() const { return m_failure; }
@@ -62,6 +67,8 @@ private:
     void onReadyRead();
     void onDisconnected();
     void fail(TcpFailure failure);
+    void becomeOpen();
+    void endConnecting(bool opened);
 
     QTcpSocket m_socket;
     QString m_host;
@@ -69,6 +76,7 @@ private:
     Framing m_framing;
     int m_baudRate = 9600;
     std::chrono::milliseconds m_connectTimeout = DefaultConnectTimeout;
+    QTimer m_connecting; // runs while openAsync() waits for the connection
     bool m_open = false;
     TcpFailure m_failure = TcpFailure::None;
     QString m_failureDetail;

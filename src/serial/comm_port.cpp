@@ -3,6 +3,7 @@
 #include "protocol/modbus/wire_timing.h"
 #include "serial/line_driver.h"
 #include "serial/port_directory.h"
+#include "serial/port_holder.h"
 
 #include <QFileInfo>
 
@@ -104,6 +105,12 @@ bool CommPort::setPortOpen(bool open)
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_openFailure = classifyOpenFailure();
         m_openFailureDetail = m_port.errorString();
+        // The serial port locks the device and opens it exclusively: another
+        // of our programs holding it is refused here, and named when its lock says who.
+        if (m_openFailure == OpenFailure::Busy) {
+            if (const QString holder = portHolder(m_port.portName()); !holder.isEmpty())
+                m_openFailureDetail = QStringLiteral("held by %1").arg(holder);
+        }
         return false;
     }
     // The open itself must succeed before the line settings are checked:

@@ -1,9 +1,12 @@
 // kv9240b serve run as a process against the simulated sensors: the metrics
 // page as Prometheus reads it, stale values leaving it, a wrong configuration
-// refused at the start and on SIGHUP, SIGTERM.
+// refused at the start and on SIGHUP, SIGTERM; and the faults around it: a
+// broker in trouble, scrapes that stall, a file half written, a port another
+// bridge holds, a gateway that never answers.
 #include "cli_process.h"
 #include "sim_process.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -16,9 +19,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <ctime>
+#include <netinet/in.h>
 #include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace kv::test;
 
@@ -62,7 +69,19 @@ public:
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(config);
     }
+    qint64 processId() const { return m_process.processId(); }
     void signal(int number) { ::kill(static_cast<pid_t>(m_process.processId()), number); }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    // Its resident memory (VmRSS), 0 when unknown.
+    long residentKilobytes() const
+    {
+        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return 0;
+        const QRegularExpressionMatch rss
+            = QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+)")).match(QString::fromLatin1(status.readAll()));
+        return rss.captured(1).toLong();
+    }
 
     // Standard error so far.
     QString err()
@@ -91,9 +110,20 @@ public:
     }
     bool waitForPage(const std::function<bool(const QString&)>& holds, int timeoutMs = 5000)
     {
-        return QTest::qWaitFor([&] { return holds(m_last = page()); }, timeoutMs);
+        return QTest::qWaitFor(
+            [&] {
+                QElapsedTimer scrape;
+                scrape.start();
+                m_last = page();
+                m_slowest = std::max(m_slowest, scrape.elapsed());
+                return holds(m_last);
+            },
+            timeoutMs);
     }
     const QString& lastPage() const { return m_last; }
+    // The slowest scrape of waitForPage() so far, in milliseconds.
+    qint64 slowestScrape() const { return m_slowest; }
+    quint16 metricsPort() const { return static_cast<quint16>(QUrl(m_url).port()); }
     const QString& contentType() const { return m_contentType; }
     int exitCode(int timeoutMs = 5000)
     {
@@ -111,6 +141,7 @@ private:
     QString m_url;
     QString m_last;
     QString m_contentType;
+    qint64 m_slowest = 0;
 };
 
 // A program of the mosquitto packages: the broker lives in /usr/sbin.
@@ -256,6 +287,59 @@ std::optional<QString> valueOf(const QString& page, const QString& series)
     return std::nullopt;
 }
 
+// How many exchanges of the sensor the page counts with that outcome.
+int exchanges(const QString& page, const QString& sensor, const char* outcome = "ok")
+{
+    return valueOf(
+        page, QStringLiteral("kv9240b_exchanges_total{%1,outcome=\"%2\"}").arg(sensor, QLatin1String(outcome)))
+        .value_or(QStringLiteral("0"))
+        .toInt();
+}
+
+// The exchanges of the page that did not succeed.
+int failedExchanges(const QString& page)
+{
+    int failed = 0;
+    for (const QString& line : page.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("kv9240b_exchanges_total{"))
+            && !line.contains(QLatin1String("outcome=\"ok\"")))
+            failed += line.section(QLatin1Char(' '), -1).toInt();
+    }
+    return failed;
+}
+
+// A plain socket connected to 127.0.0.1:port that the test writes to and
+// never reads from, as a stalled client does; -1 when it cannot connect.
+// What the peer refuses to take is not sent.
+int stalledClient(quint16 port, const QByteArray& sent)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    [[maybe_unused]] const ssize_t written
+        = ::send(fd, sent.constData(), static_cast<size_t>(sent.size()), MSG_NOSIGNAL);
+    return fd;
+}
+
+// Whether the peer closed the connection (what it sent before is skipped).
+bool closedByPeer(int fd)
+{
+    char skipped[4096];
+    for (;;) {
+        const ssize_t got = ::recv(fd, skipped, sizeof skipped, MSG_DONTWAIT);
+        if (got == 0)
+            return true;
+        if (got < 0)
+            return errno != EAGAIN && errno != EWOULDBLOCK;
+    }
+}
+
 } // namespace
 
 class tst_CliServe : public QObject {
@@ -272,6 +356,12 @@ private slots:
     void mqttPasswordMissing();
     void mqttOverTlsWithCredentials();
     void mqttSensorRemovedOnReload();
+    void brokerInTrouble_data();
+    void brokerInTrouble();
+    void stalledScrapes();
+    void reloadWhileTheFileIsWritten();
+    void secondBridgeOnThePort();
+    void unanswerableGatewayStallsNothing();
 };
 
 void tst_CliServe::metricsOfTheSimulatedSensors()
@@ -613,6 +703,244 @@ void tst_CliServe::mqttSensorRemovedOnReload()
     QCOMPARE(subscriber.waitFor("homeassistant/sensor/kv9240b_hall_2_humidity/config", before), QByteArray("(null)"));
     QCOMPARE(subscriber.waitFor("kv9240b/hall/2/availability", before), QByteArray("offline"));
     QVERIFY(subscriber.waitFor("kv9240b/hall/1/state", subscriber.count()));
+}
+
+void tst_CliServe::brokerInTrouble_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("a broker that takes the connection and never answers") << true;
+    QTest::newRow("a broker that goes away") << false;
+}
+
+void tst_CliServe::brokerInTrouble()
+{
+    QFETCH(bool, silent);
+    if (mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
+        || mosquittoProgram(QStringLiteral("mosquitto_sub")).isEmpty())
+        QSKIP("mosquitto and mosquitto_sub (Debian packages mosquitto, mosquitto-clients) are not installed");
+    SimProcess sim;
+    QVERIFY(sim.isRunning());
+    Broker broker;
+    // The silent one: a listener that takes every connection and never says a word.
+    QTcpServer mute;
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    QObject::connect(&mute, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = mute.nextPendingConnection())
+            held.emplace_back(socket);
+    });
+    if (silent)
+        QVERIFY(mute.listen(QHostAddress::LocalHost, broker.port()));
+    else
+        QVERIFY(broker.start());
+    Serve serve(QStringLiteral("poll_interval_ms = 200\n[prometheus]\nlisten = \"127.0.0.1:0\"\n[mqtt]\n"
+                               "broker = \"127.0.0.1:%1\"\nkeepalive_s = 5\n")
+                    .arg(broker.port())
+                    .toUtf8()
+        + lineOn("hall", sim.devicePath(), "[[line.sensor]]\nstation = 1\n"));
+    const QString sensor
+        = QStringLiteral("line=\"hall\",port=\"%1\",station=\"1\",name=\"station1\"").arg(sim.devicePath());
+    if (!silent) {
+        Subscriber subscriber(broker.port());
+        QVERIFY2(subscriber.waitFor("kv9240b/hall/1/state"), qPrintable(serve.err()));
+        broker.stop();
+    }
+
+    // While the broker is in trouble, polling and the page go on, and at once.
+    QVERIFY2(
+        serve.waitForPage([&](const QString& page) { return exchanges(page, sensor) > 0; }), qPrintable(serve.err()));
+    const int before = exchanges(serve.lastPage(), sensor);
+    QVERIFY2(serve.waitForPage(
+                 [&](const QString& page) {
+                     // The silent one: until the bridge gave up on it and came again.
+                     return exchanges(page, sensor) >= before + 20 && (!silent || held.size() >= 2);
+                 },
+                 20000),
+        qPrintable(serve.err()));
+    QVERIFY2(serve.slowestScrape() < 1000, qPrintable(QString::number(serve.slowestScrape())));
+    QCOMPARE(failedExchanges(serve.lastPage()), 0);
+    // The trouble is said once, not with every reading or attempt.
+    const QString trouble = silent ? QStringLiteral("mqtt: 127.0.0.1:%1 does not answer").arg(broker.port())
+                                   : QStringLiteral("mqtt: lost 127.0.0.1:%1").arg(broker.port());
+    QVERIFY2(serve.err().count(trouble) == 1, qPrintable(serve.err()));
+
+    // The broker comes back on its port: what was kept, and the readings after, arrive.
+    mute.close();
+    held.clear();
+    QVERIFY(broker.start());
+    Subscriber again(broker.port());
+    QVERIFY2(again.waitFor("kv9240b/hall/1/state", 0, 30000), qPrintable(serve.err()));
+    QCOMPARE(again.waitFor("kv9240b/availability"), QByteArray("online"));
+    QCOMPARE(again.waitFor("kv9240b/hall/1/availability"), QByteArray("online"));
+    const QString back = silent ? QStringLiteral("mqtt: connected to 127.0.0.1:%1; sending")
+                                : QStringLiteral("mqtt: connected to 127.0.0.1:%1 again; sending");
+    QVERIFY2(serve.err().contains(back.arg(broker.port())), qPrintable(serve.err()));
+    QCOMPARE(serve.err().count(trouble), 1);
+}
+
+void tst_CliServe::stalledScrapes()
+{
+    SimProcess sim;
+    QVERIFY(sim.isRunning());
+    Serve serve("poll_interval_ms = 200\n[prometheus]\nlisten = \"127.0.0.1:0\"\n"
+        + lineOn("hall", sim.devicePath(), "[[line.sensor]]\nstation = 1\n"));
+    const QString sensor
+        = QStringLiteral("line=\"hall\",port=\"%1\",station=\"1\",name=\"station1\"").arg(sim.devicePath());
+    QVERIFY2(
+        serve.waitForPage([&](const QString& page) { return exchanges(page, sensor) > 0; }), qPrintable(serve.err()));
+    const long memoryBefore = serve.residentKilobytes();
+
+    // 50 clients that stall: half ask for the page and never read it, half
+    // never finish asking; one more asks again and again without reading.
+    std::vector<int> stalled;
+    for (int i = 0; i < 50; ++i) {
+        const int fd = stalledClient(serve.metricsPort(),
+            i % 2 ? QByteArrayLiteral("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                  : QByteArrayLiteral("GET /metr"));
+        QVERIFY(fd >= 0);
+        stalled.push_back(fd);
+    }
+    QByteArray flood;
+    for (int i = 0; i < 20000; ++i)
+        flood += "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const int flooding = stalledClient(serve.metricsPort(), flood);
+    QVERIFY(flooding >= 0);
+    stalled.push_back(flooding);
+    const auto closeAll = qScopeGuard([&] {
+        for (const int fd : stalled)
+            ::close(fd);
+    });
+
+    // Meanwhile a scrape is answered at once, and polling goes on.
+    const int before = exchanges(serve.lastPage(), sensor);
+    QVERIFY(serve.waitForPage([&](const QString& page) { return exchanges(page, sensor) >= before + 10; }));
+    QVERIFY2(serve.slowestScrape() < 1000, qPrintable(QString::number(serve.slowestScrape())));
+    QVERIFY(serve.running());
+    // The page answered 20000 times over is not kept for a reader who never takes it.
+    QVERIFY2(serve.residentKilobytes() - memoryBefore < 20'000,
+        qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(memoryBefore).arg(serve.residentKilobytes())));
+    // And the stalled connections are closed in time, so they cannot pile up.
+    QVERIFY(QTest::qWaitFor(
+        [&] { return std::all_of(stalled.begin(), stalled.end(), [](int fd) { return closedByPeer(fd); }); }, 20000));
+    QVERIFY(serve.waitForPage([&](const QString& page) { return exchanges(page, sensor) > 0; }));
+}
+
+void tst_CliServe::reloadWhileTheFileIsWritten()
+{
+    SimProcess sim({"--station", "1,2"});
+    QVERIFY(sim.isRunning());
+    const QByteArray head = "poll_interval_ms = 200\n[prometheus]\nlisten = \"127.0.0.1:0\"\n";
+    const QByteArray one = "[[line.sensor]]\nstation = 1\nname = \"first\"\n";
+    const QByteArray two = "[[line.sensor]]\nstation = 2\nname = \"second\"\n";
+    Serve serve(head + lineOn("hall", sim.devicePath(), one));
+    const QString prefix = QStringLiteral("kv9240b_sensor_up{line=\"hall\",port=\"%1\",").arg(sim.devicePath());
+    const QString first = prefix + QStringLiteral("station=\"1\",name=\"first\"}");
+    const QString second = prefix + QStringLiteral("station=\"2\",name=\"second\"}");
+    const QString renamed = prefix + QStringLiteral("station=\"2\",name=\"renamed\"}");
+    QVERIFY2(serve.waitForPage([&](const QString& page) { return valueOf(page, first) == QStringLiteral("1"); }),
+        qPrintable(serve.err()));
+
+    // Written in two parts, the signal in between: the first part alone is a
+    // sound file too (the line without its first sensor), and must not be served.
+    const QByteArray whole = head + lineOn("hall", sim.devicePath(), two + one);
+    const qsizetype cut = whole.indexOf("[[line.sensor]]\nstation = 1");
+    QFile file(serve.path());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole.left(cut));
+    file.flush();
+    serve.signal(SIGHUP);
+    QVERIFY2(serve.waitForErr(QStringLiteral("changed moments ago")), qPrintable(serve.err()));
+    file.write(whole.mid(cut));
+    file.close();
+    QVERIFY(serve.waitForErr(QStringLiteral("configuration reloaded")));
+    QVERIFY(serve.waitForPage([&](const QString& page) {
+        return valueOf(page, first) == QStringLiteral("1") && valueOf(page, second) == QStringLiteral("1");
+    }));
+    QCOMPARE(serve.err().count(QStringLiteral("configuration reloaded")), 1);
+
+    // The editors' way: a new file renamed over the old one.
+    QFile replacement(serve.path() + QStringLiteral(".new"));
+    QVERIFY(replacement.open(QIODevice::WriteOnly));
+    replacement.write(head + lineOn("hall", sim.devicePath(), one + two).replace("\"second\"", "\"renamed\""));
+    replacement.close();
+    QVERIFY(::rename(QFile::encodeName(replacement.fileName()).constData(), QFile::encodeName(serve.path()).constData())
+        == 0);
+    serve.signal(SIGHUP);
+    QVERIFY(QTest::qWaitFor([&] { return serve.err().count(QStringLiteral("configuration reloaded")) == 2; }, 5000));
+    QVERIFY(serve.waitForPage([&](const QString& page) { return valueOf(page, renamed) == QStringLiteral("1"); }));
+    QVERIFY(!valueOf(serve.lastPage(), second));
+}
+
+void tst_CliServe::secondBridgeOnThePort()
+{
+    SimProcess sim;
+    QVERIFY(sim.isRunning());
+    const QByteArray config = "poll_interval_ms = 100\nretries = 0\n[prometheus]\nlisten = \"127.0.0.1:0\"\n"
+        + lineOn("hall", sim.devicePath(), "[[line.sensor]]\nstation = 1\n");
+    Serve first(config);
+    const QString sensor
+        = QStringLiteral("line=\"hall\",port=\"%1\",station=\"1\",name=\"station1\"").arg(sim.devicePath());
+    QVERIFY2(
+        first.waitForPage([&](const QString& page) { return exchanges(page, sensor) > 0; }), qPrintable(first.err()));
+
+    Serve second(config);
+    // Refused, with the reason and who holds the port.
+    QVERIFY2(
+        second.waitForErr(QStringLiteral("line hall: %1 is busy").arg(sim.devicePath())), qPrintable(second.err()));
+    QVERIFY2(
+        second.err().contains(QStringLiteral("kv9240b, process %1").arg(first.processId())), qPrintable(second.err()));
+    QVERIFY(second.waitForPage([&](const QString& page) {
+        return valueOf(page, QStringLiteral("kv9240b_line_up{line=\"hall\",port=\"%1\"}").arg(sim.devicePath()))
+            == QStringLiteral("0");
+    }));
+    // The first polls on undisturbed: no request of the second crossed its line.
+    const int before = exchanges(first.lastPage(), sensor);
+    QVERIFY(first.waitForPage([&](const QString& page) { return exchanges(page, sensor) >= before + 20; }));
+    QCOMPARE(failedExchanges(first.lastPage()), 0);
+    QCOMPARE(exchanges(second.lastPage(), sensor), 0);
+}
+
+void tst_CliServe::unanswerableGatewayStallsNothing()
+{
+    SimProcess sim;
+    QVERIFY(sim.isRunning());
+    // A gateway whose listen queue is full: the system answers no further
+    // connection attempt, and a connect to it hangs as to a host gone dark.
+    QTcpServer full;
+    full.setListenBacklogSize(0);
+    QVERIFY(full.listen(QHostAddress::LocalHost, 0));
+    full.pauseAccepting();
+    std::vector<std::unique_ptr<QTcpSocket>> queued;
+    for (int i = 0; i < 4; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, full.serverPort());
+        const bool connected = socket->waitForConnected(300);
+        queued.push_back(std::move(socket));
+        if (!connected)
+            break; // the queue is full
+    }
+    QVERIFY(queued.back()->state() != QAbstractSocket::ConnectedState);
+
+    const QString gateway = QStringLiteral("tcp://127.0.0.1:%1").arg(full.serverPort());
+    Serve serve("poll_interval_ms = 100\n[prometheus]\nlisten = \"127.0.0.1:0\"\n"
+        + lineOn("hall", sim.devicePath(), "[[line.sensor]]\nstation = 1\n")
+        + lineOn("far", gateway, "[[line.sensor]]\nstation = 1\n"));
+    const QString sensor
+        = QStringLiteral("line=\"hall\",port=\"%1\",station=\"1\",name=\"station1\"").arg(sim.devicePath());
+    QVERIFY2(
+        serve.waitForPage([&](const QString& page) { return exchanges(page, sensor) > 0; }), qPrintable(serve.err()));
+    // Through several attempts at the gateway (2 s each, then 1 s, 2 s apart).
+    const int before = exchanges(serve.lastPage(), sensor);
+    QVERIFY(serve.waitForPage([&](const QString& page) { return exchanges(page, sensor) >= before + 50; }, 15000));
+    QVERIFY2(
+        serve.err().contains(
+            QStringLiteral("line far: cannot connect to 127.0.0.1:%1: no answer within 2 s").arg(full.serverPort())),
+        qPrintable(serve.err()));
+    QVERIFY2(serve.slowestScrape() < 500, qPrintable(QString::number(serve.slowestScrape())));
+    QCOMPARE(failedExchanges(serve.lastPage()), 0);
+    QCOMPARE(valueOf(serve.lastPage(), QStringLiteral("kv9240b_line_up{line=\"far\",port=\"%1\"}").arg(gateway)),
+        QStringLiteral("0"));
+    serve.signal(SIGTERM);
+    QCOMPARE(serve.exitCode(), 0);
 }
 
 QTEST_MAIN(tst_CliServe)

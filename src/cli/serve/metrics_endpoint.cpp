@@ -1,5 +1,6 @@
 #include "cli/serve/metrics_endpoint.h"
 
+#include "cli/serve/scrape_listener.h"
 #include "session/sensor_metrics.h"
 
 #include <QDateTime>
@@ -31,11 +32,14 @@ bool MetricsEndpoint::listen(const QString& host, quint16 port, QString& problem
         problem = QStringLiteral("metrics: '%1' is not an IP address to listen on").arg(host);
         return false;
     }
-    m_port = m_server->listen(address, port);
-    if (m_port == 0) {
+    auto* listener = new ScrapeListener(m_server.get());
+    if (!listener->listen(address, port)) {
         problem = QStringLiteral("metrics: cannot listen on %1:%2").arg(host).arg(port);
+        delete listener;
         return false;
     }
+    m_server->bind(listener);
+    m_port = listener->serverPort();
     m_address = address;
     return true;
 }

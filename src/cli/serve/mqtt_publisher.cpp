@@ -147,8 +147,8 @@ void MqttPublisher::onConnected(int code)
     m_connected = true;
     const std::size_t waiting = m_queue.size();
     if (std::exchange(m_awaySaid, false) || m_everConnected) {
-        complain(QStringLiteral("mqtt: connected to %1 again; sending %2 waiting message(s)%3")
-                     .arg(brokerText(m_config))
+        complain(QStringLiteral("mqtt: connected to %1%2; sending %3 waiting message(s)%4")
+                     .arg(brokerText(m_config), m_everConnected ? QStringLiteral(" again") : QString())
                      .arg(waiting)
                      .arg(m_dropped ? QStringLiteral(", %1 older ones were dropped").arg(m_dropped) : QString()));
     } else {
@@ -172,14 +172,17 @@ void MqttPublisher::onConnected(int code)
 
 void MqttPublisher::onDisconnected(int code)
 {
-    m_connected = false;
-    if (m_finished || code == 0)
+    // Not connected before: the broker took the connection but never accepted the client.
+    const bool wasConnected = std::exchange(m_connected, false);
+    if (m_finished || code == 0 || std::exchange(m_awaySaid, true))
         return;
-    if (!std::exchange(m_awaySaid, true))
-        complain(QStringLiteral("mqtt: lost %1; reconnecting after 1 s, then up to every 60 s, keeping the newest "
-                                "%2 messages meanwhile")
-                     .arg(brokerText(m_config))
-                     .arg(m_config.queueLimit));
+    const QString trouble = wasConnected ? QStringLiteral("lost %1").arg(brokerText(m_config))
+                                         : QStringLiteral("%1 does not answer (%2)")
+                                               .arg(brokerText(m_config), QString::fromUtf8(mosquitto_strerror(code)));
+    complain(QStringLiteral("mqtt: %1; reconnecting after 1 s, then up to every 60 s, keeping the newest %2 messages "
+                            "meanwhile")
+                 .arg(trouble)
+                 .arg(m_config.queueLimit));
 }
 
 void MqttPublisher::send(const Message& message)

@@ -4,6 +4,7 @@
 #include "cli/reopen_signal.h"
 #include "cli/serve/serve_bridge.h"
 #include "cli/serve/serve_config.h"
+#include "cli/serve/settled_file.h"
 #include "cli/stop_signals.h"
 
 #include <QEventLoop>
@@ -39,7 +40,14 @@ int runServe(const Options& options)
         complain(QStringLiteral("stopping after the exchanges in flight"));
         bridge.stop();
     });
-    QObject::connect(&reloads, &ReopenSignal::reopenRequested, &bridge, [&] {
+    SettledFile file(options.config);
+    QObject::connect(&reloads, &ReopenSignal::reopenRequested, &file, &SettledFile::request);
+    QObject::connect(&file, &SettledFile::unsettled, &bridge, [&] {
+        complain(QStringLiteral("%1 changed moments ago: reading it once it has been left alone for %2 s")
+                     .arg(options.config)
+                     .arg(SettledFile::StillFor.count() / 1000.0));
+    });
+    QObject::connect(&file, &SettledFile::settled, &bridge, [&] {
         const ServeConfigResult reloaded = loadServeConfig(options.config);
         QString refusal = reloaded.problem;
         if (reloaded.config && bridge.apply(*reloaded.config, refusal)) {

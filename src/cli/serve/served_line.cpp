@@ -68,7 +68,13 @@ void ServedLine::tryOpen()
 {
     if (m_stopping)
         return;
-    const QString failure = m_line->openFailure();
+    m_line->openAsync([this](const QString& failure) { onOpenFinished(failure); });
+}
+
+void ServedLine::onOpenFinished(const QString& failure)
+{
+    if (m_stopping)
+        return; // the line is closed on the way out
     if (!failure.isEmpty()) {
         emit upChanged(false); // also at the start: the line is known to be down
         retryLater(failure);

@@ -28,8 +28,8 @@ class ServedLine : public QObject {
 public:
     static constexpr std::chrono::milliseconds FirstBackoff{1000};
     static constexpr std::chrono::milliseconds LongestBackoff{60'000};
-    // Opening blocks the event loop, and with it every other line and the
-    // outputs: a gateway gets this long to accept the connection.
+    // A gateway gets this long to accept the connection; the other lines and
+    // the outputs go on meanwhile.
     static constexpr std::chrono::milliseconds ConnectTimeout{2000};
 
     ServedLine(ServedLineConfig line, const ServeConfig& settings, QObject* parent = nullptr);
@@ -53,6 +53,7 @@ signals:
 
 private:
     void tryOpen();
+    void onOpenFinished(const QString& failure);
     void onPollerFinished();
     void retryLater(const QString& problem);
     bool take(const Reading& reading);
