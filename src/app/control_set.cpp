@@ -24,16 +24,29 @@ void replaceText(QPlainTextEdit& memo, const QString& text)
     document.setUndoRedoEnabled(false); // a program's text is not the user's to undo, as with setPlainText
     QTextCursor all(&document);
     all.select(QTextCursor::Document);
-    all.insertText(text);
+    if (text.isEmpty())
+        all.removeSelectedText(); // without placing a cursor after nothing, which lays the line out
+    else
+        all.insertText(text);
     document.setUndoRedoEnabled(undo);
-    memo.moveCursor(QTextCursor::Start);
+    // Moving costs a layout even when the cursor is at the start already (as
+    // after emptying the box).
+    const QTextCursor cursor = memo.textCursor();
+    if (cursor.position() != 0 || cursor.hasSelection())
+        memo.moveCursor(QTextCursor::Start);
 }
 
 } // namespace
 
 QString ControlSet::objectNameFor(QStringView name, int index)
 {
-    return index < 0 ? name.toString() : QStringLiteral("%1(%2)").arg(name).arg(index);
+    if (index < 0)
+        return name.toString();
+    // Put together by hand: controls are looked up several times a poll.
+    QString objectName;
+    objectName.reserve(name.size() + 5);
+    objectName.append(name).append(QLatin1Char('(')).append(QString::number(index)).append(QLatin1Char(')'));
+    return objectName;
 }
 
 void ControlSet::add(QWidget* control)

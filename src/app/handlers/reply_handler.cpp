@@ -36,7 +36,10 @@ void show(Form& form, const DecodedReply& reply)
             controls.setText(u"txtValue", value.row, value.text);
     }
     for (int box : reply.blackened) {
-        if (auto* edit = controls.get<QLineEdit>(u"txtValue", box)) {
+        auto* edit = controls.get<QLineEdit>(u"txtValue", box);
+        // Black already at every poll but the first after a red one: resolving
+        // a palette again costs more than the rest of the reply.
+        if (edit && edit->palette().color(QPalette::Text) != QColor(Qt::black)) {
             QPalette palette = edit->palette();
             palette.setColor(QPalette::Text, Qt::black);
             edit->setPalette(palette);

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 
@@ -42,6 +43,15 @@ bool hasNumberShape(const QString& trimmed, const QLocale& locale)
 
 std::optional<double> readNumber(const QString& text)
 {
+    // Plain digits, as the counters and most boxes hold, read the same in
+    // every locale; they are read at every poll, so without the rules below.
+    if (!text.isEmpty() && text.size() <= 15
+        && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        double whole = 0;
+        for (const QChar c : text)
+            whole = whole * 10 + (c.unicode() - u'0');
+        return whole;
+    }
     const QString trimmed = text.trimmed();
     const QLocale locale;
     if (trimmed.isEmpty() || !hasNumberShape(trimmed, locale))
