@@ -31,6 +31,21 @@ using namespace kv::test;
 
 namespace {
 
+constexpr bool underAddressSanitizer()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
 // A port on 127.0.0.1 nothing listens on: taken, then given back.
 quint16 closedPort()
 {
@@ -815,9 +830,12 @@ void tst_CliServe::stalledScrapes()
     QVERIFY(serve.waitForPage([&](const QString& page) { return exchanges(page, sensor) >= before + 10; }));
     QVERIFY2(serve.slowestScrape() < 1000, qPrintable(QString::number(serve.slowestScrape())));
     QVERIFY(serve.running());
-    // The page answered 20000 times over is not kept for a reader who never takes it.
-    QVERIFY2(serve.residentKilobytes() - memoryBefore < 20'000,
-        qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(memoryBefore).arg(serve.residentKilobytes())));
+    // The page answered 20000 times over is not kept for a reader who never
+    // takes it. (Under AddressSanitizer freed memory stays in its quarantine,
+    // so the resident size tells nothing there.)
+    if (!underAddressSanitizer())
+        QVERIFY2(serve.residentKilobytes() - memoryBefore < 20'000,
+            qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(memoryBefore).arg(serve.residentKilobytes())));
     // And the stalled connections are closed in time, so they cannot pile up.
     QVERIFY(QTest::qWaitFor(
         [&] { return std::all_of(stalled.begin(), stalled.end(), [](int fd) { return closedByPeer(fd); }); }, 20000));
