@@ -159,20 +159,12 @@ def serve_section(out):
     return "\n".join(lines)
 
 
-if len(sys.argv) > 1 and sys.argv[1] == "--serve-section":
-    print(serve_section(sys.argv[2]))
-    sys.exit(0)
-if len(sys.argv) > 1 and sys.argv[1] == "--overview-section":
-    print(overview_section(sys.argv[2]))
-    sys.exit(0)
-if len(sys.argv) > 1 and sys.argv[1] == "--cli-section":
-    print(command_line_section(sys.argv[2]))
-    sys.exit(0)
-if len(sys.argv) > 1 and sys.argv[1] == "--window-section":
-    print(peer_section(sys.argv[2]))
-    sys.exit(0)
-if len(sys.argv) > 1 and sys.argv[1] == "--find-section":
-    print(find_section(sys.argv[2]))
+# One section alone, for a benchmark run of its own: --NAME-section OUT.
+SECTIONS = {"--serve-section": serve_section, "--overview-section": overview_section,
+            "--cli-section": command_line_section, "--window-section": peer_section,
+            "--find-section": find_section}
+if len(sys.argv) > 1 and sys.argv[1] in SECTIONS:
+    print(SECTIONS[sys.argv[1]](sys.argv[2]))
     sys.exit(0)
 
 out, polls = sys.argv[1], sys.argv[2]
