@@ -23,11 +23,15 @@ void replaceText(QPlainTextEdit& memo, const QString& text)
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false); // a program's text is not the user's to undo, as with setPlainText
     QTextCursor all(&document);
+    // In one edit block the text is laid out once, at its end, and the
+    // cursors do not each measure where they stand in the new line.
+    all.beginEditBlock();
     all.select(QTextCursor::Document);
     if (text.isEmpty())
         all.removeSelectedText(); // without placing a cursor after nothing, which lays the line out
     else
         all.insertText(text);
+    all.endEditBlock();
     document.setUndoRedoEnabled(undo);
     // Moving costs a layout even when the cursor is at the start already (as
     // after emptying the box).
@@ -49,14 +53,38 @@ QString ControlSet::objectNameFor(QStringView name, int index)
     return objectName;
 }
 
+namespace {
+
+// "txtValue(2)" is member 2 of the array txtValue; any other name is a control
+// of its own (index -1).
+std::pair<QStringView, int> splitObjectName(QStringView objectName)
+{
+    if (!objectName.endsWith(QLatin1Char(')')))
+        return {objectName, -1};
+    const qsizetype open = objectName.indexOf(QLatin1Char('('));
+    bool number = false;
+    const int index = open > 0 ? objectName.sliced(open + 1, objectName.size() - open - 2).toInt(&number) : -1;
+    if (!number || index < 0)
+        return {objectName, -1};
+    return {objectName.first(open), index};
+}
+
+} // namespace
+
 void ControlSet::add(QWidget* control)
 {
-    m_controls.insert(control->objectName(), control);
+    const QString objectName = control->objectName();
+    const auto [name, index] = splitObjectName(objectName);
+    m_controls.insert_or_assign(Key{name.toString(), index}, control);
 }
 
 QWidget* ControlSet::widget(QStringView name, int index) const
 {
-    return m_controls.value(objectNameFor(name, index), nullptr);
+    // Array members are asked for by name and index, or by their whole
+    // object name ("txtValue(2)").
+    const auto [arrayName, memberIndex] = index < 0 ? splitObjectName(name) : std::pair{name, index};
+    const auto found = m_controls.find(KeyView{arrayName, memberIndex});
+    return found == m_controls.end() ? nullptr : found->second;
 }
 
 QString ControlSet::text(QStringView name, int index) const

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QString>
 
+#include <unordered_map>
+
 class QWidget;
 
 namespace kv {
@@ -31,7 +33,32 @@ public:
     bool setText(QStringView name, const QString& text) { return setText(name, -1, text); }
 
 private:
-    QHash<QString, QWidget*> m_controls;
+    // Looked up by name and index as the handlers give them, without putting
+    // an object name together: controls are looked up some twenty times a poll.
+    struct Key {
+        QString name;
+        int index;
+    };
+    struct KeyView {
+        QStringView name;
+        int index;
+    };
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(KeyView key) const noexcept { return qHash(key.name, size_t(key.index)); }
+        size_t operator()(const Key& key) const noexcept { return (*this)(KeyView{key.name, key.index}); }
+    };
+    struct KeyEqual {
+        using is_transparent = void;
+        static KeyView view(KeyView key) { return key; }
+        static KeyView view(const Key& key) { return {key.name, key.index}; }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const noexcept
+        {
+            return view(a).index == view(b).index && view(a).name == view(b).name;
+        }
+    };
+    std::unordered_map<Key, QWidget*, KeyHash, KeyEqual> m_controls;
 };
 
 } // namespace kv
