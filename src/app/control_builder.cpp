@@ -5,6 +5,7 @@
 #include "app/icons.h"
 #include "app/line_control.h"
 #include "app/pick_list.h"
+#include "app/steady_scroll_bar.h"
 #include "app/window_fonts.h"
 
 #include <QCoreApplication>
@@ -106,6 +107,8 @@ QWidget* createControl(const ControlRow& row, QWidget* parent, const QString& te
         return new QLineEdit(text, parent);
     case ControlKind::MultiLineTextBox: {
         auto* memo = new QPlainTextEdit(text, parent);
+        memo->setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal));
+        memo->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
         memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         memo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
