@@ -49,8 +49,8 @@ private:
     void ask()
     {
         ++m_transaction;
-        const std::array<char, 12> request{char(m_transaction >> 8), char(m_transaction & 0xFF), 0, 0, 0, 6, 1, 3, 0,
-            0, 0, char(Registers)};
+        const std::array<char, 12> request{
+            char(m_transaction >> 8), char(m_transaction & 0xFF), 0, 0, 0, 6, 1, 3, 0, 0, 0, char(Registers)};
         m_answer.clear();
         m_socket.write(request.data(), request.size());
     }
