@@ -76,27 +76,11 @@ public:
 
     LineState receive(Frame& into) override
     {
+        // The client there is read first: one that has gone (a program that
+        // closed its connection and at once opened a new one) makes room for
+        // the one waiting, rather than having it refused.
+        readClient(into);
         acceptWaiting();
-        if (m_client < 0)
-            return LineState::Open;
-        std::uint8_t buffer[512];
-        for (;;) {
-            const ssize_t n = ::read(m_client, buffer, sizeof buffer);
-            if (n > 0) {
-                if (m_kind == GatewayKind::Transparent)
-                    into.insert(into.end(), buffer, buffer + n);
-                else
-                    m_incoming.insert(m_incoming.end(), buffer, buffer + n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-                m_note(QStringLiteral("%1 disconnected").arg(m_peer));
-                dropClient();
-            }
-            break;
-        }
         if (m_kind == GatewayKind::ModbusTcp)
             takeMbapRequests(into);
         return LineState::Open;
@@ -139,6 +123,30 @@ public:
     bool setBaudRate(int, QString&) override { return true; }
 
 private:
+    void readClient(Frame& into)
+    {
+        if (m_client < 0)
+            return;
+        std::uint8_t buffer[512];
+        for (;;) {
+            const ssize_t n = ::read(m_client, buffer, sizeof buffer);
+            if (n > 0) {
+                if (m_kind == GatewayKind::Transparent)
+                    into.insert(into.end(), buffer, buffer + n);
+                else
+                    m_incoming.insert(m_incoming.end(), buffer, buffer + n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                m_note(QStringLiteral("%1 disconnected").arg(m_peer));
+                dropClient();
+            }
+            break;
+        }
+    }
+
     struct AskedFor {
         std::uint8_t transaction[2];
         std::uint8_t unit;
