@@ -166,6 +166,12 @@ QString mosquittoProgram(const QString& name)
     return found.isEmpty() ? QStandardPaths::findExecutable(name, {"/usr/sbin", "/usr/bin"}) : found;
 }
 
+bool haveMosquitto()
+{
+    return !mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
+        && !mosquittoProgram(QStringLiteral("mosquitto_sub")).isEmpty();
+}
+
 // A mosquitto broker on 127.0.0.1, on a port of its own, keeping nothing on disk.
 class Broker {
 public:
@@ -543,8 +549,7 @@ void tst_CliServe::mqtt_data()
 void tst_CliServe::mqtt()
 {
     QFETCH(QString, protocol);
-    if (mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
-        || mosquittoProgram(QStringLiteral("mosquitto_sub")).isEmpty())
+    if (!haveMosquitto())
         QSKIP("mosquitto and mosquitto_sub (Debian packages mosquitto, mosquitto-clients) are not installed");
     SimProcess sim({"--temperature", "-3.5", "--humidity", "41.25"});
     QVERIFY(sim.isRunning());
@@ -691,8 +696,7 @@ void tst_CliServe::mqttOverTlsWithCredentials()
 
 void tst_CliServe::mqttSensorRemovedOnReload()
 {
-    if (mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
-        || mosquittoProgram(QStringLiteral("mosquitto_sub")).isEmpty())
+    if (!haveMosquitto())
         QSKIP("mosquitto and mosquitto_sub (Debian packages mosquitto, mosquitto-clients) are not installed");
     SimProcess sim({"--station", "1,2"});
     QVERIFY(sim.isRunning());
@@ -730,8 +734,7 @@ void tst_CliServe::brokerInTrouble_data()
 void tst_CliServe::brokerInTrouble()
 {
     QFETCH(bool, silent);
-    if (mosquittoProgram(QStringLiteral("mosquitto")).isEmpty()
-        || mosquittoProgram(QStringLiteral("mosquitto_sub")).isEmpty())
+    if (!haveMosquitto())
         QSKIP("mosquitto and mosquitto_sub (Debian packages mosquitto, mosquitto-clients) are not installed");
     SimProcess sim;
     QVERIFY(sim.isRunning());
