@@ -2,9 +2,14 @@
 
 namespace kv {
 
+namespace {
+
+constexpr char digits[] = "0123456789ABCDEF";
+
+} // namespace
+
 QString FormatHex(std::uint8_t bb)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
     const QChar pair[2] = {QLatin1Char(digits[bb >> 4]), QLatin1Char(digits[bb & 0x0F])};
     return QString(pair, 2);
 }
@@ -15,7 +20,6 @@ namespace {
 // the string in place: a frame is shown at every poll.
 QString frameText(std::span<const std::uint8_t> bytes, bool spaceFirst)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
     QString text(static_cast<qsizetype>(bytes.size()) * 3, Qt::Uninitialized);
     QChar* out = text.data();
     for (std::uint8_t byte : bytes) {
